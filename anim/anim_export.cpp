@@ -1,0 +1,3 @@
+#include "anim/anim_export.h"
+
+int ExportAnimations(const ModelFile&) { return 1; }

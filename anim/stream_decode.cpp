@@ -1,0 +1,1 @@
+#include "anim/anim_export.h"

@@ -1,0 +1,10 @@
+// Command-line option lookup.
+#pragma once
+
+// The argument after the first argument equal to `name` without regard to
+// ASCII case (argument 0, the program path, included); "" when the match is the
+// last argument; `fallback` (may be nullptr) when nothing matches.
+char* FindArgument(int argc, char** argv, const char* name, char* fallback);
+// The option's value as a decimal integer (leading blanks, optional sign,
+// digits up to the first other character, 0 without digits), or `fallback`.
+int ArgumentAsInt(int argc, char** argv, const char* name, int fallback);

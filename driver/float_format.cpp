@@ -1,0 +1,175 @@
+#include "driver/float_format.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using uint128 = unsigned __int128;
+
+constexpr uint64_t kPow10[20] = {1ull,
+                                 10ull,
+                                 100ull,
+                                 1000ull,
+                                 10000ull,
+                                 100000ull,
+                                 1000000ull,
+                                 10000000ull,
+                                 100000000ull,
+                                 1000000000ull,
+                                 10000000000ull,
+                                 100000000000ull,
+                                 1000000000000ull,
+                                 10000000000000ull,
+                                 100000000000000ull,
+                                 1000000000000000ull,
+                                 10000000000000000ull,
+                                 100000000000000000ull,
+                                 1000000000000000000ull,
+                                 10000000000000000000ull};
+
+uint128 Pow10Wide(int n) {  // n in 0..38
+  uint128 r = 1;
+  while (n >= 19) {
+    r *= kPow10[19];
+    n -= 19;
+  }
+  return r * kPow10[n];
+}
+
+// Writes the decimal digits of value, at least minDigits of them.
+size_t PutDigits(char* out, uint128 value, int minDigits) {
+  char reversed[48];
+  int n = 0;
+  while (value != 0 || n < minDigits) {
+    reversed[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
+    value /= 10;
+  }
+  for (int i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
+  return static_cast<size_t>(n);
+}
+
+// The exact value m * 2^e times 10^scale, truncated, and whether the dropped
+// part is at least one half. Only called where the result fits 128 bits:
+// m < 2^24, and the callers keep m * 2^e * 10^scale below 10^18 or scale <= 0
+// with m * 2^e < 2^128.
+uint128 ScaledTruncated(uint32_t m, int e, int scale, bool* halfOrMore) {
+  uint128 numerator = m;
+  uint128 divisor = 1;
+  if (e >= 0) {
+    numerator <<= e;
+  }
+  if (scale >= 0) {
+    numerator *= Pow10Wide(scale);
+  } else {
+    divisor = Pow10Wide(-scale);
+  }
+  if (e < 0) {
+    // divisor is 1 here: a value below 2^24 never has its leading digit beyond 10^16.
+    int shift = -e;
+    uint128 quotient = shift >= 128 ? 0 : numerator >> shift;
+    uint128 remainder = shift >= 128 ? numerator : numerator - (quotient << shift);
+    *halfOrMore = shift >= 128 ? false : (shift > 0 && remainder >= (static_cast<uint128>(1) << (shift - 1)));
+    return quotient;
+  }
+  uint128 quotient = numerator / divisor;
+  uint128 remainder = numerator - quotient * divisor;
+  *halfOrMore = divisor > 1 && remainder * 2 >= divisor;
+  return quotient;
+}
+
+}  // namespace
+
+size_t FormatInteger(char* out, int64_t value) {
+  size_t n = 0;
+  uint64_t magnitude = static_cast<uint64_t>(value);
+  if (value < 0) {
+    out[n++] = '-';
+    magnitude = 0 - magnitude;
+  }
+  return n + PutDigits(out + n, magnitude, 1);
+}
+
+size_t FormatFloat(char* out, float value, int precision) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  bool negative = (bits >> 31) != 0;
+  uint32_t exponentBits = (bits >> 23) & 0xff;
+  uint32_t fraction = bits & 0x7fffff;
+  size_t n = 0;
+  if (exponentBits == 0xff) {
+    if (fraction != 0) {
+      const char* text = negative ? "-nan" : "nan";
+      std::memcpy(out, text, std::strlen(text));
+      return std::strlen(text);
+    }
+    const char* text = negative ? "-inf" : "inf";
+    std::memcpy(out, text, std::strlen(text));
+    return std::strlen(text);
+  }
+  // |value| = m * 2^e exactly.
+  uint32_t m = exponentBits == 0 ? fraction : (fraction | 0x800000u);
+  int e = exponentBits == 0 ? -149 : static_cast<int>(exponentBits) - 150;
+  if (m == 0) negative = false;  // -0.0 prints without a sign
+  if (negative) out[n++] = '-';
+
+  // Decide the 17-digit rounding N * 10^(k - 16), 10^16 <= N < 10^17, where k
+  // is the position of the leading digit. Values below 10^-(precision + 1)
+  // round to zero at every stage: their 17-digit rounding stays below
+  // 10^-(precision + 1) and so below the half unit of the last printed decimal.
+  uint64_t digits17 = 0;
+  int k = 0;
+  bool tiny = m == 0 || std::fabs(static_cast<double>(value)) < std::pow(10.0, -(precision + 1));
+  if (!tiny) {
+    k = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value)))));
+    // log10 may be off by one next to a power of ten: correct k exactly.
+    for (;;) {
+      bool half;
+      uint128 t = ScaledTruncated(m, e, 16 - k, &half);
+      if (t >= kPow10[17]) {
+        ++k;
+        continue;
+      }
+      if (t < kPow10[16]) {
+        --k;
+        continue;
+      }
+      digits17 = static_cast<uint64_t>(t) + (half ? 1 : 0);
+      if (digits17 == kPow10[17]) {
+        digits17 = kPow10[16];
+        ++k;
+      }
+      break;
+    }
+  }
+
+  // Value = digits17 * 10^(k - 16). Round it to `precision` decimals, giving
+  // value = whole * 10^power with power >= -precision.
+  uint64_t whole = 0;
+  int power = -precision;
+  int drop = 16 - k - precision;  // digits of digits17 below the last printed decimal
+  if (tiny || drop >= 18) {
+    whole = 0;  // for drop >= 18: digits17 < 10^17 <= half of 10^drop
+  } else if (drop <= 0) {
+    whole = digits17;
+    power = k - 16;
+  } else {
+    uint64_t unit = kPow10[drop];
+    uint64_t q = digits17 / unit;
+    uint64_t r = digits17 - q * unit;
+    whole = q + (r >= unit / 2 ? 1 : 0);
+  }
+  if (power >= 0) {
+    n += PutDigits(out + n, whole, 1);
+    for (int i = 0; i < power; ++i) out[n++] = '0';
+    if (precision > 0) out[n++] = '.';
+    for (int i = 0; i < precision; ++i) out[n++] = '0';
+    return n;
+  }
+  uint64_t unit = kPow10[-power];
+  n += PutDigits(out + n, whole / unit, 1);
+  out[n++] = '.';
+  n += PutDigits(out + n, whole % unit, -power);
+  for (int i = -power; i < precision; ++i) out[n++] = '0';
+  return n;
+}

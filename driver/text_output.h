@@ -1,0 +1,94 @@
+// Buffered output files.
+//
+// A file is written under a temporary name beside its final one and renamed
+// into place only when it is complete, so a file abandoned after bad input or
+// a write error never looks complete and an earlier good file of the same name
+// survives. Write, flush and close errors are detected and reported by
+// CloseOutputFile.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "driver/float_format.h"
+
+constexpr size_t kOutputBufferSize = 1 << 18;
+
+struct OutputFile {
+  std::string name;      // the final name
+  std::string tempName;  // where the bytes go until CloseOutputFile
+  int fd = -1;
+  bool inMemory = false;  // see SetOutputToMemory
+  bool writeFailed = false;
+  int writeErrno = 0;
+  std::unique_ptr<char[]> buffer;
+  size_t used = 0;
+  uint64_t bytesWritten = 0;
+};
+
+enum class OpenResult {
+  Opened,
+  CannotCreate,  // the caller logs "Can't open: %s\n"
+  UnsafeName,    // refused and logged here: absolute, drive-letter or ".." name
+};
+
+// Refuses names that are absolute, start with a drive letter and colon, or have
+// a ".." component with either kind of slash.
+bool IsSafeOutputName(std::string_view name);
+
+OpenResult OpenOutputFile(OutputFile& out, const std::string& name);
+// Flushes, closes and renames into place. On a write, flush, close or rename
+// failure it logs the file's name and the reason, notes a run error, removes
+// the temporary file and returns false.
+bool CloseOutputFile(OutputFile& out);
+// Discards the output: the temporary file is removed, the final name untouched.
+void AbandonOutputFile(OutputFile& out);
+
+void FlushOutputBuffer(OutputFile& out);
+
+inline void PutBytes(OutputFile& out, const char* data, size_t length) {
+  if (length > kOutputBufferSize - out.used) {
+    FlushOutputBuffer(out);
+    if (length > kOutputBufferSize) {
+      // Rare: larger than the whole buffer; written in pieces.
+      while (length > 0) {
+        size_t piece = length < kOutputBufferSize ? length : kOutputBufferSize;
+        std::memcpy(out.buffer.get(), data, piece);
+        out.used = piece;
+        FlushOutputBuffer(out);
+        data += piece;
+        length -= piece;
+      }
+      return;
+    }
+  }
+  std::memcpy(out.buffer.get() + out.used, data, length);
+  out.used += length;
+}
+inline void PutText(OutputFile& out, std::string_view text) { PutBytes(out, text.data(), text.size()); }
+inline void PutChar(OutputFile& out, char c) {
+  if (out.used == kOutputBufferSize) FlushOutputBuffer(out);
+  out.buffer[out.used++] = c;
+}
+// Room for at least `length` bytes at the end of the buffer, for formatting in place.
+inline char* ReserveBytes(OutputFile& out, size_t length) {
+  if (length > kOutputBufferSize - out.used) FlushOutputBuffer(out);
+  return out.buffer.get() + out.used;
+}
+inline void PutInt(OutputFile& out, int64_t value) {
+  char* p = ReserveBytes(out, 24);
+  out.used += FormatInteger(p, value);
+}
+// The float by the tool's formatting rule with `precision` decimals.
+inline void PutFloat(OutputFile& out, float value, int precision) {
+  char* p = ReserveBytes(out, kMaxFormattedFloat);
+  out.used += FormatFloat(p, value, precision);
+}
+
+// For the fuzzer: every output file is formatted into memory and discarded;
+// nothing is created on disk.
+void SetOutputToMemory(bool inMemory);

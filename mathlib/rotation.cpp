@@ -1,0 +1,1 @@
+#include "mathlib/rotation.h"

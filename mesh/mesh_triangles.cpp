@@ -1,0 +1,1 @@
+#include "mesh/mesh_export.h"

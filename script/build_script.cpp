@@ -1,0 +1,3 @@
+#include "script/build_script.h"
+
+int WriteBuildScript(const ModelFile&, const StripFile&) { return 1; }
