@@ -1,0 +1,119 @@
+// Argument lookup, name edits, message formatting and file loading.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/arguments.h"
+#include "driver/file_io.h"
+#include "driver/message_format.h"
+#include "driver/names.h"
+#include "driver/text_output.h"
+#include "tests/tool_runner/tool_runner.h"
+
+namespace {
+
+struct Args {
+  std::vector<std::string> strings;
+  std::vector<char*> pointers;
+  explicit Args(std::vector<std::string> s) : strings(std::move(s)) {
+    for (std::string& a : strings) pointers.push_back(a.data());
+  }
+  int argc() const { return static_cast<int>(pointers.size()); }
+  char** argv() { return pointers.data(); }
+};
+
+std::string Format(const char* format, ...) {
+  char buffer[2048];
+  va_list args;
+  va_start(args, format);
+  FormatMessage(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string Stripped(std::string text) {
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  StripExtension(buffer.data());
+  return buffer.data();
+}
+
+}  // namespace
+
+TEST(Arguments, FindArgumentMatchesAnyPositionIgnoringCase) {
+  Args args({"prog", "-File", "x", "-other"});
+  char fallback[] = "default";
+  EXPECT_STREQ(FindArgument(args.argc(), args.argv(), "-file", nullptr), "x");
+  EXPECT_STREQ(FindArgument(args.argc(), args.argv(), "-OTHER", fallback), "");
+  EXPECT_EQ(FindArgument(args.argc(), args.argv(), "-missing", fallback), fallback);
+  EXPECT_EQ(FindArgument(args.argc(), args.argv(), "-missing", nullptr), nullptr);
+  // Argument 0, the program path, is compared too.
+  EXPECT_STREQ(FindArgument(args.argc(), args.argv(), "PROG", nullptr), "-File");
+}
+
+TEST(Arguments, ArgumentAsIntParsesLikeAtoi) {
+  Args args({"prog", "-a", "12abc", "-b", "  -7", "-c", "x", "-last"});
+  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-a", 5), 12);
+  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-b", 5), -7);
+  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-c", 5), 0);
+  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-last", 5), 0);
+  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-none", 5), 5);
+}
+
+TEST(Names, StripExtensionCutsOnlyTheLastExtensionOfTheLastPart) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a.b.c", "a.b"},   {"name.", "name"},   {"dir.x/name", "dir.x/name"},          {"a/.b", "a/"},
+      {".mdl", ".mdl"},   {"x.mdl", "x"},      {"x", "x"},                            {"", ""},
+      {"./model", "./model"}, {"D:\\models\\car.mdl", "D:/models/car"}, {"parts\\arm.smd", "parts/arm"},
+  };
+  for (const auto& [before, after] : cases) EXPECT_EQ(Stripped(before), after) << before;
+}
+
+TEST(Names, NormalizeSlashesTouchesOnlyBackslashes) {
+  char text[] = "a\\b/c\\\\d.e\xe4";
+  NormalizeSlashes(text);
+  EXPECT_STREQ(text, "a/b/c//d.e\xe4");
+}
+
+TEST(Messages, FormatsIntegersStringsAndFloatsByTheToolsRule) {
+  EXPECT_EQ(Format("Extracted lod: %d, distance: %.0f\n", 2, 12.5f), "Extracted lod: 2, distance: 13\n");
+  EXPECT_EQ(Format("%.0f %.0f %.0f", 0.4f, 2.5f, -2.5f), "0 3 -3");
+  EXPECT_EQ(Format("%f|%s|%%|%c|%5d|%-3d|", -0.0f, "a%sb", 'z', 42, 7), "0.000000|a%sb|%|z|   42|7  |");
+  EXPECT_EQ(Format("%d %d", INT32_MIN, INT32_MAX), "-2147483648 2147483647");
+}
+
+TEST(Messages, LongMessagesAreCutAtTheBuffer) {
+  std::string name(5000, 'n');
+  std::string text = Format("Can't open: %s\n", name.c_str());
+  EXPECT_EQ(text.size(), 2047u);
+  EXPECT_EQ(text.substr(0, 12), "Can't open: ");
+}
+
+TEST(FileIo, ReadWholeFileReportsMissingAndEmptyAsZero) {
+  ScratchDir dir;
+  std::string missing = (dir.path / "missing").string();
+  FileBlock none = ReadWholeFile(missing.c_str());
+  EXPECT_EQ(none.size, 0);
+  EXPECT_EQ(none.data, nullptr);
+  std::string empty = (dir.path / "empty").string();
+  WriteFileBytes(empty, {});
+  EXPECT_EQ(ReadWholeFile(empty.c_str()).size, 0);
+
+  std::string full = (dir.path / "full").string();
+  const unsigned char bytes[] = {0, 1, 2, 255};
+  ASSERT_EQ(WriteWholeFile(full.c_str(), 4, bytes), 1);
+  FileBlock block = ReadWholeFile(full.c_str());
+  ASSERT_EQ(block.size, 4);
+  EXPECT_EQ(std::memcmp(block.data.get(), bytes, 4), 0);
+  EXPECT_EQ(WriteWholeFile((dir.path / "no" / "such").string().c_str(), 4, bytes), 0);
+}
+
+TEST(Output, UnsafeNamesAreRecognised) {
+  for (const char* name : {"/etc/passwd", "\\x.smd", "C:x.smd", "c:\\x", "..", "../x.smd", "a/../../x", "a\\..\\x"})
+    EXPECT_FALSE(IsSafeOutputName(name)) << name;
+  for (const char* name : {"x.smd", "parts/arm.smd", "a..b.smd", "..x/y", "x/..y", "lod1_parts/arm.smd", "1:x"})
+    EXPECT_TRUE(IsSafeOutputName(name)) << name;
+}

@@ -1,0 +1,150 @@
+// The whole tool run as a process: options, loading, version dispatch, exit
+// statuses and the log.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/tool_runner/tool_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A model image with every count 0 and the given version: the writers run on
+// empty tables. 340 bytes cover the header of either layout.
+std::vector<unsigned char> EmptyModel(int32_t version) {
+  std::vector<unsigned char> bytes(340, 0);
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<unsigned char>(static_cast<uint32_t>(version) >> (8 * i));
+  return bytes;
+}
+
+void WriteModelPair(const fs::path& base, int32_t version) {
+  WriteFileBytes(base.string() + ".mdl", EmptyModel(version));
+  WriteFileBytes(base.string() + ".dx80.vtx", std::vector<unsigned char>(64, 0));
+}
+
+}  // namespace
+
+TEST(Entry, WithoutFileOptionPrintsUsageAndLogsIt) {
+  ScratchDir dir;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-model", "x"}}) {
+    ToolRun run = RunTool(dir.path, args);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.console, "Use: Tamberlo.exe -file <Model Name>\n");
+  }
+  EXPECT_EQ(ReadFileText(dir.path / "streams.log"),
+            "Use: Tamberlo.exe -file <Model Name>\nUse: Tamberlo.exe -file <Model Name>\n");
+}
+
+TEST(Entry, OptionIsMatchedWithoutCaseAndLastOptionGivesEmptyName) {
+  ScratchDir dir;
+  WriteModelPair(dir.path / "m", 37);
+  EXPECT_EQ(RunTool(dir.path, {"-FILE", "m"}).status, 1);
+  EXPECT_EQ(RunTool(dir.path, {"x", "-File", "m.mdl"}).status, 1);
+  ToolRun last = RunTool(dir.path, {"-file"});
+  EXPECT_EQ(last.status, 0);
+  EXPECT_EQ(last.console, "Can't open: .mdl\n");
+}
+
+TEST(Entry, BackslashesAndExtensionsGiveTheBaseName) {
+  ScratchDir dir;
+  fs::create_directories(dir.path / "dir" / "sub");
+  WriteModelPair(dir.path / "dir" / "sub" / "model", 37);
+  WriteModelPair(dir.path / "model", 31);
+  ToolRun run = RunTool(dir.path, {"-file", "dir\\sub\\model.mdl"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.console, "Decompiled 37 mode\n");
+  // The dot of "./" belongs to a folder part and is kept.
+  EXPECT_EQ(RunTool(dir.path, {"-file", "./model"}).console, "Decompiled 31-36 mode\n");
+  // Only the last extension goes: model.dx80.vtx names the base model.dx80.
+  EXPECT_EQ(RunTool(dir.path, {"-file", "model.dx80.vtx"}).console, "Can't open: model.dx80.mdl\n");
+}
+
+TEST(Entry, VersionSelectsTheFamilyOrIsRefused) {
+  struct Case {
+    int32_t version;
+    const char* line;
+  };
+  const Case cases[] = {
+      {27, "Version 27 is not supported\n"}, {28, "Decompiled 28-30 mode\n"}, {29, "Decompiled 28-30 mode\n"},
+      {30, "Decompiled 28-30 mode\n"},       {31, "Decompiled 31-36 mode\n"}, {36, "Decompiled 31-36 mode\n"},
+      {37, "Decompiled 37 mode\n"},          {38, "Version 38 is not supported\n"},
+      {-5, "Version -5 is not supported\n"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    WriteModelPair(dir.path / "m", c.version);
+    ToolRun run = RunTool(dir.path, {"-file", "m"});
+    EXPECT_EQ(run.status, 1) << c.version;
+    EXPECT_EQ(run.console, c.line) << c.version;
+    bool refused = c.version < 28 || c.version > 37;
+    EXPECT_EQ(fs::exists(dir.path / "dec.qc"), !refused) << c.version;
+  }
+}
+
+TEST(Entry, MissingOrEmptyFilesEndWithStatusZero) {
+  ScratchDir dir;
+  ToolRun missing = RunTool(dir.path, {"-file", "nothing"});
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.console, "Can't open: nothing.mdl\n");
+
+  WriteFileBytes(dir.path / "empty.mdl", {});
+  WriteFileBytes(dir.path / "empty.dx80.vtx", std::vector<unsigned char>(64, 0));
+  EXPECT_EQ(RunTool(dir.path, {"-file", "empty"}).console, "Can't open: empty.mdl\n");
+
+  // Refused version, but the strip file is missing: the load fails first.
+  WriteFileBytes(dir.path / "old.mdl", EmptyModel(27));
+  ToolRun noStrip = RunTool(dir.path, {"-file", "old"});
+  EXPECT_EQ(noStrip.status, 0);
+  EXPECT_EQ(noStrip.console, "Can't open: old.dx80.vtx\n");
+  EXPECT_FALSE(fs::exists(dir.path / "dec.qc"));
+}
+
+TEST(Entry, ModelShorterThanAVersionIsRefusedAsDamaged) {
+  ScratchDir dir;
+  WriteFileBytes(dir.path / "short.mdl", {1, 2, 3, 4, 5, 6, 7});
+  WriteFileBytes(dir.path / "short.dx80.vtx", {0});
+  ToolRun run = RunTool(dir.path, {"-file", "short"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.console, "Model file too short to hold a version (7 bytes): short.mdl\n");
+}
+
+TEST(Entry, NameTooLongForThePathBuffersIsRefused) {
+  ScratchDir dir;
+  std::string fits(246, 'a');  // "<246>.dx80.vtx" is 255 characters
+  std::string tooLong(247, 'a');
+  EXPECT_EQ(RunTool(dir.path, {"-file", fits}).console, "Can't open: " + fits + ".mdl\n");
+  ToolRun run = RunTool(dir.path, {"-file", tooLong});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.console, "Model name too long (at most 246 characters): " + tooLong + "\n");
+}
+
+TEST(Entry, NamesReachConsoleAndLogLiterally) {
+  ScratchDir dir;
+  const std::string name = "a%d%s%%\xe4\xf6\xfc";  // percent signs and bytes outside ASCII
+  ToolRun run = RunTool(dir.path, {"-file", name});
+  std::string expected = "Can't open: " + name + ".mdl\n";
+  EXPECT_EQ(run.console, expected);
+  EXPECT_EQ(ReadFileText(dir.path / "streams.log"), expected);
+}
+
+TEST(Entry, LogThatCannotBeOpenedStillShowsTheConsoleLine) {
+  ScratchDir dir;
+  fs::create_directory(dir.path / "streams.log");  // a folder where the log should be
+  ToolRun run = RunTool(dir.path, {});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.console, "Use: Tamberlo.exe -file <Model Name>\n");
+}
+
+TEST(Entry, LogIsAppendedAcrossRuns) {
+  ScratchDir dir;
+  WriteModelPair(dir.path / "m", 30);
+  RunTool(dir.path, {"-file", "m"});
+  RunTool(dir.path, {"-file", "m"});
+  std::string log = ReadFileText(dir.path / "streams.log");
+  EXPECT_EQ(log.find("Decompiled 28-30 mode\n"), 0u);
+  EXPECT_NE(log.rfind("Decompiled 28-30 mode\n"), 0u);
+  EXPECT_EQ(log.find('\r'), std::string::npos);
+}

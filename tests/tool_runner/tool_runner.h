@@ -1,0 +1,26 @@
+// Running the real executable in a scratch folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ToolRun {
+  int status = -1;      // exit status, -1 when the process did not exit normally
+  std::string console;  // standard output
+};
+
+// A fresh empty folder under the system temp folder, removed by the destructor.
+struct ScratchDir {
+  std::filesystem::path path;
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+};
+
+// Runs the tool with `args` (each passed as one argument) inside `dir`.
+ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args);
+
+std::string ReadFileText(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
