@@ -1,3 +1,283 @@
 #include "script/build_script.h"
 
-int WriteBuildScript(const ModelFile&, const StripFile&) { return 1; }
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "driver/log.h"
+#include "driver/run_status.h"
+#include "mathlib/rotation.h"
+#include "script/script_place.h"
+
+namespace {
+
+// Sequences that have no animation description of their own index have no
+// rate in the file. They are written with 30 frames per second, the rate most
+// models are authored at, rather than 0, which would rebuild as a sequence
+// that never advances.
+constexpr float kRateWithoutAnimation = 30.0f;
+
+void PutQuoted(OutputFile& out, std::string_view text) {
+  PutChar(out, '"');
+  PutText(out, text);
+  PutChar(out, '"');
+}
+
+// x, y and z, each after `separator`.
+void PutVector(OutputFile& out, const Vector3& v, int precision, std::string_view separator) {
+  for (int axis = 0; axis < 3; ++axis) {
+    PutText(out, separator);
+    PutFloat(out, v[axis], precision);
+  }
+}
+
+// "$cd" names the folder the script was written in, as an absolute path.
+// The directory is asked for with a 4096-byte buffer rather than 260 bytes, so
+// a longer path is still written whole: a cut path would name another folder.
+// When the directory cannot be obtained at all (it was removed, or its path is
+// longer still), "." is written, which names the same folder for a build run
+// from beside the script.
+void WriteWorkingDirectory(OutputFile& out) {
+  char path[4096];
+  PutText(out, "$cd \"");
+  PutText(out, ::getcwd(path, sizeof path) != nullptr ? path : ".");
+  PutText(out, "\"\n");
+}
+
+void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "body part table");
+  CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
+  for (int32_t i = 0; i < header.bodyPartCount; ++i) {
+    SetScriptPlace(place, 0, "body part", i);
+    BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
+    // A body part without sub-models has nothing to build and writes nothing.
+    if (bodyPart.modelCount <= 0) continue;
+    std::string_view bodyPartName = NameAt(model, bodyPart.at, bodyPart.nameOffset, "body part name");
+    CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
+               model.layout->modelRecordSize, "sub-model table");
+    if (bodyPart.modelCount == 1) {
+      SetScriptPlace(place, 1, "sub-model", 0);
+      ModelRecord subModel = ReadSubModel(model, bodyPart, 0);
+      if (subModel.vertexCount < 1) continue;
+      PutText(out, "$model ");
+      PutQuoted(out, bodyPartName);
+      PutChar(out, ' ');
+      PutQuoted(out, SubModelName(model, subModel));
+      PutChar(out, '\n');
+      continue;
+    }
+    PutText(out, "$bodygroup (");
+    PutText(out, bodyPartName);
+    PutText(out, ")\n{\n");
+    for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
+      SetScriptPlace(place, 1, "sub-model", j);
+      ModelRecord subModel = ReadSubModel(model, bodyPart, j);
+      if (subModel.vertexCount < 1) {
+        PutText(out, "\tblank\n");
+        continue;
+      }
+      PutText(out, "\tstudio ");
+      PutQuoted(out, SubModelName(model, subModel));
+      PutChar(out, '\n');
+    }
+    PutText(out, "}\n\n");
+  }
+}
+
+void WritePoseParameters(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "pose parameter table");
+  CheckTable(model.bytes, header.poseParamOffset, header.poseParamCount, kPoseParamRecordSize,
+             "pose parameter table");
+  for (int32_t i = 0; i < header.poseParamCount; ++i) {
+    SetScriptPlace(place, 0, "pose parameter", i);
+    PoseParamRecord pose = ReadPoseParam(model, header, i);
+    PutText(out, "$poseparameter ");
+    PutText(out, NameAt(model, pose.at, pose.nameOffset, "pose parameter name"));
+    PutChar(out, ' ');
+    PutFloat(out, pose.start, 2);
+    PutChar(out, ' ');
+    PutFloat(out, pose.end, 2);
+    if ((pose.flags & 1) == 0) {
+      PutChar(out, ' ');
+      PutFloat(out, pose.loop, 2);
+    } else if (static_cast<double>(pose.flags) ==
+               static_cast<double>(pose.end) - static_cast<double>(pose.start)) {
+      // The whole flags word, not the loop value, is compared with the range:
+      // flags 1 wraps a range of exactly 1, flags 3 one of exactly 3.
+      PutText(out, " wrap");
+    } else {
+      PutText(out, " loop ");
+      PutFloat(out, pose.loop, 2);
+    }
+    PutChar(out, '\n');
+  }
+}
+
+void WriteMaterialFolders(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "material folder table");
+  CheckTable(model.bytes, header.materialFolderOffset, header.materialFolderCount, kMaterialFolderEntrySize,
+             "material folder table");
+  for (int32_t i = 0; i < header.materialFolderCount; ++i) {
+    SetScriptPlace(place, 0, "material folder", i);
+    PutText(out, "$cdmaterials ");
+    PutQuoted(out, MaterialFolderName(model, header, i));
+    PutChar(out, '\n');
+  }
+}
+
+void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "hitbox set table");
+  CheckTable(model.bytes, header.hitboxSetOffset, header.hitboxSetCount, kHitboxSetRecordSize, "hitbox set table");
+  for (int32_t i = 0; i < header.hitboxSetCount; ++i) {
+    SetScriptPlace(place, 0, "hitbox set", i);
+    HitboxSetRecord set = ReadHitboxSet(model, header, i);
+    PutText(out, "$hboxset ");
+    PutQuoted(out, NameAt(model, set.at, set.nameOffset, "hitbox set name"));
+    PutChar(out, '\n');
+    CheckTable(model.bytes, AddOffset(set.at, set.hitboxOffset), set.hitboxCount, kHitboxRecordSize,
+               "hitbox table");
+    for (int32_t j = 0; j < set.hitboxCount; ++j) {
+      SetScriptPlace(place, 1, "hitbox", j);
+      HitboxRecord box = ReadHitbox(model, set, j);
+      std::string_view boneName = ReferencedBoneName(model, header, box.bone, box.at, "hitbox bone index");
+      PutText(out, "$hbox ");
+      PutInt(out, box.group);
+      PutChar(out, ' ');
+      PutQuoted(out, boneName);
+      PutVector(out, box.boxMin, 3, "  ");
+      PutVector(out, box.boxMax, 3, "  ");
+      PutChar(out, '\n');
+    }
+  }
+}
+
+void WriteMaterials(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "texture table");
+  CheckTable(model.bytes, header.textureOffset, header.textureCount, kTextureRecordSize, "texture table");
+  for (int32_t i = 0; i < header.textureCount; ++i) {
+    SetScriptPlace(place, 0, "texture", i);
+    PutText(out, "// Model uses material \"");
+    PutText(out, TextureName(model, header, i));
+    PutText(out, ".vmt\"\n");
+  }
+}
+
+void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "attachment table");
+  CheckTable(model.bytes, header.attachmentOffset, header.attachmentCount, kAttachmentRecordSize,
+             "attachment table");
+  for (int32_t i = 0; i < header.attachmentCount; ++i) {
+    SetScriptPlace(place, 0, "attachment", i);
+    AttachmentRecord attachment = ReadAttachment(model, header, i);
+    std::string_view name = NameAt(model, attachment.at, attachment.nameOffset, "attachment name");
+    std::string_view boneName =
+        ReferencedBoneName(model, header, attachment.bone, AddOffset(attachment.at, 8), "attachment bone index");
+    Vector3 translation{attachment.matrix.m[0][3], attachment.matrix.m[1][3], attachment.matrix.m[2][3]};
+    // Degree order: about Y, about Z, about X.
+    Vector3 angles;
+    MatrixToAngles(attachment.matrix, angles);
+    PutText(out, "$attachment ");
+    PutQuoted(out, name);
+    PutChar(out, ' ');
+    PutQuoted(out, boneName);
+    PutVector(out, translation, 2, " ");
+    PutText(out, " rotate");
+    PutVector(out, angles, 2, " ");
+    PutChar(out, '\n');
+  }
+}
+
+void WritePositions(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "surface property");
+  PutText(out, "$surfaceprop ");
+  PutQuoted(out, SurfacePropName(model, header));
+  PutText(out, "\n$eyeposition");
+  PutVector(out, header.eyePosition, 3, " ");
+  PutText(out, "\n$illumposition");
+  PutVector(out, header.illumPosition, 3, " ");
+  PutChar(out, '\n');
+}
+
+void WriteSequences(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "sequence table");
+  CheckTable(model.bytes, header.sequenceOffset, header.sequenceCount, model.layout->sequenceRecordSize,
+             "sequence table");
+  for (int32_t i = 0; i < header.sequenceCount; ++i) {
+    SetScriptPlace(place, 0, "sequence", i);
+    SequenceRecord sequence = ReadSequence(model, header, i);
+    std::string_view label = NameAt(model, sequence.at, sequence.labelOffset, "sequence label");
+    // A sequence takes its rate from the animation description of the same
+    // index; no field of the sequence links the two.
+    float rate = kRateWithoutAnimation;
+    if (i < header.animDescCount) {
+      SetScriptPlace(place, 1, "animation description", i);
+      rate = ReadAnimDesc(model, header, i).fps;
+      SetScriptPlace(place, 0, "sequence", i);
+    }
+    PutText(out, "$sequence ");
+    PutText(out, label);
+    PutChar(out, ' ');
+    PutQuoted(out, label);
+    PutChar(out, ' ');
+    // The activity is written only with a weight; without one its name is not
+    // even read.
+    if (sequence.activityWeight != 0) {
+      PutText(out, NameAt(model, sequence.at, sequence.activityOffset, "sequence activity name"));
+      PutChar(out, ' ');
+      PutInt(out, sequence.activityWeight);
+      PutChar(out, ' ');
+    }
+    PutText(out, "fps ");
+    PutFloat(out, rate, 2);
+    PutChar(out, '\n');
+  }
+}
+
+}  // namespace
+
+// Bad data anywhere in the model abandons the whole script: the first
+// FormatError is reported with the item being written, dec.qc is discarded
+// (it is written under a temporary name, so no partial script is left looking
+// complete) and the mesh and animation exports still run.
+int WriteBuildScript(const ModelFile& model, const StripFile& strip) {
+  OutputFile out;
+  switch (OpenOutputFile(out, "dec.qc")) {
+    case OpenResult::Opened:
+      break;
+    case OpenResult::CannotCreate:
+      // No script is a failed run, even though the other exports go on.
+      LogMessage("Can't open: %s\n", "dec.qc");
+      NoteRunError();
+      return 0;
+    case OpenResult::UnsafeName:
+      return 0;  // logged by OpenOutputFile
+  }
+
+  ScriptPlace place;
+  try {
+    SetScriptPlace(place, 0, "model header");
+    ModelHeader header = ReadModelHeader(model);
+    WriteWorkingDirectory(out);
+    SetScriptPlace(place, 0, "model name");
+    PutText(out, "$modelname ");
+    PutQuoted(out, ModelName(model));
+    PutChar(out, '\n');
+    WriteBodyParts(model, header, out, place);
+    if (WriteLodBlock(model, strip, out) == 0) {
+      AbandonOutputFile(out);  // already reported
+      return 0;
+    }
+    WritePoseParameters(model, header, out, place);
+    WriteMaterialFolders(model, header, out, place);
+    WriteHitboxes(model, header, out, place);
+    WriteMaterials(model, header, out, place);
+    WriteAttachments(model, header, out, place);
+    WritePositions(model, header, out, place);
+    WriteSequences(model, header, out, place);
+  } catch (const FormatError& error) {
+    ReportBadData(DescribeScriptPlace(place), error);
+    AbandonOutputFile(out);
+    return 0;
+  }
+  return CloseOutputFile(out) ? 1 : 0;
+}

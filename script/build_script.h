@@ -1,11 +1,15 @@
 // The build script dec.qc.
 #pragma once
 
+#include "driver/text_output.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "driver/text_output.h"
 
-// Writes dec.qc into the current directory; returns 1.
+// Writes dec.qc into the current directory. Returns 1 when the script was
+// written; 0 when it could not be created, when bad data abandoned it (one
+// "Bad data" line logged, no dec.qc left behind) or when writing it failed.
 int WriteBuildScript(const ModelFile& model, const StripFile& strip);
-// Appends the "$lod" blocks of every sub-model with geometry; returns 1.
+// Appends the "$lod" blocks of every sub-model with geometry. Returns 1; on
+// bad data it logs one "Bad data" line and returns 0, and the caller abandons
+// the script, since a script missing some of its levels would look complete.
 int WriteLodBlock(const ModelFile& model, const StripFile& strip, OutputFile& out);

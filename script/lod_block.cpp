@@ -1,3 +1,72 @@
-#include "script/build_script.h"
+#include <cstring>
+#include <string>
 
-int WriteLodBlock(const ModelFile&, const StripFile&, OutputFile&) { return 1; }
+#include "driver/names.h"
+#include "driver/run_status.h"
+#include "script/build_script.h"
+#include "script/script_place.h"
+
+namespace {
+
+// The level-of-detail SMD files are named after the sub-model with slashes
+// and without its extension; the level number is the level's position in the
+// strip file's list, so skipped levels keep their numbers.
+void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& out, ScriptPlace& place) {
+  SetScriptPlace(place, 0, "level of detail, model header");
+  ModelHeader header = ReadModelHeader(model);
+  SetScriptPlace(place, 0, "level of detail, body part table");
+  CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
+  for (int32_t i = 0; i < header.bodyPartCount; ++i) {
+    SetScriptPlace(place, 0, "level of detail, body part", i);
+    BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
+    CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
+               model.layout->modelRecordSize, "sub-model table");
+    for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
+      SetScriptPlace(place, 1, "sub-model", j);
+      ModelRecord subModel = ReadSubModel(model, bodyPart, j);
+      // The strip file is walked in step with the model file, and only where
+      // a sub-model has geometry: a strip file that lacks records for empty
+      // sub-models is not bad data for the script.
+      if (subModel.vertexCount < 1) continue;
+      StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, i), j);
+      if (stripModel.lodCount <= 0) continue;
+      CheckTable(strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount, kStripLodSize,
+                 "strip LOD table");
+      std::string name;
+      for (int32_t k = 0; k < stripModel.lodCount; ++k) {
+        SetScriptPlace(place, 2, "level", k);
+        StripLod lod = ReadStripLod(strip, stripModel, k);
+        // Exact compare: -0.0 counts as zero, not-a-number does not.
+        if (lod.switchDistance == 0.0f) continue;
+        if (name.empty()) {
+          // Copied whole, whatever its length, and edited in the copy.
+          name = SubModelName(model, subModel);
+          StripExtension(name.data());
+          name.resize(std::strlen(name.c_str()));
+        }
+        PutText(out, "$lod ");
+        PutFloat(out, lod.switchDistance, 0);
+        PutText(out, "\n {\n  replacemodel \"");
+        PutText(out, name);
+        PutText(out, "\" \"lod");
+        PutInt(out, k);
+        PutChar(out, '_');
+        PutText(out, name);
+        PutText(out, "\"\n}\n");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int WriteLodBlock(const ModelFile& model, const StripFile& strip, OutputFile& out) {
+  ScriptPlace place;
+  try {
+    WriteLodLines(model, strip, out, place);
+  } catch (const FormatError& error) {
+    ReportBadData(DescribeScriptPlace(place), error);
+    return 0;
+  }
+  return 1;
+}
