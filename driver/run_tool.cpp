@@ -51,10 +51,19 @@ int RunOnImages(const unsigned char* modelData, int64_t modelSize, const char* m
 
   ModelFile model{modelBytes, layout};
   StripFile strip{ByteView{stripData, stripSize, stripPath}};
-  // No writer's result stops the next one.
-  WriteBuildScript(model, strip);
-  ExportMeshes(model, strip);
-  ExportAnimations(model);
+  // No writer's result stops the next one. The writers report damaged input
+  // per output item themselves; a FormatError that still reaches this level
+  // ends only that writer.
+  auto runWriter = [](const char* what, auto&& writer) {
+    try {
+      writer();
+    } catch (const FormatError& error) {
+      ReportBadData(what, error);
+    }
+  };
+  runWriter("dec.qc", [&] { WriteBuildScript(model, strip); });
+  runWriter("mesh export", [&] { ExportMeshes(model, strip); });
+  runWriter("animation export", [&] { ExportAnimations(model); });
   return RunHadErrors() ? kExitDoneWithErrors : kExitDone;
 }
 
