@@ -1,1 +1,207 @@
+// Triangle output: for every triangle a material line and three vertex lines.
+//
+// This writer produces most of the bytes of a large model, so each strip group
+// is validated once and then written with unchecked loads:
+//   1. the strips table must fit the strip file;
+//   2. the index entries the strips use (firstIndex to firstIndex + 3 * the
+//      number of whole triangles; the one or two entries left over are never
+//      read) must lie inside it, as one span from the lowest to the highest;
+//   3. the strip vertices those entries select, from the lowest to the highest
+//      entry value;
+//   4. the model vertices those strip vertices reach (vertexBase +
+//      meshVertexIndex, from the lowest to the highest number), in the
+//      family's vertex storage.
+// All of this arithmetic is int64 on values that come from int32 and uint16
+// fields, so it cannot overflow. Every pointer used afterwards points into one
+// of these checked spans.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
 #include "mesh/mesh_export.h"
+
+namespace {
+
+// Where the values of the model vertices numbered first..last lie; each pointer
+// is the start of the checked span for vertex `first`.
+struct VertexSpan {
+  int64_t first = 0;
+  const unsigned char* records = nullptr;  // interleaved: the VertexRecord's bone field
+  const unsigned char* positions = nullptr;
+  const unsigned char* normals = nullptr;
+  const unsigned char* texCoords = nullptr;
+};
+
+// Offsets inside a 64-byte VertexRecord, counted from its bone field (the first
+// byte read).
+constexpr int kRecordBone = 0;
+constexpr int kRecordPosition = 16;
+constexpr int kRecordNormal = 28;
+constexpr int kRecordTexCoord = 40;
+constexpr int kRecordReadFrom = 16;  // the bone field's offset in the record
+constexpr int kRecordReadLength = kVertexRecordSize - kRecordReadFrom;
+
+constexpr int64_t kPositionSize = 12;
+constexpr int64_t kNormalSize = 12;
+constexpr int64_t kTexCoordSize = 8;
+constexpr int kStripVertexIndexAt = 12;  // meshVertexIndex inside a StripVertex
+
+VertexSpan CheckVertexSpan(const ModelFile& model, const ModelRecord& subModel, int64_t first, int64_t last) {
+  const ByteView& bytes = model.bytes;
+  int64_t count = last - first + 1;
+  VertexSpan span;
+  span.first = first;
+  if (model.layout->vertexStorage == VertexStorage::Interleaved) {
+    int64_t start = AddOffset(subModel.at, subModel.vertexOffset) + first * kVertexRecordSize + kRecordReadFrom;
+    int64_t length = (count - 1) * kVertexRecordSize + kRecordReadLength;
+    span.records = CheckedPointer(bytes, start, length, "vertex record");
+  } else {
+    int64_t positions = AddOffset(subModel.at, subModel.positionOffset) + first * kPositionSize;
+    int64_t normals = AddOffset(subModel.at, subModel.normalOffset) + first * kNormalSize;
+    int64_t texCoords = AddOffset(subModel.at, subModel.texCoordOffset) + first * kTexCoordSize;
+    span.positions = CheckedPointer(bytes, positions, count * kPositionSize, "vertex position");
+    span.normals = CheckedPointer(bytes, normals, count * kNormalSize, "vertex normal");
+    span.texCoords = CheckedPointer(bytes, texCoords, count * kTexCoordSize, "vertex texture coordinate");
+  }
+  return span;
+}
+
+inline void PutFloats(OutputFile& out, const unsigned char* p, int count) {
+  for (int i = 0; i < count; ++i) {
+    PutChar(out, ' ');
+    PutFloat(out, LoadF32(p + 4 * i), 6);
+  }
+}
+
+// "%d %2.6f %2.6f %2.6f %2.6f %2.6f %2.6f %2.6f %2.6f\n": bone, position,
+// normal, u and -v. The width 2 never pads a number printed with six decimals.
+inline void PutVertexLine(OutputFile& out, const VertexSpan& span, int64_t n) {
+  int64_t k = n - span.first;
+  const unsigned char* texCoord;
+  if (span.records != nullptr) {
+    const unsigned char* record = span.records + k * kVertexRecordSize;
+    PutInt(out, LoadI16(record + kRecordBone));
+    PutFloats(out, record + kRecordPosition, 6);
+    texCoord = record + kRecordTexCoord;
+  } else {
+    PutChar(out, '0');  // the split arrays store no bone
+    PutFloats(out, span.positions + k * kPositionSize, 3);
+    PutFloats(out, span.normals + k * kNormalSize, 3);
+    texCoord = span.texCoords + k * kTexCoordSize;
+  }
+  PutChar(out, ' ');
+  PutFloat(out, LoadF32(texCoord), 6);
+  PutChar(out, ' ');
+  // Negating a float is exact; -0.0 prints as 0.000000.
+  PutFloat(out, -LoadF32(texCoord + 4), 6);
+  PutChar(out, '\n');
+}
+
+// What a mesh needs once its first triangle is reached: its own sub-model (the
+// one its modelOffset names, not necessarily the one being walked) and its
+// material line. Read lazily so that a mesh without triangles reads neither.
+struct MeshSource {
+  bool ready = false;
+  ModelRecord subModel;
+  std::string materialLine;  // "<material name>.bmp\n"
+};
+
+void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSource& source) {
+  if (source.ready) return;
+  source.subModel = ReadSubModelAt(model, AddOffset(mesh.at, mesh.modelOffset));
+  ModelHeader header = ReadModelHeader(model);
+  source.materialLine = std::string(TextureName(model, header, mesh.material)) + ".bmp\n";
+  source.ready = true;
+}
+
+void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh, const StripGroup& group,
+                     MeshSource& source, OutputFile& out) {
+  const ByteView& stripBytes = strip.bytes;
+  if (group.stripCount <= 0) return;
+  const unsigned char* strips = CheckedPointer(stripBytes, AddOffset(group.at, group.stripOffset),
+                                               int64_t{group.stripCount} * kStripSize, "strip table");
+  const int32_t stripCount = group.stripCount;
+
+  // The span of index entries the whole triangles use.
+  int64_t firstEntry = INT64_MAX, endEntry = INT64_MIN;
+  for (int32_t s = 0; s < stripCount; ++s) {
+    const unsigned char* record = strips + int64_t{s} * kStripSize;
+    int32_t triangles = LoadI32(record) / 3;  // truncates toward zero, as the format counts
+    if (triangles <= 0) continue;
+    int64_t first = LoadI32(record + 4);
+    firstEntry = std::min(firstEntry, first);
+    endEntry = std::max(endEntry, first + 3 * int64_t{triangles});
+  }
+  if (firstEntry > endEntry) return;  // no strip has a whole triangle
+  const unsigned char* entries =
+      CheckedPointer(stripBytes, AddOffset(group.at, group.indexOffset) + kStripIndexSize * firstEntry,
+                     kStripIndexSize * (endEntry - firstEntry), "strip index entry");
+  auto entryAt = [&](int64_t t) { return LoadU16(entries + kStripIndexSize * (t - firstEntry)); };
+
+  // Calls visit(e0, e1, e2) for every triangle of the group, in order.
+  auto forEachTriangle = [&](auto&& visit) {
+    for (int32_t s = 0; s < stripCount; ++s) {
+      const unsigned char* record = strips + int64_t{s} * kStripSize;
+      int32_t triangles = LoadI32(record) / 3;
+      int64_t t = LoadI32(record + 4);
+      for (int32_t q = 0; q < triangles; ++q, t += 3) visit(entryAt(t), entryAt(t + 1), entryAt(t + 2));
+    }
+  };
+
+  // The strip vertices the entries select.
+  uint32_t lowVertex = UINT32_MAX, highVertex = 0;
+  forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
+    lowVertex = std::min({lowVertex, uint32_t{e0}, uint32_t{e1}, uint32_t{e2}});
+    highVertex = std::max({highVertex, uint32_t{e0}, uint32_t{e1}, uint32_t{e2}});
+  });
+  const unsigned char* stripVertices =
+      CheckedPointer(stripBytes,
+                     AddOffset(group.at, group.vertexOffset) + int64_t{kStripVertexSize} * lowVertex +
+                         kStripVertexIndexAt,
+                     int64_t{kStripVertexSize} * (highVertex - lowVertex) + 2, "strip vertex");
+  const int64_t vertexBase = mesh.vertexBase;
+  auto modelVertex = [&](uint16_t e) {
+    return vertexBase + LoadI16(stripVertices + int64_t{kStripVertexSize} * (e - lowVertex));
+  };
+
+  // The model vertices those strip vertices reach.
+  int64_t lowModel = INT64_MAX, highModel = INT64_MIN;
+  forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
+    for (uint16_t e : {e0, e1, e2}) {
+      int64_t n = modelVertex(e);
+      lowModel = std::min(lowModel, n);
+      highModel = std::max(highModel, n);
+    }
+  });
+  PrepareMeshSource(model, mesh, source);
+  const VertexSpan span = CheckVertexSpan(model, source.subModel, lowModel, highModel);
+
+  // The interleaved families list the corners 0, 2, 1 (the other winding);
+  // the split-array family keeps 0, 1, 2.
+  const bool reversed = model.layout->cornersReversed;
+  const std::string& material = source.materialLine;
+  forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
+    PutText(out, material);
+    PutVertexLine(out, span, modelVertex(e0));
+    PutVertexLine(out, span, modelVertex(reversed ? e2 : e1));
+    PutVertexLine(out, span, modelVertex(reversed ? e1 : e2));
+  });
+}
+
+}  // namespace
+
+int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
+                       const StripMesh& stripMesh, OutputFile& out) {
+  if (stripMesh.groupCount > kMaxStripGroups) return 0;
+  MeshSource source;
+  for (int32_t g = 0; g < stripMesh.groupCount; ++g) {
+    try {
+      WriteStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, out);
+    } catch (FormatError& error) {
+      // The caller names the file and the mesh; the group is known only here.
+      error.message = "strip group " + std::to_string(g) + ": " + error.message;
+      throw;
+    }
+  }
+  return 1;
+}
