@@ -1,12 +1,25 @@
-// Animation SMD files: one per animation description.
+// Animation SMD files: one per animation description, named "<name>.smd"
+// after the animation, holding the node list and every bone's position and
+// rotation for every frame.
+//
+// Bad input data (a record, name or stream outside the file, a frame that
+// falls into a run without values, more than kMaxAnimationFrames frames) is
+// reported as one "Bad data" line naming the animation, and bone where one is
+// concerned; that animation's file is not written and the export goes on with
+// the next animation.
 #pragma once
 
 #include "driver/text_output.h"
 #include "formats/model_records.h"
 
+// Frame counts above this are refused as bad data: no real animation comes
+// near it, and it bounds the work and output a small hostile file can ask for.
+constexpr int32_t kMaxAnimationFrames = 1000000;
+
 // Calls ExportAnimation for every animation description; returns 1.
 int ExportAnimations(const ModelFile& model);
 // Writes "<name>.smd"; 1 when written, 0 when it could not be.
 int ExportAnimation(const ModelFile& model, int32_t index);
-// "version 1", the node list, "end", "skeleton"; returns 1.
+// "version 1", the node list, "end", "skeleton"; returns 1. Throws
+// FormatError when a bone record or name lies outside the file.
 int WriteAnimationHeader(const ModelFile& model, OutputFile& out);

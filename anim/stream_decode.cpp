@@ -1,1 +1,202 @@
-#include "anim/anim_export.h"
+#include "anim/stream_decode.h"
+
+#include "mathlib/rotation.h"
+
+namespace {
+
+struct RunHeader {
+  uint8_t storedCount;
+  uint8_t runLength;
+};
+
+RunHeader ReadRunHeader(const ByteView& view, int64_t at) {
+  const unsigned char* p = CheckedPointer(view, at, 2, "animation stream run header");
+  return RunHeader{LoadU8(p), LoadU8(p + 1)};
+}
+
+// The header behind a run's stored values.
+int64_t NextRunAt(int64_t at, const RunHeader& run) { return at + 2 + 2 * static_cast<int64_t>(run.storedCount); }
+
+// Arriving at such a run puts the walk back to the run's first frame.
+bool ResetsPosition(const RunHeader& run) { return run.runLength < run.storedCount; }
+
+StreamRun MakeRun(int64_t at, int64_t offsetInRun, const RunHeader& run) {
+  return StreamRun{at, static_cast<int32_t>(offsetInRun), run.storedCount, run.runLength};
+}
+
+double StoredValue(const RunValues& run, int32_t index) { return LoadI16(run.stored + 2 * index); }
+
+}  // namespace
+
+StreamRun FindStreamRun(const ByteView& view, int64_t streamAt, int32_t frame) {
+  int64_t at = streamAt;
+  int64_t r = frame < 0 ? 0 : frame;
+  RunHeader run = ReadRunHeader(view, at);
+  if (ResetsPosition(run)) r = 0;
+  while (run.runLength <= r) {
+    r -= run.runLength;
+    at = NextRunAt(at, run);
+    run = ReadRunHeader(view, at);
+    if (ResetsPosition(run)) r = 0;
+  }
+  return MakeRun(at, r, run);
+}
+
+void StartStreamCursor(StreamCursor& cursor, int64_t streamAt) {
+  cursor = StreamCursor();
+  cursor.streamAt = streamAt;
+  cursor.runAt = streamAt;
+}
+
+// The walk for frame k passes a consistent run exactly when k minus the frames
+// of the runs before it reaches its runLength, so the set of runs passed only
+// grows with k and the cursor can resume where the previous frame stopped.
+// Once a walk arrives at a run that resets the position, r is 0 from then on
+// whatever k was: the walk passes every following run of length 0 and stops
+// at the first one with a length, and that answer holds for all later frames.
+StreamRun AdvanceStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame) {
+  if (frame < 0) frame = 0;
+  if (frame < cursor.lastFrame || cursor.lastFrame < 0) {
+    StartStreamCursor(cursor, cursor.streamAt);
+  }
+  int64_t at = cursor.runAt;
+  RunHeader run = ReadRunHeader(view, at);
+  if (cursor.settled) {
+    cursor.lastFrame = frame;
+    return MakeRun(at, 0, run);
+  }
+  int64_t firstFrame = cursor.runFirstFrame;
+  for (;;) {
+    if (ResetsPosition(run)) {
+      while (run.runLength == 0) {
+        at = NextRunAt(at, run);
+        run = ReadRunHeader(view, at);
+      }
+      cursor.runAt = at;
+      cursor.settled = true;
+      cursor.lastFrame = frame;
+      return MakeRun(at, 0, run);
+    }
+    int64_t r = frame - firstFrame;
+    if (run.runLength > r) {
+      cursor.runAt = at;
+      cursor.runFirstFrame = firstFrame;
+      cursor.lastFrame = frame;
+      return MakeRun(at, r, run);
+    }
+    firstFrame += run.runLength;
+    at = NextRunAt(at, run);
+    run = ReadRunHeader(view, at);
+  }
+}
+
+RunValues ReadRunValues(const ByteView& view, const StreamRun& run) {
+  if (run.storedCount == 0) {
+    ThrowFormatErrorText(view, "animation stream run", run.at, "stores no value for the frame that falls into it");
+  }
+  RunValues values;
+  values.storedCount = run.storedCount;
+  values.runLength = run.runLength;
+  values.offsetInRun = run.offsetInRun;
+  values.stored = CheckedPointer(view, run.at + 2, 2 * static_cast<int64_t>(run.storedCount), "animation stream values");
+  // The next run's first value sits behind its header. A stream that ends with
+  // the file has none; its last stored value stands in, which changes nothing
+  // for whole frames since it then only meets a weight of 0.
+  int64_t nextFirstAt = run.at + 2 + 2 * static_cast<int64_t>(run.storedCount) + 2;
+  if (nextFirstAt <= view.size - 2) {
+    values.nextRunFirst = LoadI16(view.data + nextFirstAt);
+  } else {
+    values.nextRunFirst = LoadI16(values.stored + 2 * (run.storedCount - 1));
+  }
+  return values;
+}
+
+double PositionStreamValue(const RunValues& run, float s) {
+  const int32_t r = run.offsetInRun;
+  const double t = s;
+  if (r < run.storedCount) {
+    if (r + 1 < run.storedCount) return (1.0 - t) * StoredValue(run, r) + t * StoredValue(run, r + 1);
+    return StoredValue(run, r);
+  }
+  const double last = StoredValue(run, run.storedCount - 1);
+  if (r + 1 < run.runLength) return last;
+  return (1.0 - t) * last + t * static_cast<double>(run.nextRunFirst);
+}
+
+AngleStreamValues AngleStreamPair(const RunValues& run) {
+  const int32_t r = run.offsetInRun;
+  AngleStreamValues pair;
+  if (r < run.storedCount) {
+    pair.u = LoadI16(run.stored + 2 * r);
+    if (r + 1 < run.storedCount) {
+      pair.w = LoadI16(run.stored + 2 * (r + 1));
+    } else if (r + 1 < run.runLength) {
+      pair.w = pair.u;
+    } else {
+      pair.w = run.nextRunFirst;
+    }
+  } else {
+    pair.u = LoadI16(run.stored + 2 * (run.storedCount - 1));
+    pair.w = r + 1 < run.runLength ? pair.u : run.nextRunFirst;
+  }
+  return pair;
+}
+
+float ScaledValue(float reference, double value, float scale) {
+  return static_cast<float>(static_cast<double>(reference) + value * static_cast<double>(scale));
+}
+
+Vector3 BlendedAngles(const Vector3& a1, const Vector3& a2, float s) {
+  Quaternion q1;
+  AnglesToQuaternion(a1, q1);
+  Vector3 angles;
+  if (a1.x == a2.x && a1.y == a2.y && a1.z == a2.z) {
+    QuaternionToAngles(q1, angles);
+  } else {
+    Quaternion q2, blended;
+    AnglesToQuaternion(a2, q2);
+    BlendQuaternions(q1, q2, s, blended);
+    QuaternionToAngles(blended, angles);
+  }
+  return angles;
+}
+
+Vector3 DecodeBonePosition(const ModelFile& model, const ModelHeader& header, const BoneAnimRecord& boneAnim,
+                           int32_t bone, int32_t frame, float s) {
+  if ((boneAnim.animFlags & kPositionCoded) == 0) return boneAnim.rawPosition;
+  const BoneRecord record = ReadBone(model, header, bone);
+  Vector3 position;
+  for (int axis = 0; axis < 3; ++axis) {
+    if (boneAnim.positionStreams[axis] == 0) {
+      position[axis] = record.referencePosition[axis];
+      continue;
+    }
+    const StreamRun run = FindStreamRun(model.bytes, AddOffset(boneAnim.at, boneAnim.positionStreams[axis]), frame);
+    const RunValues values = ReadRunValues(model.bytes, run);
+    position[axis] =
+        ScaledValue(record.referencePosition[axis], PositionStreamValue(values, s), record.positionScale[axis]);
+  }
+  return position;
+}
+
+Vector3 DecodeBoneAngles(const ModelFile& model, const ModelHeader& header, const BoneAnimRecord& boneAnim,
+                         int32_t bone, int32_t frame, float s) {
+  if ((boneAnim.animFlags & kRotationCoded) == 0) {
+    Vector3 angles;
+    QuaternionToAngles(boneAnim.rawQuaternion, angles);
+    return angles;
+  }
+  const BoneRecord record = ReadBone(model, header, bone);
+  Vector3 a1, a2;
+  for (int axis = 0; axis < 3; ++axis) {
+    if (boneAnim.rotationStreams[axis] == 0) {
+      a1[axis] = a2[axis] = record.referenceAngles[axis];
+      continue;
+    }
+    const StreamRun run = FindStreamRun(model.bytes, AddOffset(boneAnim.at, boneAnim.rotationStreams[axis]), frame);
+    const AngleStreamValues pair = AngleStreamPair(ReadRunValues(model.bytes, run));
+    a1[axis] = ScaledValue(record.referenceAngles[axis], pair.u, record.angleScale[axis]);
+    a2[axis] = ScaledValue(record.referenceAngles[axis], pair.w, record.angleScale[axis]);
+  }
+  return BlendedAngles(a1, a2, s);
+}

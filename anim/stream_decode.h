@@ -1,0 +1,102 @@
+// Decoding of the run-length coded animation value streams.
+//
+// A stream is a series of runs. A run starts with a 16-bit header whose first
+// byte is storedCount and second byte runLength (both unsigned); storedCount
+// int16 values follow, one for each of the run's first frames; the rest of
+// the run repeats the last stored value; the next run's header follows the
+// last stored value. A value stands for reference + value * scale.
+//
+// Inconsistent runs are read by one fixed rule: arriving at a run whose
+// runLength is smaller than its storedCount resets the position within the
+// run to 0. So a run of length 0 is always passed over (when it stores values
+// the next run is then read at its first frame), and a run with
+// 1 <= runLength < storedCount stops the walk for every frame that reaches it.
+//
+// Everything is read through the checked byte view: a walk or value read that
+// leaves the file throws FormatError. Where the decoders must decide what a
+// malformed stream means:
+//  - a frame that falls into a run with storedCount 0 has no value at all; it
+//    is bad data (FormatError), not a silent reference pose;
+//  - the run the frame falls into must hold all its stored values inside the
+//    file, else the stream is truncated (FormatError);
+//  - the first value of the next run is read wherever it lies inside the file,
+//    since it decides whether the angle decoder blends; only when it would lie
+//    outside the file is the run's last stored value used instead.
+#pragma once
+
+#include <cstdint>
+
+#include "formats/byte_view.h"
+#include "formats/model_records.h"
+#include "mathlib/vector_types.h"
+
+// Where a frame falls: the run header's position in the file and the frame's
+// position r within that run.
+struct StreamRun {
+  int64_t at = 0;
+  int32_t offsetInRun = 0;
+  uint8_t storedCount = 0;
+  uint8_t runLength = 0;
+};
+
+// The walk from the stream's first run, as the format defines it; costs time
+// in proportion to the runs before the frame. The reference for StreamCursor.
+StreamRun FindStreamRun(const ByteView& view, int64_t streamAt, int32_t frame);
+
+// Finds the same run as FindStreamRun for frames asked in non-decreasing
+// order, in time proportional to the runs of the whole stream over all calls.
+// A smaller frame than the previous one restarts the walk from the stream's
+// start, so any order of calls gives the walk's answer.
+struct StreamCursor {
+  int64_t streamAt = 0;
+  int64_t runAt = 0;           // the run the last walk stopped at
+  int64_t runFirstFrame = 0;   // frames covered by the runs passed before runAt
+  int32_t lastFrame = -1;      // -1: nothing walked yet
+  bool settled = false;        // a reset was reached: every later frame reads runAt at r = 0
+};
+
+void StartStreamCursor(StreamCursor& cursor, int64_t streamAt);
+StreamRun AdvanceStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame);
+
+// The values of the run a frame falls into, checked once to lie in the file.
+struct RunValues {
+  const unsigned char* stored = nullptr;  // stored value i at stored + 2 * i
+  int32_t storedCount = 0;
+  int32_t runLength = 0;
+  int32_t offsetInRun = 0;
+  int16_t nextRunFirst = 0;  // the first value behind the next run's header, or the fallback
+};
+
+// Throws FormatError when the frame falls into a run without stored values or
+// when the run's stored values leave the file.
+RunValues ReadRunValues(const ByteView& view, const StreamRun& run);
+
+// The raw position value at the frame, blended by s towards the next frame:
+// at the last stored index of a run it is that value alone; at a run's last
+// frame in its repeated tail it blends towards the next run's first value.
+double PositionStreamValue(const RunValues& run, float s);
+
+// The raw angle values u (frame k) and w (frame k + 1): w is the next stored
+// value, the same value inside the run, or at the run's last frame the next
+// run's first value.
+struct AngleStreamValues {
+  int16_t u = 0;
+  int16_t w = 0;
+};
+AngleStreamValues AngleStreamPair(const RunValues& run);
+
+// reference + value * scale, evaluated in double and rounded once to float32.
+float ScaledValue(float reference, double value, float scale);
+
+// The rotation of frame k blended by s towards frame k + 1, as radian-order
+// angles: a1 and a2 equal in all three components (float32 comparison, a NaN
+// is unequal) take the quaternion of a1 as it is; otherwise the two
+// quaternions are blended (which normalises even for s = 0).
+Vector3 BlendedAngles(const Vector3& a1, const Vector3& a2, float s);
+
+// The bone's position and rotation angles at frame k, blended by s towards
+// frame k + 1. Stateless: every call walks each stream from its first run.
+Vector3 DecodeBonePosition(const ModelFile& model, const ModelHeader& header, const BoneAnimRecord& boneAnim,
+                           int32_t bone, int32_t frame, float s);
+Vector3 DecodeBoneAngles(const ModelFile& model, const ModelHeader& header, const BoneAnimRecord& boneAnim,
+                         int32_t bone, int32_t frame, float s);
