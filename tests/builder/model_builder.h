@@ -111,7 +111,8 @@ struct AnimRun {
 // The stream of one axis. No runs and no sharing: the record's offset for the
 // axis is 0 (a constant axis). sameAs 0..2 (position x, y, z) or 3..5
 // (rotation x, y, z) points this axis at the stream of that axis of the same
-// per-bone record instead of writing one of its own.
+// per-bone record instead of writing one of its own (its runs are then
+// ignored); the axis named must have runs of its own.
 struct AxisStream {
   std::vector<AnimRun> runs;
   int sameAs = -1;
@@ -186,9 +187,9 @@ struct VertexDescription {
 struct MeshDescription {
   int32_t material = 0;    // index into the texture table
   int32_t vertexBase = 0;
-  // The sub-model whose vertex data the mesh uses; -1 means the sub-model
-  // holding the mesh. Both set: sub-model ownerSubModel of body part
-  // ownerBodyPart (the mesh's modelOffset points there).
+  // The sub-model whose vertex data the mesh uses (its modelOffset points
+  // there): sub-model ownerSubModel of body part ownerBodyPart, where -1
+  // stands for the body part / sub-model that holds the mesh.
   int ownerBodyPart = -1;
   int ownerSubModel = -1;
 };
@@ -364,7 +365,8 @@ std::vector<BoneDescription> BoneChain(int count);
 
 // A stream storing one value per frame (runs of at most 255 frames).
 AxisStream PerFrameStream(const std::vector<int16_t>& values);
-// A stream of one stored value repeated over `frames` frames (runs of at most 255).
+// A stream of one stored value repeated over `frames` frames (runs of at
+// most 255 frames; at least one run).
 AxisStream ConstantStream(int16_t value, int frames);
 // A stream from explicit runs.
 AxisStream RunsStream(std::vector<AnimRun> runs);
@@ -386,8 +388,9 @@ SubModelDescription BoxSubModel(const std::string& name, int32_t material = 0, i
 
 // A small complete model: header name "box.mdl", one bone "root", texture
 // "box_skin", material folder "models/box/", body part "body" with
-// BoxSubModel("box"), animation "idle" (2 frames, raw pose) and sequence
-// "idle", surface property "metal".
+// BoxSubModel("box"), animation "idle" (30 fps, 2 frames, raw pose at the
+// origin), sequence "idle" with activity "ACT_IDLE" weight 1, surface
+// property "metal".
 ModelDescription BoxModel(int32_t version = 37);
 
 // Options for a hostile-looking but valid file: garbage in every unread byte
