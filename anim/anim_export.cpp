@@ -129,7 +129,9 @@ int ExportAnimation(const ModelFile& model, int32_t index) {
     case OpenResult::Opened:
       break;
     case OpenResult::CannotCreate:
+      // Also marks the run as failed; the next animation follows.
       LogMessage("Can't open: %s\n", fileName.c_str());
+      NoteRunError();
       return 0;
     case OpenResult::UnsafeName:
       return 0;  // logged by OpenOutputFile
