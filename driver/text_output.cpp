@@ -46,7 +46,11 @@ OpenResult OpenOutputFile(OutputFile& out, const std::string& name) {
     return OpenResult::Opened;
   }
   out.tempName = name + ".tamberlo-part";
-  out.fd = ::open(out.tempName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A fresh file, never through a link left at the temporary name; a stale one
+  // from an interrupted run is removed first. The rename in CloseOutputFile
+  // replaces a link at the final name instead of writing through it.
+  ::unlink(out.tempName.c_str());
+  out.fd = ::open(out.tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (out.fd < 0) {
     out.buffer.reset();
     return OpenResult::CannotCreate;
