@@ -3,10 +3,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <random>
 #include <vector>
 
-#include "anim/bone_track.h"
 #include "anim/stream_decode.h"
 #include "mathlib/rotation.h"
 #include "tests/anim/anim_test_support.h"
@@ -71,6 +69,8 @@ TEST(DecodeBone, RunsGiveTheStoredValueOfEachFrame) {
       {"3 values over 2 frames are read at the first value", {{{10}, 1, {}}, {{30, 40, 50}, 2, {}}, {{60}, 5, {}}},
        {10, 30, 30, 30}},
       {"3 values over 2 frames as the first run", {{{30, 40, 50}, 2, {}}, {{60}, 5, {}}}, {30, 30, 30}},
+      {"after a reset, empty runs are passed up to the first run with frames",
+       {{{10}, 1, {}}, {{99}, 0, {}}, {{}, 0, {}}, {{98, 97}, 0, {}}, {{30}, 4, {}}}, {10, 30, 30, 30, 30}},
       {"negative values", {{{-3, -300}, 2, {}}}, {-3, -300}},
   };
   for (const RunCase& c : cases) {
@@ -200,89 +200,6 @@ TEST(RunValues, ARunWithoutValuesOrWithValuesPastTheFileIsBadData) {
   std::vector<unsigned char> cut = {3, 3, 1, 0, 2};
   ByteView cutView{cut.data(), static_cast<int64_t>(cut.size()), "stream"};
   EXPECT_THROW(ReadRunValues(cutView, FindStreamRun(cutView, 0, 0)), FormatError);
-}
-
-// ---- the per-bone track against the stateless decoders ------------------------
-
-tb::AnimRun RandomRun(std::mt19937& rng) {
-  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  tb::AnimRun run;
-  int stored = 0;
-  switch (pick(8)) {
-    case 0: stored = pick(3); run.runLength = 0; break;
-    case 1: stored = 2 + pick(3); run.runLength = 1 + pick(stored - 1); break;
-    case 2: stored = 0; run.runLength = 1 + pick(3); break;
-    default: stored = 1 + pick(4); run.runLength = stored + pick(4); break;
-  }
-  for (int i = 0; i < stored; ++i) run.values.push_back(static_cast<int16_t>(pick(2001) - 1000));
-  return run;
-}
-
-tb::Vec3 RandomVec(std::mt19937& rng, float range) {
-  std::uniform_real_distribution<float> d(-range, range);
-  return {d(rng), d(rng), d(rng)};
-}
-
-TEST(BoneTrack, GivesTheStatelessDecodersResultsFrameByFrame) {
-  std::mt19937 rng(77);
-  int compared = 0, failures = 0;
-  for (int iteration = 0; iteration < 3000; ++iteration) {
-    tb::BoneDescription bone;
-    bone.position = RandomVec(rng, 50);
-    bone.angles = RandomVec(rng, 3);
-    bone.positionScale = RandomVec(rng, 0.1f);
-    bone.angleScale = RandomVec(rng, 0.003f);
-    tb::BoneAnimDescription anim;
-    anim.flags = static_cast<uint8_t>(rng());
-    anim.rawPosition = RandomVec(rng, 10);
-    const tb::Vec3 q = RandomVec(rng, 1);
-    anim.rawQuaternion = {q.x, q.y, q.z, 0.5f};
-    std::vector<int> withRuns;
-    for (int axis = 0; axis < 6; ++axis) {
-      tb::AxisStream& stream = axis < 3 ? anim.position[axis] : anim.rotation[axis - 3];
-      if (rng() % 4 == 0) continue;  // no stream: offset 0
-      if (!withRuns.empty() && rng() % 4 == 0) {
-        stream.sameAs = withRuns[rng() % withRuns.size()];
-        continue;
-      }
-      const int runs = 1 + static_cast<int>(rng() % 6);
-      for (int r = 0; r < runs; ++r) stream.runs.push_back(RandomRun(rng));
-      withRuns.push_back(axis);
-    }
-    LoadedModel m(OneBoneModel(bone, anim, 1), rng() % 2 ? tb::GarbageEverywhere(iteration) : tb::BuildOptions{});
-    const AnimDescRecord desc = ReadAnimDesc(m.file, m.header, 0);
-    const BoneAnimRecord record = ReadBoneAnim(m.file, desc, 0);
-    BoneTrack track = PrepareBoneTrack(m.file, m.header, desc, 0);
-    const int frames = 1 + static_cast<int>(rng() % 30);
-    for (int32_t frame = 0; frame < frames; ++frame) {
-      const float s = rng() % 3 == 0 ? std::uniform_real_distribution<float>(0, 1)(rng) : 0.0f;
-      bool literalFailed = false, trackFailed = false;
-      Vector3 p1, a1, p2, a2;
-      try {
-        p1 = DecodeBonePosition(m.file, m.header, record, 0, frame, s);
-        a1 = DecodeBoneAngles(m.file, m.header, record, 0, frame, s);
-      } catch (const FormatError&) {
-        literalFailed = true;
-      }
-      try {
-        const BoneSample sample = SampleBoneTrack(m.file.bytes, track, frame, s);
-        p2 = sample.position;
-        a2 = SampleAngles(track, sample, s);
-      } catch (const FormatError&) {
-        trackFailed = true;
-      }
-      ASSERT_EQ(literalFailed, trackFailed) << "iteration " << iteration << " frame " << frame;
-      ++compared;
-      if (literalFailed) {
-        ++failures;
-        break;
-      }
-      ASSERT_TRUE(SameBits(p1, p2)) << "iteration " << iteration << " frame " << frame;
-      ASSERT_TRUE(SameBits(a1, a2)) << "iteration " << iteration << " frame " << frame;
-    }
-  }
-  EXPECT_GT(failures, 100);
-  EXPECT_GT(compared - failures, compared / 2);
 }
 
 }  // namespace
