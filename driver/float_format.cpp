@@ -28,17 +28,25 @@ constexpr uint64_t kPow10[20] = {1ull,
                                  1000000000000000000ull,
                                  10000000000000000000ull};
 
-uint128 Pow10Wide(int n) {  // n in 0..38
-  uint128 r = 1;
-  while (n >= 19) {
-    r *= kPow10[19];
-    n -= 19;
-  }
-  return r * kPow10[n];
-}
+// 10^-(precision + 1) for precision 0..9: a value below it prints as zero.
+constexpr double kZeroBelow[10] = {1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
 
-// Writes the decimal digits of value, at least minDigits of them.
-size_t PutDigits(char* out, uint128 value, int minDigits) {
+// 10^n as 128-bit numbers, n in 0..38.
+constexpr auto kPow10Wide = [] {
+  struct Table {
+    uint128 value[39];
+  } table{};
+  table.value[0] = 1;
+  for (int n = 1; n < 39; ++n) table.value[n] = table.value[n - 1] * 10;
+  return table;
+}();
+
+uint128 Pow10Wide(int n) { return kPow10Wide.value[n]; }
+
+// Writes the decimal digits of value, at least minDigits of them. 64 bits hold
+// every number printed (at most 18 digits), and 64-bit division by the
+// constant 10 compiles to a multiplication where 128-bit division is a call.
+size_t PutDigits(char* out, uint64_t value, int minDigits) {
   char reversed[48];
   int n = 0;
   while (value != 0 || n < minDigits) {
@@ -91,6 +99,8 @@ size_t FormatInteger(char* out, int64_t value) {
 }
 
 size_t FormatFloat(char* out, float value, int precision) {
+  if (precision < 0) precision = 0;
+  if (precision > 9) precision = 9;
   uint32_t bits;
   std::memcpy(&bits, &value, 4);
   bool negative = (bits >> 31) != 0;
@@ -115,31 +125,29 @@ size_t FormatFloat(char* out, float value, int precision) {
 
   // Decide the 17-digit rounding N * 10^(k - 16), 10^16 <= N < 10^17, where k
   // is the position of the leading digit. Values below 10^-(precision + 1)
-  // round to zero at every stage: their 17-digit rounding stays below
+  // round to zero at every stage: their 17-digit rounding is at most
   // 10^-(precision + 1) and so below the half unit of the last printed decimal.
   uint64_t digits17 = 0;
   int k = 0;
-  bool tiny = m == 0 || std::fabs(static_cast<double>(value)) < std::pow(10.0, -(precision + 1));
+  bool tiny = m == 0 || std::fabs(static_cast<double>(value)) < kZeroBelow[precision];
   if (!tiny) {
-    k = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value)))));
-    // log10 may be off by one next to a power of ten: correct k exactly.
-    for (;;) {
-      bool half;
-      uint128 t = ScaledTruncated(m, e, 16 - k, &half);
-      if (t >= kPow10[17]) {
-        ++k;
-        continue;
-      }
-      if (t < kPow10[16]) {
-        --k;
-        continue;
-      }
-      digits17 = static_cast<uint64_t>(t) + (half ? 1 : 0);
-      if (digits17 == kPow10[17]) {
-        digits17 = kPow10[16];
-        ++k;
-      }
-      break;
+    // 2^b <= |value| < 2^(b+1), so k is floor(b * log10(2)) or one more.
+    // 78913 / 2^18 approximates log10(2) closely enough for |b| < 1000.
+    int b = e + (31 - __builtin_clz(m));
+    k = (b * 78913) >> 18;
+    bool half;
+    uint64_t t = static_cast<uint64_t>(ScaledTruncated(m, e, 16 - k, &half));
+    if (t >= kPow10[17]) {
+      // 18 digits: drop the last. The exact rest below it is less than one,
+      // so the dropped part is at least half exactly when that digit is 5 or more.
+      ++k;
+      half = t % 10 >= 5;
+      t /= 10;
+    }
+    digits17 = t + (half ? 1 : 0);
+    if (digits17 == kPow10[17]) {
+      digits17 = kPow10[16];
+      ++k;
     }
   }
 

@@ -6,9 +6,13 @@
 // is printed only for a value that is strictly negative, so 0.0 and -0.0 print
 // "0.000000" while -1e-9 prints "-0.000000". Not-a-number prints "nan" (or
 // "-nan" with the sign bit set) and the infinities "inf" and "-inf", as the C
-// library does. The C library rounds the exact value once instead of twice,
-// which differs for values just below a tie (0.49999999999999997 and the like),
-// so it is not used for floats anywhere.
+// library does. The C library's "%.*f" differs for finite values: it rounds
+// an exact half to even (0.125 with 2 decimals is "0.12" there, "0.13" here)
+// and prints all digits of values from 10^17 up, so it is not used for floats
+// anywhere. (A float is never close enough to a half of the 9th decimal or a
+// coarser one for the first rounding to move it onto or across that half, so
+// below 10^17 the two roundings give the same text as rounding the exact value
+// once, half away from zero.)
 #pragma once
 
 #include <cstddef>
@@ -17,7 +21,8 @@
 constexpr size_t kMaxFormattedFloat = 64;  // the longest result plus terminator fits
 
 // Writes the text (no terminator) into out, which must hold kMaxFormattedFloat
-// bytes; returns its length. precision is 0 to 9.
+// bytes; returns its length. precision is 0 to 9 (others are taken as the
+// nearer of the two).
 size_t FormatFloat(char* out, float value, int precision);
 // Decimal text of a signed integer (no terminator); out holds 24 bytes.
 size_t FormatInteger(char* out, int64_t value);
