@@ -45,7 +45,13 @@ OpenResult OpenOutputFile(OutputFile& out, const std::string& name) {
     out.inMemory = true;
     return OpenResult::Opened;
   }
-  out.tempName = name + ".tamberlo-part";
+  // Beside the final file (so the rename stays on one file system), under a
+  // short name of its own, so that any final name that fits also has a
+  // temporary name that fits.
+  static unsigned counter = 0;
+  size_t slash = name.find_last_of('/');
+  out.tempName = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + ".tamberlo-" +
+                 std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part";
   // A fresh file, never through a link left at the temporary name; a stale one
   // from an interrupted run is removed first. The rename in CloseOutputFile
   // replaces a link at the final name instead of writing through it.
