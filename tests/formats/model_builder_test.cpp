@@ -89,7 +89,8 @@ TEST(ModelBuilderPlacement, BeforeBaseMakesEveryRecordRelativeOffsetNegative) {
 TEST(ModelBuilderPlacement, BeforeBaseFollowsThePattern) {
   tb::BuildOptions options;
   options.beforeBase = {"strip.*.lods"};
-  Views v = ViewsOf(tb::BuildModel(AnimatedBox(37), options), 37);
+  tb::BuiltModel built = tb::BuildModel(AnimatedBox(37), options);
+  Views v = ViewsOf(built, 37);
   for (const auto& [what, offset] : RelativeOffsets()) {
     if (std::string(what) == "strip lods")
       EXPECT_LT(offset(v), 0) << what;
