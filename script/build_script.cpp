@@ -144,8 +144,12 @@ void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile
       PutInt(out, box.group);
       PutChar(out, ' ');
       PutQuoted(out, boneName);
-      PutVector(out, box.boxMin, 3, "  ");
-      PutVector(out, box.boxMax, 3, "  ");
+      // One blank after the name, two between the six numbers.
+      const float corners[6] = {box.boxMin.x, box.boxMin.y, box.boxMin.z, box.boxMax.x, box.boxMax.y, box.boxMax.z};
+      for (int n = 0; n < 6; ++n) {
+        PutText(out, n == 0 ? " " : "  ");
+        PutFloat(out, corners[n], 3);
+      }
       PutChar(out, '\n');
     }
   }

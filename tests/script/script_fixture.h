@@ -1,0 +1,103 @@
+// Runs the build-script writer on a builder model inside a fresh scratch
+// folder and hands back what it left there.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/log.h"
+#include "driver/run_status.h"
+#include "formats/layout.h"
+#include "script/build_script.h"
+#include "tests/builder/model_builder.h"
+
+struct ScriptRun {
+  int result = -1;
+  std::optional<std::string> script;  // dec.qc, when one was left
+  std::string log;                    // streams.log
+};
+
+inline std::optional<std::string> ReadTextFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The script without the lines every model writes ("$cd", "$modelname",
+// "$surfaceprop", "$eyeposition", "$illumposition"), so that a test of one
+// section can compare that section exactly, empty lines and order included.
+inline std::string Variable(const std::string& script) {
+  std::istringstream in(script);
+  std::string line, kept;
+  for (int n = 0; std::getline(in, line); ++n) {
+    if (n < 2 || line.rfind("$surfaceprop ", 0) == 0 || line.rfind("$eyeposition ", 0) == 0 ||
+        line.rfind("$illumposition ", 0) == 0)
+      continue;
+    kept += line + "\n";
+  }
+  return kept;
+}
+
+// A sub-model with `vertexCount` vertices and the given levels of detail.
+inline tb::SubModelDescription SubModel(const std::string& name, int vertexCount,
+                                        std::vector<float> lodDistances = {}) {
+  tb::SubModelDescription sub;
+  sub.name = name;
+  sub.vertices.resize(vertexCount);
+  for (float distance : lodDistances) sub.lods.push_back(tb::LodDescription{distance, {}});
+  return sub;
+}
+
+class ScriptTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "tamberlo-script-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    scratch_ = pattern;
+    std::filesystem::current_path(scratch_);
+    SetLogTargets({false, true});
+    ResetRunStatus();
+  }
+  void TearDown() override {
+    std::filesystem::current_path(saved_);
+    std::filesystem::remove_all(scratch_);
+    SetLogTargets({});
+    ResetRunStatus();
+  }
+
+  ScriptRun Run(const tb::BuiltModel& built) {
+    const std::vector<uint8_t>& m = built.model.bytes;
+    const std::vector<uint8_t>& s = built.strip.bytes;
+    ModelFile model{ByteView{m.data(), static_cast<int64_t>(m.size()), "test.mdl"},
+                    LayoutForVersion(tb::GetI32(m, 4))};
+    StripFile strip{ByteView{s.data(), static_cast<int64_t>(s.size()), "test.dx80.vtx"}};
+    ScriptRun run;
+    run.result = WriteBuildScript(model, strip);
+    run.script = ReadTextFile("dec.qc");
+    run.log = ReadTextFile("streams.log").value_or("");
+    return run;
+  }
+  ScriptRun Run(const tb::ModelDescription& description, const tb::BuildOptions& options = {}) {
+    return Run(tb::BuildModel(description, options));
+  }
+  // The variable part of a script that must have been written.
+  std::string Written(const tb::ModelDescription& description) {
+    ScriptRun run = Run(description);
+    EXPECT_EQ(run.result, 1) << run.log;
+    EXPECT_TRUE(run.script.has_value()) << run.log;
+    return Variable(run.script.value_or(""));
+  }
+
+  std::filesystem::path saved_, scratch_;
+};
