@@ -1,0 +1,63 @@
+// Shared pieces of the mesh export tests: a scratch folder to run in, built
+// images wrapped as the tool's file views, and reading results back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "driver/text_output.h"
+#include "formats/model_records.h"
+#include "formats/strip_records.h"
+#include "tests/builder/model_builder.h"
+
+// Both built images, viewed as the tool sees them after loading.
+struct LoadedModel {
+  tb::BuiltModel built;
+  ModelFile model;
+  StripFile strip;
+
+  explicit LoadedModel(tb::BuiltModel images);
+  LoadedModel(const LoadedModel&) = delete;
+  LoadedModel& operator=(const LoadedModel&) = delete;
+};
+
+// Runs each test in a fresh empty current folder (removed afterwards), with
+// the log going only to "streams.log" there and the run status reset.
+class MeshTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Removes everything inside the scratch folder (it stays the current folder).
+  void ClearScratch() const;
+  // The whole text of a file in the scratch folder; fails the test when absent.
+  std::string Text(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+  // Every regular file below the scratch folder except the log, as relative paths.
+  std::vector<std::string> Files() const;
+  // The lines of "streams.log", each with its "\n".
+  std::vector<std::string> LogLines() const;
+  // What `write` puts into a fresh output file.
+  std::string Capture(const std::function<void(OutputFile&)>& write);
+
+  std::filesystem::path scratch_;
+  std::filesystem::path previous_;
+};
+
+// Vertex i of the small test sub-models: position x = i (so an output line
+// tells which vertex it shows), bone i - 1, y = 0.5, z = -i, normal (0, 0, 1),
+// u = 0.25 * i, v = 0.25.
+tb::VertexDescription NumberedVertex(int i);
+std::vector<tb::VertexDescription> NumberedVertices(int count);
+
+// A model of the given version with bones "root" and "child", textures "skin"
+// and "metal", and one body part "body" holding `subModels`.
+tb::ModelDescription ModelWith(int32_t version, std::vector<tb::SubModelDescription> subModels);
+// A sub-model with one mesh (material 0) on NumberedVertices(count) and one
+// level of detail per triangle list.
+tb::SubModelDescription SubModelWith(const std::string& name, int vertexCount,
+                                     const std::vector<std::vector<uint16_t>>& lodTriangleLists);
