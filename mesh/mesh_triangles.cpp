@@ -38,6 +38,8 @@ constexpr int kRecordBone = 0;
 constexpr int kRecordPosition = 16;
 constexpr int kRecordNormal = 28;
 constexpr int kRecordTexCoord = 40;
+// The position and the normal are written as one run of six floats.
+static_assert(kRecordNormal == kRecordPosition + 12, "normal follows position");
 constexpr int kRecordReadFrom = 16;  // the bone field's offset in the record
 constexpr int kRecordReadLength = kVertexRecordSize - kRecordReadFrom;
 
