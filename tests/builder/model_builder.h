@@ -278,9 +278,9 @@ struct BuildOptions {
   // Matching blocks start at an odd address.
   std::vector<std::string> oddBlocks;
   // Matching blocks are placed before the record that holds their offset, so
-  // that offset is negative. Blocks reached from the file start (the tables of
-  // the headers, material folder names, the surface property) cannot lie
-  // before it and ignore this.
+  // that offset is negative. The tables reached from a file header stay after
+  // it, and offsets counted from the file start (material folder names, the
+  // surface property) stay positive wherever their block lies.
   std::vector<std::string> beforeBase;
 };
 
