@@ -78,12 +78,23 @@ TEST_F(ScriptTest, StripRecordsAreNotNeededForSubModelsWithoutGeometry) {
 }
 
 TEST_F(ScriptTest, ScriptThatCannotBeCreatedIsReported) {
-  // A folder in the way of the file the script is written to first.
-  std::filesystem::create_directory("dec.qc.tamberlo-part");
-  ScriptRun run = Run(tb::BoxModel(37));
-  EXPECT_EQ(run.result, 0);
-  EXPECT_FALSE(run.script.has_value());
-  EXPECT_EQ(run.log, "Can't open: dec.qc\n");
+  // The current folder is removed while the tool stands in it: no file can be
+  // created there. The message is taken from the console, since the log file
+  // cannot be created either.
+  std::filesystem::create_directory("gone");
+  std::filesystem::current_path("gone");
+  std::filesystem::remove(std::filesystem::current_path());
+  const tb::BuiltModel built = tb::BuildModel(tb::BoxModel(37));
+  const std::vector<uint8_t>& m = built.model.bytes;
+  const std::vector<uint8_t>& s = built.strip.bytes;
+  ModelFile model{ByteView{m.data(), static_cast<int64_t>(m.size()), "test.mdl"}, LayoutForVersion(37)};
+  StripFile strip{ByteView{s.data(), static_cast<int64_t>(s.size()), "test.dx80.vtx"}};
+  SetLogTargets({true, false});
+  testing::internal::CaptureStdout();
+  int result = WriteBuildScript(model, strip);
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(console, "Can't open: dec.qc\n");
   EXPECT_TRUE(RunHadErrors());
 }
 
