@@ -73,7 +73,7 @@ void RoundDecimalAt(ExactDecimal& number, int unitExponent) {
   // Pad so that the first dropped digit exists and one digit is kept.
   if (number.digits.size() < drop + 1) number.digits.insert(0, drop + 1 - number.digits.size(), '0');
   char firstDropped = number.digits[number.digits.size() - drop];
-  number.digits.resize(number.digits.size() - drop);
+  number.digits.erase(number.digits.size() - drop);  // only shortens
   number.exponent = unitExponent;
   if (firstDropped < '5') return;
   size_t i = number.digits.size();
