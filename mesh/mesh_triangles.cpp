@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mesh/mesh_export.h"
 
@@ -68,36 +69,80 @@ VertexSpan CheckVertexSpan(const ModelFile& model, const ModelRecord& subModel, 
   return span;
 }
 
-inline void PutFloats(OutputFile& out, const unsigned char* p, int count) {
+// The longest vertex line: bone, eight floats with their separators, line feed.
+constexpr size_t kMaxVertexLine = 24 + 8 * (1 + kMaxFormattedFloat) + 1;
+static_assert(kMaxVertexLine <= UINT16_MAX, "a line length fits 16 bits");
+
+inline size_t FormatFloats(char* line, const unsigned char* p, int count) {
+  size_t length = 0;
   for (int i = 0; i < count; ++i) {
-    PutChar(out, ' ');
-    PutFloat(out, LoadF32(p + 4 * i), 6);
+    line[length++] = ' ';
+    length += FormatFloat(line + length, LoadF32(p + 4 * i), 6);
   }
+  return length;
 }
 
 // "%d %2.6f %2.6f %2.6f %2.6f %2.6f %2.6f %2.6f %2.6f\n": bone, position,
 // normal, u and -v. The width 2 never pads a number printed with six decimals.
-inline void PutVertexLine(OutputFile& out, const VertexSpan& span, int64_t n) {
+// line holds kMaxVertexLine bytes.
+size_t FormatVertexLine(char* line, const VertexSpan& span, int64_t n) {
   int64_t k = n - span.first;
   const unsigned char* texCoord;
+  size_t length;
   if (span.records != nullptr) {
     const unsigned char* record = span.records + k * kVertexRecordSize;
-    PutInt(out, LoadI16(record + kRecordBone));
-    PutFloats(out, record + kRecordPosition, 6);
+    length = FormatInteger(line, LoadI16(record + kRecordBone));
+    length += FormatFloats(line + length, record + kRecordPosition, 6);
     texCoord = record + kRecordTexCoord;
   } else {
-    PutChar(out, '0');  // the split arrays store no bone
-    PutFloats(out, span.positions + k * kPositionSize, 3);
-    PutFloats(out, span.normals + k * kNormalSize, 3);
+    line[0] = '0';  // the split arrays store no bone
+    length = 1;
+    length += FormatFloats(line + length, span.positions + k * kPositionSize, 3);
+    length += FormatFloats(line + length, span.normals + k * kNormalSize, 3);
     texCoord = span.texCoords + k * kTexCoordSize;
   }
-  PutChar(out, ' ');
-  PutFloat(out, LoadF32(texCoord), 6);
-  PutChar(out, ' ');
+  line[length++] = ' ';
+  length += FormatFloat(line + length, LoadF32(texCoord), 6);
+  line[length++] = ' ';
   // Negating a float is exact; -0.0 prints as 0.000000.
-  PutFloat(out, -LoadF32(texCoord + 4), 6);
-  PutChar(out, '\n');
+  length += FormatFloat(line + length, -LoadF32(texCoord + 4), 6);
+  line[length++] = '\n';
+  return length;
 }
+
+// A vertex is a corner of several triangles (about six in a closed mesh), and
+// its line depends on nothing else, so each line is formatted once per strip
+// group and copied for the vertex's other corners. The lines of the group's
+// vertex span (at most 65536 vertices: a strip vertex adds an int16 to the
+// mesh's vertexBase) are kept, so the memory stays bounded whatever the file.
+struct VertexLines {
+  static constexpr uint32_t kNotFormatted = UINT32_MAX;
+  const VertexSpan* span = nullptr;
+  std::vector<uint32_t> start;   // where the line of vertex span->first + i begins in text
+  std::vector<uint16_t> length;  // and its length (at most kMaxVertexLine)
+  std::vector<char> text;        // the lines formatted so far, one after the other
+
+  void Reset(const VertexSpan& vertices, int64_t count) {
+    span = &vertices;
+    start.assign(static_cast<size_t>(count), kNotFormatted);
+    length.resize(static_cast<size_t>(count));
+    text.clear();
+  }
+
+  void Put(OutputFile& out, int64_t n) {
+    const size_t i = static_cast<size_t>(n - span->first);
+    if (start[i] == kNotFormatted) {
+      char* line = ReserveBytes(out, kMaxVertexLine);
+      const size_t formatted = FormatVertexLine(line, *span, n);
+      out.used += formatted;
+      start[i] = static_cast<uint32_t>(text.size());
+      length[i] = static_cast<uint16_t>(formatted);
+      text.insert(text.end(), line, line + formatted);
+      return;
+    }
+    PutBytes(out, text.data() + start[i], length[i]);
+  }
+};
 
 // What a mesh needs once its first triangle is reached: its own sub-model (the
 // one its modelOffset names, not necessarily the one being walked) and its
@@ -106,6 +151,7 @@ struct MeshSource {
   bool ready = false;
   ModelRecord subModel;
   std::string materialLine;  // "<material name>.bmp\n"
+  VertexLines lines;         // kept from group to group for its memory
 };
 
 void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSource& source) {
@@ -182,11 +228,13 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
   // the split-array family keeps 0, 1, 2.
   const bool reversed = model.layout->cornersReversed;
   const std::string& material = source.materialLine;
+  VertexLines& lines = source.lines;
+  lines.Reset(span, highModel - lowModel + 1);
   forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
     PutText(out, material);
-    PutVertexLine(out, span, modelVertex(e0));
-    PutVertexLine(out, span, modelVertex(reversed ? e2 : e1));
-    PutVertexLine(out, span, modelVertex(reversed ? e1 : e2));
+    lines.Put(out, modelVertex(e0));
+    lines.Put(out, modelVertex(reversed ? e2 : e1));
+    lines.Put(out, modelVertex(reversed ? e1 : e2));
   });
 }
 
