@@ -16,6 +16,7 @@
 // of these checked spans.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,14 @@ void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSourc
   if (source.ready) return;
   source.subModel = ReadSubModelAt(model, AddOffset(mesh.at, mesh.modelOffset));
   ModelHeader header = ReadModelHeader(model);
+  // A material outside the texture table is bad data even when the record it
+  // would select lies inside the file: those bytes belong to another table,
+  // and their "name" would be garbage on every triangle.
+  if (mesh.material < 0 || mesh.material >= header.textureCount) {
+    char text[96];
+    std::snprintf(text, sizeof text, "names texture %d of a table of %d", mesh.material, header.textureCount);
+    ThrowFormatErrorText(model.bytes, "mesh material index", mesh.at, text);
+  }
   source.materialLine = std::string(TextureName(model, header, mesh.material)) + ".bmp\n";
   source.ready = true;
 }
