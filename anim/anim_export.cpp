@@ -7,6 +7,7 @@
 #include "anim/bone_track.h"
 #include "driver/log.h"
 #include "driver/run_status.h"
+#include "formats/file_budget.h"
 
 namespace {
 
@@ -93,7 +94,11 @@ int WriteAnimationHeader(const ModelFile& model, OutputFile& out) {
   return 1;
 }
 
-int ExportAnimation(const ModelFile& model, int32_t index) {
+namespace {
+
+// With a budget, the animation's per-bone records are charged to it (see
+// ExportAnimations).
+int ExportAnimationCharged(const ModelFile& model, int32_t index, FileBudget* perBoneBudget) {
   std::string context = "animation " + std::to_string(index);
   ModelHeader header;
   AnimDescRecord anim;
@@ -121,6 +126,16 @@ int ExportAnimation(const ModelFile& model, int32_t index) {
       ReportBadData(context, error);
     }
     return 0;
+  }
+
+  if (perBoneBudget != nullptr && anim.frameCount > 0 && header.boneCount > 0) {
+    try {
+      ChargeFileBudget(*perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * header.boneCount,
+                       AddOffset(anim.at, anim.boneAnimOffset), "animation per-bone records");
+    } catch (const FormatError& error) {
+      ReportBadData(context, error);
+      return 0;
+    }
   }
 
   const std::string fileName = std::string(name) + ".smd";
@@ -152,7 +167,8 @@ int ExportAnimation(const ModelFile& model, int32_t index) {
       lines.resize(tracks.size());
       progress.bone = -1;
     }
-    for (int32_t frame = 0; frame < anim.frameCount; ++frame) {
+    // Once a write has failed the file is lost; the rest is not formatted.
+    for (int32_t frame = 0; frame < anim.frameCount && !out.writeFailed; ++frame) {
       progress.frame = frame;
       PutText(out, "time ");
       PutInt(out, frame);
@@ -172,6 +188,10 @@ int ExportAnimation(const ModelFile& model, int32_t index) {
   return CloseOutputFile(out) ? 1 : 0;
 }
 
+}  // namespace
+
+int ExportAnimation(const ModelFile& model, int32_t index) { return ExportAnimationCharged(model, index, nullptr); }
+
 int ExportAnimations(const ModelFile& model) {
   try {
     const ModelHeader header = ReadModelHeader(model);
@@ -186,6 +206,11 @@ int ExportAnimations(const ModelFile& model) {
     return 1;
   }
   const int32_t count = ReadModelHeader(model).animDescCount;
-  for (int32_t i = 0; i < count; ++i) ExportAnimation(model, i);
+  // An animation writes a line per bone and frame from 32 bytes per bone, so
+  // animations that point at one set of per-bone records would multiply the
+  // output for nothing; in a well-formed file each has its own, and together
+  // they fit in the file.
+  FileBudget perBoneBudget = WholeFileBudget(model.bytes);
+  for (int32_t i = 0; i < count; ++i) ExportAnimationCharged(model, i, &perBoneBudget);
   return 1;
 }

@@ -41,7 +41,7 @@ std::string Where(const SubModelPlace& place) {
 // Writes one level of detail into fileName. Bad data is reported here and the
 // file abandoned.
 void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRecord& subModel, const StripLod& lod,
-                  const SubModelPlace& place, int32_t k, const char* fileName) {
+                  const SubModelPlace& place, int32_t k, const char* fileName, FileBudget& indexBudget) {
   OutputFile out;
   switch (OpenOutputFile(out, fileName)) {
     case OpenResult::Opened:
@@ -60,10 +60,12 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
     CheckTable(model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
                "mesh table");
     CheckTable(strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize, "strip mesh table");
-    for (m = 0; m < subModel.meshCount; ++m) {
+    // Once a write has failed the file is lost; the rest is not formatted.
+    for (m = 0; m < subModel.meshCount && !out.writeFailed; ++m) {
       // A mesh with too many strip groups is refused by the triangle writer
       // and simply missing from the file.
-      WriteMeshTriangles(model, strip, ReadMesh(model, subModel, m), ReadStripMesh(strip, lod, m), out);
+      WriteMeshTriangles(model, strip, ReadMesh(model, subModel, m), ReadStripMesh(strip, lod, m), out,
+                         &indexBudget);
     }
     PutText(out, "end\n");
   } catch (const FormatError& error) {
@@ -77,7 +79,7 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
 }
 
 void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPartRecord& bodyPart,
-                    const SubModelPlace& place) {
+                    const SubModelPlace& place, FileBudget& indexBudget) {
   ModelRecord subModel;
   std::string_view name;
   try {
@@ -133,7 +135,7 @@ void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPa
       NoteRunError();
       continue;
     }
-    WriteLodFile(model, strip, subModel, lod, place, k, fileName);
+    WriteLodFile(model, strip, subModel, lod, place, k, fileName, indexBudget);
   }
 }
 
@@ -149,6 +151,9 @@ int ExportMeshes(const ModelFile& model, const StripFile& strip) {
     return 1;
   }
 
+  // Every strip of a well-formed strip file has index entries of its own, so
+  // all the files of a run together use at most the entries the file holds.
+  FileBudget indexBudget = WholeFileBudget(strip.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     BodyPartRecord bodyPart;
     try {
@@ -161,7 +166,9 @@ int ExportMeshes(const ModelFile& model, const StripFile& strip) {
       ReportBadData("body part " + std::to_string(i), error);
       continue;
     }
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) ExportSubModel(model, strip, bodyPart, SubModelPlace{i, j});
+    for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
+      ExportSubModel(model, strip, bodyPart, SubModelPlace{i, j}, indexBudget);
+    }
   }
   return 1;
 }

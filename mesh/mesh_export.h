@@ -2,6 +2,7 @@
 #pragma once
 
 #include "driver/text_output.h"
+#include "formats/file_budget.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
 
@@ -13,9 +14,11 @@ int WriteSkeletonBlock(const ModelFile& model, OutputFile& out);
 // than 5 strip groups (nothing written), else 1. Throws FormatError (its
 // message names the strip group) when a strip, index entry, strip vertex,
 // model vertex, the mesh's sub-model or its material leaves its file; the
-// caller abandons the file.
+// caller abandons the file. With an index budget, the index entries the
+// strips use are charged to it: strips that share entries with strips
+// written before cannot multiply the output beyond what the strip file holds.
 int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out);
+                       const StripMesh& stripMesh, OutputFile& out, FileBudget* indexBudget = nullptr);
 // Writes "%s.smd" for level 0 and "lod%d_%s.smd" for the others; returns 1.
 // Reports bad data per file and goes on with the next one.
 int ExportMeshes(const ModelFile& model, const StripFile& strip);

@@ -172,7 +172,7 @@ void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSourc
 }
 
 void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh, const StripGroup& group,
-                     MeshSource& source, OutputFile& out) {
+                     MeshSource& source, OutputFile& out, FileBudget* indexBudget) {
   const ByteView& stripBytes = strip.bytes;
   if (group.stripCount <= 0) return;
   const unsigned char* strips = CheckedPointer(stripBytes, AddOffset(group.at, group.stripOffset),
@@ -181,6 +181,7 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
 
   // The span of index entries the whole triangles use.
   int64_t firstEntry = INT64_MAX, endEntry = INT64_MIN;
+  int64_t usedEntries = 0;  // strips fit the file (< 2^31 / 27 of them), each < 2^31 entries
   for (int32_t s = 0; s < stripCount; ++s) {
     const unsigned char* record = strips + int64_t{s} * kStripSize;
     int32_t triangles = LoadI32(record) / 3;  // truncates toward zero, as the format counts
@@ -188,11 +189,15 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
     int64_t first = LoadI32(record + 4);
     firstEntry = std::min(firstEntry, first);
     endEntry = std::max(endEntry, first + 3 * int64_t{triangles});
+    usedEntries += 3 * int64_t{triangles};
   }
   if (firstEntry > endEntry) return;  // no strip has a whole triangle
+  const int64_t entriesAt = AddOffset(group.at, group.indexOffset) + kStripIndexSize * firstEntry;
   const unsigned char* entries =
-      CheckedPointer(stripBytes, AddOffset(group.at, group.indexOffset) + kStripIndexSize * firstEntry,
-                     kStripIndexSize * (endEntry - firstEntry), "strip index entry");
+      CheckedPointer(stripBytes, entriesAt, kStripIndexSize * (endEntry - firstEntry), "strip index entry");
+  if (indexBudget != nullptr) {
+    ChargeFileBudget(*indexBudget, stripBytes, kStripIndexSize * usedEntries, entriesAt, "strip index entries");
+  }
   auto entryAt = [&](int64_t t) { return LoadU16(entries + kStripIndexSize * (t - firstEntry)); };
 
   // Calls visit(e0, e1, e2) for every triangle of the group, in order.
@@ -250,12 +255,12 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
 }  // namespace
 
 int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out) {
+                       const StripMesh& stripMesh, OutputFile& out, FileBudget* indexBudget) {
   if (stripMesh.groupCount > kMaxStripGroups) return 0;
   MeshSource source;
   for (int32_t g = 0; g < stripMesh.groupCount; ++g) {
     try {
-      WriteStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, out);
+      WriteStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, out, indexBudget);
     } catch (FormatError& error) {
       // The caller names the file and the mesh; the group is known only here.
       error.message = "strip group " + std::to_string(g) + ": " + error.message;

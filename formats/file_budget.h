@@ -1,0 +1,24 @@
+// How many bytes of a file the records of one kind may still claim.
+//
+// In a well-formed file every record of a kind has bytes of its own, so the
+// records of one kind never need more bytes together than the file holds. A
+// hostile file can point many records at the same bytes (every animation at
+// one set of per-bone records, every strip at one index array) and so multiply
+// the work and the output far beyond anything the file describes. Charging
+// each record's bytes to a budget of the file's size refuses exactly that, and
+// never a file whose records are laid out one after the other.
+#pragma once
+
+#include <cstdint>
+
+#include "formats/byte_view.h"
+
+struct FileBudget {
+  int64_t left = 0;
+};
+
+inline FileBudget WholeFileBudget(const ByteView& view) { return FileBudget{view.size}; }
+
+// Charges `bytes` to the budget; throws FormatError naming the field at `at`
+// when the records charged so far would need more bytes than the file holds.
+void ChargeFileBudget(FileBudget& budget, const ByteView& view, int64_t bytes, int64_t at, const char* field);
