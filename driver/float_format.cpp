@@ -86,6 +86,115 @@ uint128 ScaledTruncated(uint32_t m, int e, int scale, bool* halfOrMore) {
   return quotient;
 }
 
+// "00", "01", .., "99": two digits per division.
+constexpr auto kDigitPairs = [] {
+  struct Table {
+    char text[200];
+  } table{};
+  for (int i = 0; i < 100; ++i) {
+    table.text[2 * i] = static_cast<char>('0' + i / 10);
+    table.text[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return table;
+}();
+
+inline void PutPair(char* out, uint64_t twoDigits) { std::memcpy(out, kDigitPairs.text + 2 * twoDigits, 2); }
+
+// The decimal digits of value, at least one.
+inline size_t PutWhole(char* out, uint64_t value) {
+  if (value < 10) {
+    out[0] = static_cast<char>('0' + value);
+    return 1;
+  }
+  if (value < 100) {
+    PutPair(out, value);
+    return 2;
+  }
+  if (value < 1000) {
+    uint64_t high = value / 100;
+    out[0] = static_cast<char>('0' + high);
+    PutPair(out + 1, value - high * 100);
+    return 3;
+  }
+  char text[24];
+  char* end = text + sizeof text;
+  char* p = end;
+  while (value >= 100) {
+    uint64_t q = value / 100;
+    p -= 2;
+    PutPair(p, value - q * 100);
+    value = q;
+  }
+  if (value >= 10) {
+    p -= 2;
+    PutPair(p, value);
+  } else {
+    *--p = static_cast<char>('0' + value);
+  }
+  size_t length = static_cast<size_t>(end - p);
+  std::memcpy(out, p, length);
+  return length;
+}
+
+// Exactly `decimals` digits of fraction (< 10^decimals), leading zeros kept.
+template <int kDecimals>
+inline void PutFraction(char* out, uint64_t fraction) {
+  if constexpr (kDecimals == 6) {
+    // Two independent halves: a shorter chain of dependent divisions.
+    uint64_t high = fraction / 10000, low = fraction - high * 10000;
+    uint64_t middle = low / 100;
+    PutPair(out, high);
+    PutPair(out + 2, middle);
+    PutPair(out + 4, low - middle * 100);
+  } else if constexpr (kDecimals == 3) {
+    uint64_t high = fraction / 10;
+    PutPair(out, high);
+    out[2] = static_cast<char>('0' + (fraction - high * 10));
+  } else if constexpr (kDecimals == 2) {
+    PutPair(out, fraction);
+  } else {
+    for (int i = kDecimals - 1; i >= 0; --i) {
+      uint64_t q = fraction / 10;
+      out[i] = static_cast<char>('0' + (fraction - q * 10));
+      fraction = q;
+    }
+  }
+}
+
+// value / 10^kDecimals written with kDecimals digits after a decimal point
+// (no point for 0 decimals). Every division is by a constant, which compiles
+// to a multiplication.
+template <int kDecimals>
+size_t PutFixedPoint(char* out, uint64_t value) {
+  constexpr uint64_t unit = kPow10[kDecimals];
+  const uint64_t whole = value / unit;
+  size_t n = PutWhole(out, whole);
+  if constexpr (kDecimals > 0) {
+    out[n++] = '.';
+    PutFraction<kDecimals>(out + n, value - whole * unit);
+    n += kDecimals;
+  }
+  return n;
+}
+
+size_t PutFixedPoint(char* out, uint64_t value, int decimals) {
+  switch (decimals) {
+    case 0: return PutFixedPoint<0>(out, value);
+    case 1: return PutFixedPoint<1>(out, value);
+    case 2: return PutFixedPoint<2>(out, value);
+    case 3: return PutFixedPoint<3>(out, value);
+    case 4: return PutFixedPoint<4>(out, value);
+    case 5: return PutFixedPoint<5>(out, value);
+    case 6: return PutFixedPoint<6>(out, value);
+    case 7: return PutFixedPoint<7>(out, value);
+    case 8: return PutFixedPoint<8>(out, value);
+    default: return PutFixedPoint<9>(out, value);
+  }
+}
+
+// Any float, through the 17-digit rounding done explicitly (see FormatFloat).
+size_t FormatFloatWide(char* out, float value, int precision);
+
 }  // namespace
 
 size_t FormatInteger(char* out, int64_t value) {
@@ -95,12 +204,45 @@ size_t FormatInteger(char* out, int64_t value) {
     out[n++] = '-';
     magnitude = 0 - magnitude;
   }
-  return n + PutDigits(out + n, magnitude, 1);
+  return n + PutFixedPoint(out + n, magnitude, 0);
 }
 
+// Below 2^23 (every position, normal, texture coordinate and angle of a real
+// model) the value is m * 2^-E with m < 2^24 and E >= 1, and the result is
+// the exact value rounded once, half away from zero, to `precision` decimals:
+// the 17-digit rounding before it never changes the outcome. For it to matter
+// it would have to reach a halfway point H = (2n + 1) / 2 * 10^-precision that
+// the exact value x does not reach. H lies on the 17-digit grid (its last digit
+// is at 10^-(precision + 1), not finer than the grid's unit 10^(k - 16) for a
+// leading digit at 10^k <= 10^6), and x != H differ by a multiple of
+// 10^-precision * 2^-E, which exceeds 10^(k - precision) / 2^24 since
+// x = m * 2^-E >= 10^k. That is more than half the grid unit, 10^(k - 16) / 2,
+// whenever 10^(16 - precision) >= 2^23, that is for every precision up to 9.
+// So round(x * 10^precision) is computed exactly as (m * 10^precision) >> E
+// (below 2^54) plus the first dropped bit.
 size_t FormatFloat(char* out, float value, int precision) {
   if (precision < 0) precision = 0;
   if (precision > 9) precision = 9;
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  const uint32_t exponentBits = (bits >> 23) & 0xff;
+  if (exponentBits >= 150) return FormatFloatWide(out, value, precision);  // 2^23 and up, inf, nan
+  const uint32_t fraction = bits & 0x7fffff;
+  const uint64_t m = exponentBits == 0 ? fraction : (fraction | 0x800000u);
+  const int shift = exponentBits == 0 ? 149 : 150 - static_cast<int>(exponentBits);  // E, 1..149
+  size_t n = 0;
+  if ((bits >> 31) != 0 && m != 0) out[n++] = '-';  // -0.0 prints without a sign
+  uint64_t rounded = 0;
+  if (shift < 64) {
+    const uint64_t scaled = m * kPow10[precision];
+    rounded = (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
+  }  // else below 2^-40: zero at every precision
+  return n + PutFixedPoint(out + n, rounded, precision);
+}
+
+namespace {
+
+size_t FormatFloatWide(char* out, float value, int precision) {
   uint32_t bits;
   std::memcpy(&bits, &value, 4);
   bool negative = (bits >> 31) != 0;
@@ -181,3 +323,5 @@ size_t FormatFloat(char* out, float value, int precision) {
   for (int i = -power; i < precision; ++i) out[n++] = '0';
   return n;
 }
+
+}  // namespace
