@@ -1,5 +1,6 @@
 // Writes the fuzzer's seed corpus into a folder: builder models of every
 // family, each as one input (4-byte model size, model bytes, strip bytes).
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -10,11 +11,13 @@
 namespace {
 
 void WriteSeed(const std::filesystem::path& folder, const std::string& name, const tb::BuiltModel& built) {
-  std::vector<uint8_t> input;
-  uint32_t size = static_cast<uint32_t>(built.model.bytes.size());
-  for (int i = 0; i < 4; ++i) input.push_back(static_cast<uint8_t>(size >> (8 * i)));
-  input.insert(input.end(), built.model.bytes.begin(), built.model.bytes.end());
-  input.insert(input.end(), built.strip.bytes.begin(), built.strip.bytes.end());
+  const std::vector<uint8_t>& model = built.model.bytes;
+  const std::vector<uint8_t>& strip = built.strip.bytes;
+  std::vector<uint8_t> input(4 + model.size() + strip.size());
+  uint32_t size = static_cast<uint32_t>(model.size());
+  for (int i = 0; i < 4; ++i) input[i] = static_cast<uint8_t>(size >> (8 * i));
+  std::copy(model.begin(), model.end(), input.begin() + 4);
+  std::copy(strip.begin(), strip.end(), input.begin() + 4 + static_cast<std::ptrdiff_t>(model.size()));
   tb::WriteFileBytes((folder / name).string(), input);
 }
 

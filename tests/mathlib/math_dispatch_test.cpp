@@ -38,7 +38,8 @@ std::string Slots(const MathRoutineTable& t) {
     const char* name = "?";
     for (int set = 0; set < 4; ++set)
       if (variants[slot][set] == held[slot]) name = kNames[set];
-    s += (slot ? " " : "") + std::string(name);
+    if (slot) s += ' ';
+    s += name;
   }
   return s;
 }
