@@ -1,6 +1,7 @@
 #include "tests/hostile/hostile_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <sstream>
@@ -32,10 +33,20 @@ void CollectOutputs(const fs::path& work, HostileRun& run) {
 HostileFolders::HostileFolders() : work(parent.path / "work") { fs::create_directories(work / "in"); }
 
 HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& model,
-                     const std::vector<uint8_t>& strip) {
+                     const std::vector<uint8_t>& strip, uint64_t fileSizeLimit) {
   tb::WriteFileBytes((folders.work / "in" / "m.mdl").string(), model);
   tb::WriteFileBytes((folders.work / "in" / "m.dx80.vtx").string(), strip);
+  // The limit is inherited by the tool's process; this process writes nothing
+  // while it is lowered.
+  rlimit saved{};
+  if (fileSizeLimit != 0) {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = fileSizeLimit;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
   ToolRun tool = RunTool(folders.work, {"-file", "in/m"});
+  if (fileSizeLimit != 0) setrlimit(RLIMIT_FSIZE, &saved);
   HostileRun run;
   run.status = tool.status;
   run.console = tool.console;

@@ -36,9 +36,10 @@ struct HostileFolders {
   HostileFolders();
 };
 
-// Runs the tool in folders.work on the two images, as "-file in/m".
+// Runs the tool in folders.work on the two images, as "-file in/m". A
+// non-zero fileSizeLimit is the largest file (in bytes) the tool may write.
 HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& model,
-                     const std::vector<uint8_t>& strip);
+                     const std::vector<uint8_t>& strip, uint64_t fileSizeLimit = 0);
 // The same in fresh folders.
 HostileRun RunToolOnImages(const std::vector<uint8_t>& model, const std::vector<uint8_t>& strip);
 inline HostileRun RunOnBuilt(const tb::BuiltModel& built) { return RunToolOnImages(built.model.bytes, built.strip.bytes); }
