@@ -152,8 +152,16 @@ struct MeshSource {
   bool ready = false;
   ModelRecord subModel;
   std::string materialLine;  // "<material name>.bmp\n"
-  VertexLines lines;         // kept from group to group for its memory
 };
+
+// One set of vertex lines serves every strip group of the run, so its memory
+// is taken once rather than once per mesh: blocks this large come fresh from
+// the system at every allocation, and each of their pages would be faulted in
+// and cleared again.
+VertexLines& ReusedVertexLines() {
+  thread_local VertexLines lines;
+  return lines;
+}
 
 void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSource& source) {
   if (source.ready) return;
@@ -242,7 +250,7 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
   // the split-array family keeps 0, 1, 2.
   const bool reversed = model.layout->cornersReversed;
   const std::string& material = source.materialLine;
-  VertexLines& lines = source.lines;
+  VertexLines& lines = ReusedVertexLines();
   lines.Reset(span, highModel - lowModel + 1);
   forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
     PutText(out, material);
