@@ -9,6 +9,21 @@
 
 #include "anim/stream_decode.h"
 #include "formats/model_records.h"
+#include "mathlib/rotation.h"
+
+// The run a stream's cursor stands in, read once per run rather than once per frame.
+struct CurrentRun {
+  int64_t at = -1;  // -1: none read yet
+  RunValues values;
+};
+
+// The last angle of one axis (as bits, so -0.0 and NaN are told apart) and the
+// sine and cosine of its half: an axis that holds its angle costs neither.
+struct HalfAngleMemo {
+  bool valid = false;
+  uint32_t angleBits = 0;
+  HalfAngle half;
+};
 
 struct BoneTrack {
   int32_t bone = 0;
@@ -21,6 +36,9 @@ struct BoneTrack {
   bool hasRotationStream[3] = {};
   StreamCursor positionStream[3];
   StreamCursor rotationStream[3];
+  CurrentRun positionRun[3];
+  CurrentRun rotationRun[3];
+  HalfAngleMemo halfAngles[3];  // of a1, the frame's own angles
 };
 
 // Reads the bone's BoneRecord and its per-bone record of the animation.
@@ -36,4 +54,7 @@ struct BoneSample {
 };
 
 BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame, float s);
-Vector3 SampleAngles(const BoneTrack& track, const BoneSample& sample, float s);
+// BlendedAngles(sample.a1, sample.a2, s), bit for bit, reusing the track's
+// half-angle sines and cosines; at s = 0 the quaternion of a2 is computed
+// only where it can change the result.
+Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s);

@@ -68,22 +68,26 @@ void QuaternionToAngles(const Quaternion& q, Vector3& radians) {
   radians[2] = static_cast<float>(aboutZ * kDegreesToRadians);
 }
 
-void AnglesToQuaternion(const Vector3& radians, Quaternion& q) {
-  // Half angles, sines and cosines are float32 temporaries.
-  const float halfX = static_cast<float>(static_cast<double>(radians[0]) * 0.5);
-  const float halfY = static_cast<float>(static_cast<double>(radians[1]) * 0.5);
-  const float halfZ = static_cast<float>(static_cast<double>(radians[2]) * 0.5);
-  const double sx = static_cast<float>(std::sin(static_cast<double>(halfX)));
-  const double cx = static_cast<float>(std::cos(static_cast<double>(halfX)));
-  const double sy = static_cast<float>(std::sin(static_cast<double>(halfY)));
-  const double cy = static_cast<float>(std::cos(static_cast<double>(halfY)));
-  const double sz = static_cast<float>(std::sin(static_cast<double>(halfZ)));
-  const double cz = static_cast<float>(std::cos(static_cast<double>(halfZ)));
+HalfAngle HalfAngleOf(float radians) {
+  // The half angle, its sine and its cosine are float32 temporaries.
+  const float half = static_cast<float>(static_cast<double>(radians) * 0.5);
+  return HalfAngle{static_cast<float>(std::sin(static_cast<double>(half))),
+                   static_cast<float>(std::cos(static_cast<double>(half)))};
+}
 
+void HalfAnglesToQuaternion(const HalfAngle& aboutX, const HalfAngle& aboutY, const HalfAngle& aboutZ,
+                            Quaternion& q) {
+  const double sx = aboutX.sine, cx = aboutX.cosine;
+  const double sy = aboutY.sine, cy = aboutY.cosine;
+  const double sz = aboutZ.sine, cz = aboutZ.cosine;
   q.x = static_cast<float>((sx * cy) * cz - (cx * sy) * sz);
   q.y = static_cast<float>((sx * cy) * sz + (cx * sy) * cz);
   q.z = static_cast<float>((cx * cy) * sz - (sx * sy) * cz);
   q.w = static_cast<float>((cx * cy) * cz + (sx * sy) * sz);
+}
+
+void AnglesToQuaternion(const Vector3& radians, Quaternion& q) {
+  HalfAnglesToQuaternion(HalfAngleOf(radians[0]), HalfAngleOf(radians[1]), HalfAngleOf(radians[2]), q);
 }
 
 void AlignQuaternion(const Quaternion& p, const Quaternion& q, Quaternion& o) {

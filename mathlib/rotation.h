@@ -14,6 +14,15 @@ void MatrixToAngles(const Matrix3x4& matrix, Vector3& degrees);
 void QuaternionToMatrix(const Quaternion& q, Matrix3x4& matrix);  // columns 0..2 only
 void QuaternionToAngles(const Quaternion& q, Vector3& radians);
 void AnglesToQuaternion(const Vector3& radians, Quaternion& q);
+// AnglesToQuaternion in two steps, for callers that keep the sine and cosine
+// of an angle that did not change: the float32 sine and cosine of half of one
+// radian angle, and the quaternion from those of the X, Y and Z angles.
+struct HalfAngle {
+  float sine = 0, cosine = 1;
+};
+HalfAngle HalfAngleOf(float radians);
+void HalfAnglesToQuaternion(const HalfAngle& aboutX, const HalfAngle& aboutY, const HalfAngle& aboutZ,
+                            Quaternion& q);
 // o is q or -q, whichever lies in p's hemisphere; o may be q itself.
 void AlignQuaternion(const Quaternion& p, const Quaternion& q, Quaternion& o);
 // Returns the former length; a zero quaternion stays zero.
