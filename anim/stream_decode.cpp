@@ -58,32 +58,38 @@ StreamRun AdvanceStreamCursor(const ByteView& view, StreamCursor& cursor, int32_
   if (frame < 0) frame = 0;
   if (frame < cursor.lastFrame || cursor.lastFrame < 0) {
     StartStreamCursor(cursor, cursor.streamAt);
+  } else {
+    // Most frames fall into the run the previous one stopped at, whose header
+    // was read then.
+    const RunHeader run{cursor.storedCount, cursor.runLength};
+    const int64_t r = cursor.settled ? 0 : frame - cursor.runFirstFrame;
+    if (cursor.settled || run.runLength > r) {
+      cursor.lastFrame = frame;
+      return MakeRun(cursor.runAt, r, run);
+    }
   }
   int64_t at = cursor.runAt;
   RunHeader run = ReadRunHeader(view, at);
-  if (cursor.settled) {
-    cursor.lastFrame = frame;
-    return MakeRun(at, 0, run);
-  }
   int64_t firstFrame = cursor.runFirstFrame;
+  auto stopAt = [&](int64_t r) {
+    cursor.runAt = at;
+    cursor.runFirstFrame = firstFrame;
+    cursor.lastFrame = frame;
+    cursor.storedCount = run.storedCount;
+    cursor.runLength = run.runLength;
+    return MakeRun(at, r, run);
+  };
   for (;;) {
     if (ResetsPosition(run)) {
       while (run.runLength == 0) {
         at = NextRunAt(at, run);
         run = ReadRunHeader(view, at);
       }
-      cursor.runAt = at;
       cursor.settled = true;
-      cursor.lastFrame = frame;
-      return MakeRun(at, 0, run);
+      return stopAt(0);
     }
     int64_t r = frame - firstFrame;
-    if (run.runLength > r) {
-      cursor.runAt = at;
-      cursor.runFirstFrame = firstFrame;
-      cursor.lastFrame = frame;
-      return MakeRun(at, r, run);
-    }
+    if (run.runLength > r) return stopAt(r);
     firstFrame += run.runLength;
     at = NextRunAt(at, run);
     run = ReadRunHeader(view, at);

@@ -53,6 +53,8 @@ struct StreamCursor {
   int64_t runFirstFrame = 0;   // frames covered by the runs passed before runAt
   int32_t lastFrame = -1;      // -1: nothing walked yet
   bool settled = false;        // a reset was reached: every later frame reads runAt at r = 0
+  uint8_t storedCount = 0;     // the header at runAt, once a walk has stopped there
+  uint8_t runLength = 0;
 };
 
 void StartStreamCursor(StreamCursor& cursor, int64_t streamAt);
