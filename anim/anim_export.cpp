@@ -77,7 +77,7 @@ void WriteBoneLine(const ModelFile& model, OutputFile& out, BoneTrack& track, Li
   size_t length = FormatInteger(line, track.bone);
   for (float value : values) {
     line[length++] = ' ';
-    length += FormatFloat(line + length, value, 6);
+    length += FormatFloatFixed<6>(line + length, value);
   }
   line[length++] = '\n';
   out.used += length;

@@ -54,20 +54,9 @@ void StartStreamCursor(StreamCursor& cursor, int64_t streamAt) {
 // Once a walk arrives at a run that resets the position, r is 0 from then on
 // whatever k was: the walk passes every following run of length 0 and stops
 // at the first one with a length, and that answer holds for all later frames.
-StreamRun AdvanceStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame) {
+StreamRun WalkStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame) {
   if (frame < 0) frame = 0;
-  if (frame < cursor.lastFrame || cursor.lastFrame < 0) {
-    StartStreamCursor(cursor, cursor.streamAt);
-  } else {
-    // Most frames fall into the run the previous one stopped at, whose header
-    // was read then.
-    const RunHeader run{cursor.storedCount, cursor.runLength};
-    const int64_t r = cursor.settled ? 0 : frame - cursor.runFirstFrame;
-    if (cursor.settled || run.runLength > r) {
-      cursor.lastFrame = frame;
-      return MakeRun(cursor.runAt, r, run);
-    }
-  }
+  if (frame < cursor.lastFrame || cursor.lastFrame < 0) StartStreamCursor(cursor, cursor.streamAt);
   int64_t at = cursor.runAt;
   RunHeader run = ReadRunHeader(view, at);
   int64_t firstFrame = cursor.runFirstFrame;

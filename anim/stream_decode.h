@@ -58,7 +58,20 @@ struct StreamCursor {
 };
 
 void StartStreamCursor(StreamCursor& cursor, int64_t streamAt);
-StreamRun AdvanceStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame);
+// The walk from where the cursor stands (or from the start for an earlier frame).
+StreamRun WalkStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame);
+inline StreamRun AdvanceStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t frame) {
+  // Most frames fall into the run the previous one stopped at, whose header
+  // was read then.
+  if (frame >= cursor.lastFrame && cursor.lastFrame >= 0) {
+    const int64_t r = cursor.settled ? 0 : frame - cursor.runFirstFrame;
+    if (cursor.settled || cursor.runLength > r) {
+      cursor.lastFrame = frame;
+      return StreamRun{cursor.runAt, static_cast<int32_t>(r), cursor.storedCount, cursor.runLength};
+    }
+  }
+  return WalkStreamCursor(view, cursor, frame);
+}
 
 // The values of the run a frame falls into, checked once to lie in the file.
 struct RunValues {
