@@ -207,6 +207,26 @@ size_t FormatInteger(char* out, int64_t value) {
   return n + PutFixedPoint(out + n, magnitude, 0);
 }
 
+namespace {
+
+// The eight decimal digits of value (< 10^8), leading zeros included, as
+// ASCII bytes in memory order (most significant first) packed into a
+// little-endian uint64, computed without a loop: the two 4-digit halves are
+// split into 2-digit and then 1-digit lanes by multiplications that divide by
+// 100 and 10 exactly in this range (5243 / 2^19 below 43699, 103 / 2^10 below
+// 179). Returns the digit values (0..9 per byte); add kAsciiZeros for text.
+constexpr uint64_t kAsciiZeros = 0x3030303030303030ull;
+inline uint64_t EightDigits(uint64_t value) {
+  const uint64_t high = value / 10000, low = value - high * 10000;
+  uint64_t x = high | (low << 32);  // the more significant half in the low lane
+  const uint64_t hundreds = ((x * 5243) >> 19) & 0x0000007F0000007Full;
+  x = hundreds | ((x - hundreds * 100) << 16);
+  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Full;
+  return tens | ((x - tens * 10) << 8);
+}
+
+}  // namespace
+
 // Below 2^23 (every position, normal, texture coordinate and angle of a real
 // model) the value is m * 2^-E with m < 2^24 and E >= 1, and the result is
 // the exact value rounded once, half away from zero, to `precision` decimals:
@@ -220,24 +240,78 @@ size_t FormatInteger(char* out, int64_t value) {
 // whenever 10^(16 - precision) >= 2^23, that is for every precision up to 9.
 // So round(x * 10^precision) is computed exactly as (m * 10^precision) >> E
 // (below 2^54) plus the first dropped bit.
-size_t FormatFloat(char* out, float value, int precision) {
-  if (precision < 0) precision = 0;
-  if (precision > 9) precision = 9;
+//
+// The text is then made without data-dependent branches: the whole part (at
+// most 7 digits) as eight digits whose leading zeros are shifted out, the
+// decimals as eight digits of which the first `precision` are kept; each is
+// stored as one 8-byte word, the bytes past the text being scratch.
+template <int kPrecision>
+size_t FormatFloatFixed(char* out, float value) {
+  static_assert(kPrecision >= 0 && kPrecision <= 9, "precision 0 to 9");
   uint32_t bits;
   std::memcpy(&bits, &value, 4);
   const uint32_t exponentBits = (bits >> 23) & 0xff;
-  if (exponentBits >= 150) return FormatFloatWide(out, value, precision);  // 2^23 and up, inf, nan
+  if (exponentBits >= 150) [[unlikely]] {
+    return FormatFloatWide(out, value, kPrecision);  // 2^23 and up, inf, nan
+  }
   const uint32_t fraction = bits & 0x7fffff;
   const uint64_t m = exponentBits == 0 ? fraction : (fraction | 0x800000u);
   const int shift = exponentBits == 0 ? 149 : 150 - static_cast<int>(exponentBits);  // E, 1..149
-  size_t n = 0;
-  if ((bits >> 31) != 0 && m != 0) out[n++] = '-';  // -0.0 prints without a sign
   uint64_t rounded = 0;
   if (shift < 64) {
-    const uint64_t scaled = m * kPow10[precision];
+    const uint64_t scaled = m * kPow10[kPrecision];
     rounded = (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
   }  // else below 2^-40: zero at every precision
-  return n + PutFixedPoint(out + n, rounded, precision);
+
+  out[0] = '-';
+  char* p = out + ((bits >> 31) & (m != 0 ? 1u : 0u));  // -0.0 prints without a sign
+  const uint64_t whole = rounded / kPow10[kPrecision];   // at most 2^23
+  const uint64_t wholeDigits = EightDigits(whole);
+  // Leading zero digits; the last digit is always kept.
+  const int leadingZeros = __builtin_ctzll(wholeDigits | (1ull << 56)) >> 3;
+  const uint64_t wholeText = (wholeDigits + kAsciiZeros) >> (8 * leadingZeros);
+  std::memcpy(p, &wholeText, 8);
+  p += 8 - leadingZeros;
+  if constexpr (kPrecision > 0) {
+    *p++ = '.';
+    uint64_t decimals = rounded - whole * kPow10[kPrecision];
+    if constexpr (kPrecision == 9) {
+      const uint64_t first = decimals / 100000000;
+      *p++ = static_cast<char>('0' + first);
+      decimals -= first * 100000000;
+    }
+    constexpr int kShown = kPrecision == 9 ? 8 : kPrecision;
+    const uint64_t decimalText = EightDigits(decimals * kPow10[8 - kShown]) + kAsciiZeros;
+    std::memcpy(p, &decimalText, 8);
+    p += kShown;
+  }
+  return static_cast<size_t>(p - out);
+}
+
+template size_t FormatFloatFixed<0>(char*, float);
+template size_t FormatFloatFixed<1>(char*, float);
+template size_t FormatFloatFixed<2>(char*, float);
+template size_t FormatFloatFixed<3>(char*, float);
+template size_t FormatFloatFixed<4>(char*, float);
+template size_t FormatFloatFixed<5>(char*, float);
+template size_t FormatFloatFixed<6>(char*, float);
+template size_t FormatFloatFixed<7>(char*, float);
+template size_t FormatFloatFixed<8>(char*, float);
+template size_t FormatFloatFixed<9>(char*, float);
+
+size_t FormatFloat(char* out, float value, int precision) {
+  switch (precision) {
+    case 0: return FormatFloatFixed<0>(out, value);
+    case 1: return FormatFloatFixed<1>(out, value);
+    case 2: return FormatFloatFixed<2>(out, value);
+    case 3: return FormatFloatFixed<3>(out, value);
+    case 4: return FormatFloatFixed<4>(out, value);
+    case 5: return FormatFloatFixed<5>(out, value);
+    case 6: return FormatFloatFixed<6>(out, value);
+    case 7: return FormatFloatFixed<7>(out, value);
+    case 8: return FormatFloatFixed<8>(out, value);
+    default: return precision < 0 ? FormatFloatFixed<0>(out, value) : FormatFloatFixed<9>(out, value);
+  }
 }
 
 namespace {

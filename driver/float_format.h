@@ -21,8 +21,13 @@
 constexpr size_t kMaxFormattedFloat = 64;  // the longest result plus terminator fits
 
 // Writes the text (no terminator) into out, which must hold kMaxFormattedFloat
-// bytes; returns its length. precision is 0 to 9 (others are taken as the
-// nearer of the two).
+// bytes; returns its length. The bytes of out past the text may be overwritten
+// too. precision is 0 to 9 (others are taken as the nearer of the two).
 size_t FormatFloat(char* out, float value, int precision);
+// The same with the precision fixed when compiling (0 to 9), for the writers
+// of the large files: no dispatch on the precision.
+template <int kPrecision>
+size_t FormatFloatFixed(char* out, float value);
+extern template size_t FormatFloatFixed<6>(char*, float);
 // Decimal text of a signed integer (no terminator); out holds 24 bytes.
 size_t FormatInteger(char* out, int64_t value);
