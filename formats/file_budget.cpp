@@ -13,3 +13,13 @@ void ChargeFileBudget(FileBudget& budget, const ByteView& view, int64_t bytes, i
                 static_cast<long long>(bytes));
   ThrowFormatErrorText(view, field, at, text);
 }
+
+void ChargeTableToBudget(FileBudget& budget, const ByteView& view, int64_t pos, int32_t count, int64_t recordSize,
+                         const char* field) {
+  if (count <= 0) return;
+  int64_t bytes;
+  if (__builtin_mul_overflow(static_cast<int64_t>(count), recordSize, &bytes)) {
+    ThrowFormatErrorText(view, field, pos, "has a count the file cannot hold");
+  }
+  ChargeFileBudget(budget, view, bytes, pos, field);
+}

@@ -41,7 +41,7 @@ std::string Where(const SubModelPlace& place) {
 // Writes one level of detail into fileName. Bad data is reported here and the
 // file abandoned.
 void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRecord& subModel, const StripLod& lod,
-                  const SubModelPlace& place, int32_t k, const char* fileName, FileBudget& indexBudget) {
+                  const SubModelPlace& place, int32_t k, const char* fileName, FileBudget& stripBudget) {
   OutputFile out;
   switch (OpenOutputFile(out, fileName)) {
     case OpenResult::Opened:
@@ -60,12 +60,14 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
     CheckTable(model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
                "mesh table");
     CheckTable(strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize, "strip mesh table");
+    ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount,
+                        kStripMeshSize, "strip mesh table");
     // Once a write has failed the file is lost; the rest is not formatted.
     for (m = 0; m < subModel.meshCount && !out.writeFailed; ++m) {
       // A mesh with too many strip groups is refused by the triangle writer
       // and simply missing from the file.
       WriteMeshTriangles(model, strip, ReadMesh(model, subModel, m), ReadStripMesh(strip, lod, m), out,
-                         &indexBudget);
+                         &stripBudget);
     }
     PutText(out, "end\n");
   } catch (const FormatError& error) {
@@ -79,7 +81,7 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
 }
 
 void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPartRecord& bodyPart,
-                    const SubModelPlace& place, FileBudget& indexBudget) {
+                    const SubModelPlace& place, FileBudget& stripBudget) {
   ModelRecord subModel;
   std::string_view name;
   try {
@@ -107,6 +109,8 @@ void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPa
     stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, place.bodyPart), place.subModel);
     CheckTable(strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount, kStripLodSize,
                "strip LOD table");
+    ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset),
+                        stripModel.lodCount, kStripLodSize, "strip LOD table");
   } catch (const FormatError& error) {
     ReportBadData(Where(place) + " levels of detail", error);
     return;
@@ -135,7 +139,7 @@ void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPa
       NoteRunError();
       continue;
     }
-    WriteLodFile(model, strip, subModel, lod, place, k, fileName, indexBudget);
+    WriteLodFile(model, strip, subModel, lod, place, k, fileName, stripBudget);
   }
 }
 
@@ -151,9 +155,12 @@ int ExportMeshes(const ModelFile& model, const StripFile& strip) {
     return 1;
   }
 
-  // Every strip of a well-formed strip file has index entries of its own, so
-  // all the files of a run together use at most the entries the file holds.
-  FileBudget indexBudget = WholeFileBudget(strip.bytes);
+  // In a well-formed pair of files every sub-model table, level of detail,
+  // strip mesh, group, strip and index entry has bytes of its own, so all the
+  // files of a run together use at most what the files hold; shared records
+  // run out of budget instead of multiplying files and triangles.
+  FileBudget subModelBudget = WholeFileBudget(model.bytes);
+  FileBudget stripBudget = WholeFileBudget(strip.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     BodyPartRecord bodyPart;
     try {
@@ -162,12 +169,14 @@ int ExportMeshes(const ModelFile& model, const StripFile& strip) {
       LogMessage("Extracted body: %s\n", name.data());
       CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
                  model.layout->modelRecordSize, "sub-model table");
+      ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset),
+                          bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
     } catch (const FormatError& error) {
       ReportBadData("body part " + std::to_string(i), error);
       continue;
     }
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
-      ExportSubModel(model, strip, bodyPart, SubModelPlace{i, j}, indexBudget);
+      ExportSubModel(model, strip, bodyPart, SubModelPlace{i, j}, stripBudget);
     }
   }
   return 1;

@@ -14,11 +14,12 @@ int WriteSkeletonBlock(const ModelFile& model, OutputFile& out);
 // than 5 strip groups (nothing written), else 1. Throws FormatError (its
 // message names the strip group) when a strip, index entry, strip vertex,
 // model vertex, the mesh's sub-model or its material leaves its file; the
-// caller abandons the file. With an index budget, the index entries the
-// strips use are charged to it: strips that share entries with strips
-// written before cannot multiply the output beyond what the strip file holds.
+// caller abandons the file. With a strip budget, the strip groups, strips
+// and index entries used are charged to it (formats/file_budget.h): records
+// shared with those written before cannot multiply the output beyond what the
+// strip file holds.
 int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out, FileBudget* indexBudget = nullptr);
+                       const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget = nullptr);
 // Writes "%s.smd" for level 0 and "lod%d_%s.smd" for the others; returns 1.
 // Reports bad data per file and goes on with the next one.
 int ExportMeshes(const ModelFile& model, const StripFile& strip);

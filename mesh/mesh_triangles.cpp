@@ -180,11 +180,15 @@ void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSourc
 }
 
 void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh, const StripGroup& group,
-                     MeshSource& source, OutputFile& out, FileBudget* indexBudget) {
+                     MeshSource& source, OutputFile& out, FileBudget* stripBudget) {
   const ByteView& stripBytes = strip.bytes;
   if (group.stripCount <= 0) return;
-  const unsigned char* strips = CheckedPointer(stripBytes, AddOffset(group.at, group.stripOffset),
-                                               int64_t{group.stripCount} * kStripSize, "strip table");
+  const int64_t stripsAt = AddOffset(group.at, group.stripOffset);
+  const unsigned char* strips =
+      CheckedPointer(stripBytes, stripsAt, int64_t{group.stripCount} * kStripSize, "strip table");
+  if (stripBudget != nullptr) {
+    ChargeTableToBudget(*stripBudget, stripBytes, stripsAt, group.stripCount, kStripSize, "strip table");
+  }
   const int32_t stripCount = group.stripCount;
 
   // The span of index entries the whole triangles use.
@@ -203,8 +207,8 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
   const int64_t entriesAt = AddOffset(group.at, group.indexOffset) + kStripIndexSize * firstEntry;
   const unsigned char* entries =
       CheckedPointer(stripBytes, entriesAt, kStripIndexSize * (endEntry - firstEntry), "strip index entry");
-  if (indexBudget != nullptr) {
-    ChargeFileBudget(*indexBudget, stripBytes, kStripIndexSize * usedEntries, entriesAt, "strip index entries");
+  if (stripBudget != nullptr) {
+    ChargeFileBudget(*stripBudget, stripBytes, kStripIndexSize * usedEntries, entriesAt, "strip index entries");
   }
   auto entryAt = [&](int64_t t) { return LoadU16(entries + kStripIndexSize * (t - firstEntry)); };
 
@@ -263,12 +267,21 @@ void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshR
 }  // namespace
 
 int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out, FileBudget* indexBudget) {
+                       const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget) {
   if (stripMesh.groupCount > kMaxStripGroups) return 0;
+  if (stripBudget != nullptr) {
+    try {
+      ChargeTableToBudget(*stripBudget, strip.bytes, AddOffset(stripMesh.at, stripMesh.groupOffset),
+                          stripMesh.groupCount, kStripGroupSize, "strip group table");
+    } catch (FormatError& error) {
+      error.message = "strip groups: " + error.message;
+      throw;
+    }
+  }
   MeshSource source;
   for (int32_t g = 0; g < stripMesh.groupCount; ++g) {
     try {
-      WriteStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, out, indexBudget);
+      WriteStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, out, stripBudget);
     } catch (FormatError& error) {
       // The caller names the file and the mesh; the group is known only here.
       error.message = "strip group " + std::to_string(g) + ": " + error.message;

@@ -6,6 +6,7 @@
 
 #include "driver/log.h"
 #include "driver/run_status.h"
+#include "formats/file_budget.h"
 #include "mathlib/rotation.h"
 #include "script/script_place.h"
 
@@ -47,6 +48,8 @@ void WriteWorkingDirectory(OutputFile& out) {
 void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
   SetScriptPlace(place, 0, "body part table");
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
+  // Body parts that share one sub-model table cannot multiply the lines.
+  FileBudget subModelBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     SetScriptPlace(place, 0, "body part", i);
     BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
@@ -55,6 +58,8 @@ void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFil
     std::string_view bodyPartName = NameAt(model, bodyPart.at, bodyPart.nameOffset, "body part name");
     CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
                model.layout->modelRecordSize, "sub-model table");
+    ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset),
+                        bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
     if (bodyPart.modelCount == 1) {
       SetScriptPlace(place, 1, "sub-model", 0);
       ModelRecord subModel = ReadSubModel(model, bodyPart, 0);
@@ -128,6 +133,8 @@ void WriteMaterialFolders(const ModelFile& model, const ModelHeader& header, Out
 void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
   SetScriptPlace(place, 0, "hitbox set table");
   CheckTable(model.bytes, header.hitboxSetOffset, header.hitboxSetCount, kHitboxSetRecordSize, "hitbox set table");
+  // Sets that share one hitbox table cannot multiply the lines.
+  FileBudget hitboxBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < header.hitboxSetCount; ++i) {
     SetScriptPlace(place, 0, "hitbox set", i);
     HitboxSetRecord set = ReadHitboxSet(model, header, i);
@@ -136,6 +143,8 @@ void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile
     PutChar(out, '\n');
     CheckTable(model.bytes, AddOffset(set.at, set.hitboxOffset), set.hitboxCount, kHitboxRecordSize,
                "hitbox table");
+    ChargeTableToBudget(hitboxBudget, model.bytes, AddOffset(set.at, set.hitboxOffset), set.hitboxCount,
+                        kHitboxRecordSize, "hitbox table");
     for (int32_t j = 0; j < set.hitboxCount; ++j) {
       SetScriptPlace(place, 1, "hitbox", j);
       HitboxRecord box = ReadHitbox(model, set, j);

@@ -3,6 +3,7 @@
 
 #include "driver/names.h"
 #include "driver/run_status.h"
+#include "formats/file_budget.h"
 #include "script/build_script.h"
 #include "script/script_place.h"
 
@@ -16,11 +17,17 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
   ModelHeader header = ReadModelHeader(model);
   SetScriptPlace(place, 0, "level of detail, body part table");
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
+  // Body parts that share one sub-model table, or sub-models that share one
+  // level-of-detail table, cannot multiply the lines.
+  FileBudget subModelBudget = WholeFileBudget(model.bytes);
+  FileBudget lodBudget = WholeFileBudget(strip.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     SetScriptPlace(place, 0, "level of detail, body part", i);
     BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
     CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
                model.layout->modelRecordSize, "sub-model table");
+    ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset),
+                        bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
       SetScriptPlace(place, 1, "sub-model", j);
       ModelRecord subModel = ReadSubModel(model, bodyPart, j);
@@ -32,6 +39,8 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
       if (stripModel.lodCount <= 0) continue;
       CheckTable(strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount, kStripLodSize,
                  "strip LOD table");
+      ChargeTableToBudget(lodBudget, strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset),
+                          stripModel.lodCount, kStripLodSize, "strip LOD table");
       std::string name;
       for (int32_t k = 0; k < stripModel.lodCount; ++k) {
         SetScriptPlace(place, 2, "level", k);
