@@ -6,6 +6,7 @@
 // missing, with a "Bad data" line and exit status 2.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "tests/hostile/hostile_support.h"
@@ -13,23 +14,43 @@
 
 namespace {
 
-// The cut points of an image: every block start + 1 and the fixed ones, from
-// `lowest` on.
+// The cut points of an image: every block start + 1, the last byte of the
+// last block and the fixed ones, from `lowest` on.
 std::set<size_t> CutPoints(const tb::BuiltFile& file, std::initializer_list<size_t> fixed, size_t lowest) {
   std::set<size_t> cuts(fixed);
+  size_t end = 0;  // of the last block; garbage may follow it
   for (const auto& [name, block] : file.blocks) {
     if (block.size > 0) cuts.insert(block.at + 1);
+    end = std::max(end, block.at + block.size);
   }
-  cuts.insert(file.bytes.size() - 1);
+  cuts.insert(end - 1);
   std::erase_if(cuts, [&](size_t cut) { return cut < lowest || cut >= file.bytes.size(); });
   return cuts;
 }
 
-class Truncation : public ::testing::TestWithParam<int32_t> {};
+// The sample model of a version, laid out plainly or with garbage in every
+// unread byte, blocks at odd addresses and placed before their base (negative
+// offsets), so the cuts meet every kind of reference.
+struct Layout {
+  int32_t version;
+  bool scattered;
+};
+
+tb::BuiltModel Build(const Layout& layout) {
+  tb::BuildOptions options;
+  if (layout.scattered) {
+    options = tb::GarbageEverywhere(static_cast<uint32_t>(layout.version));
+    options.oddBlocks = {"*"};
+    options.beforeBase = {"*"};
+  }
+  return tb::BuildModel(SampleModel(layout.version), options);
+}
+
+class Truncation : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(Truncation, ModelFileCutShortAnywhere) {
-  const int32_t version = GetParam();
-  const tb::BuiltModel built = tb::BuildModel(SampleModel(version));
+  const int32_t version = GetParam().version;
+  const tb::BuiltModel built = Build(GetParam());
   const HostileRun intact = RunOnBuilt(built);
   ASSERT_EQ(intact.status, 1) << intact.console;
   ASSERT_EQ(intact.outputs.size(), 6u);
@@ -47,9 +68,10 @@ TEST_P(Truncation, ModelFileCutShortAnywhere) {
 }
 
 TEST_P(Truncation, StripFileCutShortAnywhere) {
-  const int32_t version = GetParam();
-  const tb::BuiltModel built = tb::BuildModel(SampleModel(version));
+  const int32_t version = GetParam().version;
+  const tb::BuiltModel built = Build(GetParam());
   const HostileRun intact = RunOnBuilt(built);
+  ASSERT_EQ(intact.status, 1) << intact.console;
   for (size_t cut : CutPoints(built.strip, {1, 8, 32, 35}, 1)) {
     std::vector<uint8_t> strip(built.strip.bytes.begin(), built.strip.bytes.begin() + static_cast<long>(cut));
     HostileRun run = RunToolOnImages(built.model.bytes, strip);
@@ -62,9 +84,12 @@ TEST_P(Truncation, StripFileCutShortAnywhere) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFamily, Truncation, ::testing::Values(29, 33, 37),
-                         [](const ::testing::TestParamInfo<int32_t>& info) {
-                           return "Version" + std::to_string(info.param);
+INSTANTIATE_TEST_SUITE_P(EveryFamily, Truncation,
+                         ::testing::Values(Layout{29, false}, Layout{33, false}, Layout{37, false},
+                                           Layout{28, true}, Layout{35, true}, Layout{37, true}),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                           return "Version" + std::to_string(info.param.version) +
+                                  (info.param.scattered ? "Scattered" : "Plain");
                          });
 
 // Below the version field there is nothing to dispatch on; an empty file is
