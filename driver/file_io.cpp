@@ -12,7 +12,10 @@ FileBlock ReadWholeFile(const char* path) {
     std::fclose(file);
     return block;
   }
-  block.data = std::make_unique<unsigned char[]>(static_cast<size_t>(size) + 1);
+  // Not cleared first: every byte is read from the file but the terminator
+  // kept after the last one.
+  block.data = std::make_unique_for_overwrite<unsigned char[]>(static_cast<size_t>(size) + 1);
+  block.data[static_cast<size_t>(size)] = 0;
   size_t got = std::fread(block.data.get(), 1, static_cast<size_t>(size), file);
   std::fclose(file);
   if (got != static_cast<size_t>(size)) {

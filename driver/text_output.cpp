@@ -40,7 +40,7 @@ OpenResult OpenOutputFile(OutputFile& out, const std::string& name) {
     NoteRunError();
     return OpenResult::UnsafeName;
   }
-  out.buffer = std::make_unique<char[]>(kOutputBufferSize);
+  out.buffer = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);  // only written bytes are read
   if (gOutputToMemory) {
     out.inMemory = true;
     return OpenResult::Opened;
