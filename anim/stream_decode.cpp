@@ -24,8 +24,6 @@ StreamRun MakeRun(int64_t at, int64_t offsetInRun, const RunHeader& run) {
   return StreamRun{at, static_cast<int32_t>(offsetInRun), run.storedCount, run.runLength};
 }
 
-double StoredValue(const RunValues& run, int32_t index) { return LoadI16(run.stored + 2 * index); }
-
 }  // namespace
 
 StreamRun FindStreamRun(const ByteView& view, int64_t streamAt, int32_t frame) {
@@ -104,41 +102,6 @@ RunValues ReadRunValues(const ByteView& view, const StreamRun& run) {
     values.nextRunFirst = LoadI16(values.stored + 2 * (run.storedCount - 1));
   }
   return values;
-}
-
-double PositionStreamValue(const RunValues& run, float s) {
-  const int32_t r = run.offsetInRun;
-  const double t = s;
-  if (r < run.storedCount) {
-    if (r + 1 < run.storedCount) return (1.0 - t) * StoredValue(run, r) + t * StoredValue(run, r + 1);
-    return StoredValue(run, r);
-  }
-  const double last = StoredValue(run, run.storedCount - 1);
-  if (r + 1 < run.runLength) return last;
-  return (1.0 - t) * last + t * static_cast<double>(run.nextRunFirst);
-}
-
-AngleStreamValues AngleStreamPair(const RunValues& run) {
-  const int32_t r = run.offsetInRun;
-  AngleStreamValues pair;
-  if (r < run.storedCount) {
-    pair.u = LoadI16(run.stored + 2 * r);
-    if (r + 1 < run.storedCount) {
-      pair.w = LoadI16(run.stored + 2 * (r + 1));
-    } else if (r + 1 < run.runLength) {
-      pair.w = pair.u;
-    } else {
-      pair.w = run.nextRunFirst;
-    }
-  } else {
-    pair.u = LoadI16(run.stored + 2 * (run.storedCount - 1));
-    pair.w = r + 1 < run.runLength ? pair.u : run.nextRunFirst;
-  }
-  return pair;
-}
-
-float ScaledValue(float reference, double value, float scale) {
-  return static_cast<float>(static_cast<double>(reference) + value * static_cast<double>(scale));
 }
 
 Vector3 BlendedAngles(const Vector3& a1, const Vector3& a2, float s) {

@@ -86,10 +86,24 @@ struct RunValues {
 // when the run's stored values leave the file.
 RunValues ReadRunValues(const ByteView& view, const StreamRun& run);
 
+// Stored value `index` of the run (inside its checked values).
+inline double StoredValueOf(const RunValues& run, int32_t index) { return LoadI16(run.stored + 2 * index); }
+
 // The raw position value at the frame, blended by s towards the next frame:
 // at the last stored index of a run it is that value alone; at a run's last
 // frame in its repeated tail it blends towards the next run's first value.
-double PositionStreamValue(const RunValues& run, float s);
+// These small steps run for every bone and frame, so they are inline.
+inline double PositionStreamValue(const RunValues& run, float s) {
+  const int32_t r = run.offsetInRun;
+  const double t = s;
+  if (r < run.storedCount) {
+    if (r + 1 < run.storedCount) return (1.0 - t) * StoredValueOf(run, r) + t * StoredValueOf(run, r + 1);
+    return StoredValueOf(run, r);
+  }
+  const double last = StoredValueOf(run, run.storedCount - 1);
+  if (r + 1 < run.runLength) return last;
+  return (1.0 - t) * last + t * static_cast<double>(run.nextRunFirst);
+}
 
 // The raw angle values u (frame k) and w (frame k + 1): w is the next stored
 // value, the same value inside the run, or at the run's last frame the next
@@ -98,10 +112,29 @@ struct AngleStreamValues {
   int16_t u = 0;
   int16_t w = 0;
 };
-AngleStreamValues AngleStreamPair(const RunValues& run);
+inline AngleStreamValues AngleStreamPair(const RunValues& run) {
+  const int32_t r = run.offsetInRun;
+  AngleStreamValues pair;
+  if (r < run.storedCount) {
+    pair.u = LoadI16(run.stored + 2 * r);
+    if (r + 1 < run.storedCount) {
+      pair.w = LoadI16(run.stored + 2 * (r + 1));
+    } else if (r + 1 < run.runLength) {
+      pair.w = pair.u;
+    } else {
+      pair.w = run.nextRunFirst;
+    }
+  } else {
+    pair.u = LoadI16(run.stored + 2 * (run.storedCount - 1));
+    pair.w = r + 1 < run.runLength ? pair.u : run.nextRunFirst;
+  }
+  return pair;
+}
 
 // reference + value * scale, evaluated in double and rounded once to float32.
-float ScaledValue(float reference, double value, float scale);
+inline float ScaledValue(float reference, double value, float scale) {
+  return static_cast<float>(static_cast<double>(reference) + value * static_cast<double>(scale));
+}
 
 // The rotation of frame k blended by s towards frame k + 1, as radian-order
 // angles: a1 and a2 equal in all three components (float32 comparison, a NaN
