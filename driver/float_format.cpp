@@ -209,9 +209,9 @@ size_t FormatInteger(char* out, int64_t value) {
 
 namespace {
 
-// The eight decimal digits of value (< 10^8), leading zeros included, as
-// ASCII bytes in memory order (most significant first) packed into a
-// little-endian uint64, computed without a loop: the two 4-digit halves are
+// The eight decimal digits of value (< 10^8), leading zeros included, in
+// memory order (most significant first) packed into a little-endian uint64,
+// computed without a loop: the two 4-digit halves are
 // split into 2-digit and then 1-digit lanes by multiplications that divide by
 // 100 and 10 exactly in this range (5243 / 2^19 below 43699, 103 / 2^10 below
 // 179). Returns the digit values (0..9 per byte); add kAsciiZeros for text.
@@ -241,10 +241,11 @@ inline uint64_t EightDigits(uint64_t value) {
 // So round(x * 10^precision) is computed exactly as (m * 10^precision) >> E
 // (below 2^54) plus the first dropped bit.
 //
-// The text is then made without data-dependent branches: the whole part (at
-// most 7 digits) as eight digits whose leading zeros are shifted out, the
-// decimals as eight digits of which the first `precision` are kept; each is
-// stored as one 8-byte word, the bytes past the text being scratch.
+// The decimals are made without data-dependent branches, as eight digits of
+// which the first `precision` are kept, stored as one 8-byte word (the bytes
+// past the text are scratch). The whole part keeps its branches on the number
+// of digits: in model data each column has a steady magnitude, so they are
+// predicted, and they are shorter than the branch-free form.
 template <int kPrecision>
 size_t FormatFloatFixed(char* out, float value) {
   static_assert(kPrecision >= 0 && kPrecision <= 9, "precision 0 to 9");
@@ -265,13 +266,8 @@ size_t FormatFloatFixed(char* out, float value) {
 
   out[0] = '-';
   char* p = out + ((bits >> 31) & (m != 0 ? 1u : 0u));  // -0.0 prints without a sign
-  const uint64_t whole = rounded / kPow10[kPrecision];   // at most 2^23
-  const uint64_t wholeDigits = EightDigits(whole);
-  // Leading zero digits; the last digit is always kept.
-  const int leadingZeros = __builtin_ctzll(wholeDigits | (1ull << 56)) >> 3;
-  const uint64_t wholeText = (wholeDigits + kAsciiZeros) >> (8 * leadingZeros);
-  std::memcpy(p, &wholeText, 8);
-  p += 8 - leadingZeros;
+  const uint64_t whole = rounded / kPow10[kPrecision];
+  p += PutWhole(p, whole);
   if constexpr (kPrecision > 0) {
     *p++ = '.';
     uint64_t decimals = rounded - whole * kPow10[kPrecision];
