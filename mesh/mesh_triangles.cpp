@@ -78,7 +78,7 @@ inline size_t FormatFloats(char* line, const unsigned char* p, int count) {
   size_t length = 0;
   for (int i = 0; i < count; ++i) {
     line[length++] = ' ';
-    length += FormatFloat(line + length, LoadF32(p + 4 * i), 6);
+    length += FormatFloatFixed<6>(line + length, LoadF32(p + 4 * i));
   }
   return length;
 }
@@ -103,10 +103,10 @@ size_t FormatVertexLine(char* line, const VertexSpan& span, int64_t n) {
     texCoord = span.texCoords + k * kTexCoordSize;
   }
   line[length++] = ' ';
-  length += FormatFloat(line + length, LoadF32(texCoord), 6);
+  length += FormatFloatFixed<6>(line + length, LoadF32(texCoord));
   line[length++] = ' ';
   // Negating a float is exact; -0.0 prints as 0.000000.
-  length += FormatFloat(line + length, -LoadF32(texCoord + 4), 6);
+  length += FormatFloatFixed<6>(line + length, -LoadF32(texCoord + 4));
   line[length++] = '\n';
   return length;
 }
