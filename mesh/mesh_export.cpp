@@ -53,10 +53,12 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
     case OpenResult::UnsafeName:
       return;  // already logged and noted
   }
-  int32_t m = -1;  // the mesh being written, -1 while in the skeleton block
+  int32_t m = -1;  // the mesh being written, -1 before the first
+  const char* part = "skeleton";
   try {
     WriteSkeletonBlock(model, out);
     PutText(out, "triangles\n");
+    part = "mesh tables";
     CheckTable(model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
                "mesh table");
     CheckTable(strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize, "strip mesh table");
@@ -73,7 +75,7 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
   } catch (const FormatError& error) {
     AbandonOutputFile(out);
     std::string where = "mesh file \"" + std::string(fileName) + "\" (" + Where(place) + ", LOD " +
-                        std::to_string(k) + (m < 0 ? ", skeleton)" : ", mesh " + std::to_string(m) + ")");
+                        std::to_string(k) + ", " + (m < 0 ? std::string(part) : "mesh " + std::to_string(m)) + ")";
     ReportBadData(where, error);
     return;
   }
