@@ -142,7 +142,10 @@ TEST(SharedRecords, LevelsOfDetailSharingStripMeshesStopAtTheFileSize) {
   ASSERT_GT(written, 0);
   EXPECT_EQ(static_cast<int>(run.outputs.size()), 2 + written);  // besides dec.qc and idle.smd
   EXPECT_EQ(CountLines(run.console, "mesh file \"lod"), levels - written) << run.console;
-  EXPECT_EQ(CountLines(run.console, ", mesh tables): in/m.dx80.vtx: strip mesh table at offset"), levels - written);
+  // Most run out at their strip mesh table, before any mesh; the budget may
+  // also run out inside the first mesh.
+  EXPECT_EQ(CountLines(run.console, "share bytes"), levels - written);
+  EXPECT_GE(CountLines(run.console, ", mesh tables): in/m.dx80.vtx: strip mesh table at offset"), levels - written - 4);
   // The script names every level: their records are the file's own.
   EXPECT_EQ(std::count(run.outputs.at("dec.qc").begin(), run.outputs.at("dec.qc").end(), '$'), 7 + levels);
 }
