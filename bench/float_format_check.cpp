@@ -2,6 +2,7 @@
 // many random float32 values, at every precision the output files use:
 //
 //   float_format_check [count] [seed]
+//   float_format_check --below-2^23 FIRST END [precision...]
 //
 // The values come in three equal shares: any bit pattern (every exponent,
 // subnormals included), model-like magnitudes from 2^-24 to 2^24 (where
@@ -10,6 +11,13 @@
 // (where a formatter that rounds twice, or rounds an approximation, goes
 // wrong). Exits with 1 and lists the first differences when any value
 // differs.
+//
+// The second form compares, for every positive float whose exponent field is
+// in FIRST..END-1 (0..149 is every float below 2^23, where FormatFloat takes
+// its short path), FormatFloat with the explicit 17-digit rounding
+// (FormatFloatExplicit, itself checked against the reference by the first
+// form and the tests), at the given precisions (default 0 2 3 6). The whole
+// range takes some minutes per precision; split it over processes.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +25,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "driver/float_format.h"
 #include "tests/driver/float_format_reference.h"
@@ -64,7 +73,41 @@ float RandomValue(std::mt19937_64& random, long i) {
 
 }  // namespace
 
+int CheckEveryFloat(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: float_format_check --below-2^23 FIRST END [precision...]\n");
+    return 2;
+  }
+  const uint32_t first = static_cast<uint32_t>(std::atoi(argv[2]));
+  const uint32_t end = static_cast<uint32_t>(std::atoi(argv[3]));
+  if (first >= end || end > 150) {
+    std::fprintf(stderr, "float_format_check: exponent fields FIRST..END-1 within 0..149\n");
+    return 2;
+  }
+  std::vector<int> precisions;
+  for (int i = 4; i < argc; ++i) precisions.push_back(std::atoi(argv[i]));
+  if (precisions.empty()) precisions.assign(std::begin(kPrecisions), std::end(kPrecisions));
+  long checked = 0, mismatches = 0;
+  char fast[kMaxFormattedFloat], explicitText[kMaxFormattedFloat];
+  for (uint32_t bits = first << 23; bits < end << 23; ++bits) {
+    const float value = FromBits(bits);
+    for (int precision : precisions) {
+      const size_t length = FormatFloat(fast, value, precision);
+      const size_t want = FormatFloatExplicit(explicitText, value, precision);
+      ++checked;
+      if ((length != want || std::memcmp(fast, explicitText, length) != 0) && mismatches++ < 20) {
+        std::printf("bits 0x%08x precision %d: got %.*s, want %.*s\n", static_cast<unsigned>(bits), precision,
+                    static_cast<int>(length), fast, static_cast<int>(want), explicitText);
+      }
+    }
+  }
+  std::printf("float_format_check: every float with exponent field %u..%u: %ld formatted, %ld differ\n", first,
+              end - 1, checked, mismatches);
+  return mismatches == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--below-2^23") == 0) return CheckEveryFloat(argc, argv);
   long count = argc > 1 ? std::atol(argv[1]) : 10000000;
   uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
   std::mt19937_64 random(seed);

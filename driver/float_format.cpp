@@ -310,6 +310,10 @@ size_t FormatFloat(char* out, float value, int precision) {
   }
 }
 
+size_t FormatFloatExplicit(char* out, float value, int precision) {
+  return FormatFloatWide(out, value, precision < 0 ? 0 : precision > 9 ? 9 : precision);
+}
+
 namespace {
 
 size_t FormatFloatWide(char* out, float value, int precision) {

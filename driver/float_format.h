@@ -29,5 +29,9 @@ size_t FormatFloat(char* out, float value, int precision);
 template <int kPrecision>
 size_t FormatFloatFixed(char* out, float value);
 extern template size_t FormatFloatFixed<6>(char*, float);
+// The same text through the 17-digit rounding done explicitly for every
+// value, as FormatFloat does from 2^23 up: several times slower. For checking
+// the short path below 2^23 against it.
+size_t FormatFloatExplicit(char* out, float value, int precision);
 // Decimal text of a signed integer (no terminator); out holds 24 bytes.
 size_t FormatInteger(char* out, int64_t value);
