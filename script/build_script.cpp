@@ -258,9 +258,9 @@ int WriteBuildScript(const ModelFile& model, const StripFile& strip) {
     case OpenResult::Opened:
       break;
     case OpenResult::CannotCreate:
-      // No script is a failed run, even though the other exports go on.
+      // The other exports go on; as with every "Can't open", the exit status
+      // stays as it is.
       LogMessage("Can't open: %s\n", "dec.qc");
-      NoteRunError();
       return 0;
     case OpenResult::UnsafeName:
       return 0;  // logged by OpenOutputFile

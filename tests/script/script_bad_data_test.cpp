@@ -95,7 +95,7 @@ TEST_F(ScriptTest, ScriptThatCannotBeCreatedIsReported) {
   std::string console = testing::internal::GetCapturedStdout();
   EXPECT_EQ(result, 0);
   EXPECT_EQ(console, "Can't open: dec.qc\n");
-  EXPECT_TRUE(RunHadErrors());
+  EXPECT_FALSE(RunHadErrors());
 }
 
 }  // namespace
