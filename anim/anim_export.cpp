@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "anim/bone_track.h"
-#include "driver/log.h"
-#include "driver/run_status.h"
 #include "formats/file_budget.h"
+#include "mesh/mesh_export.h"
 
 namespace {
 
@@ -35,25 +34,6 @@ std::string DescribeProgress(const std::string& animation, const Progress& progr
   if (progress.bone >= 0) text += " bone " + std::to_string(progress.bone);
   if (progress.frame >= 0) text += " frame " + std::to_string(progress.frame);
   return text;
-}
-
-void WriteNodeList(const ModelFile& model, const ModelHeader& header, OutputFile& out, Progress& progress) {
-  PutText(out, "version 1\nnodes\n");
-  CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
-  for (int32_t b = 0; b < header.boneCount; ++b) {
-    progress.bone = b;
-    const BoneRecord bone = ReadBone(model, header, b);
-    const std::string_view name = BoneName(model, bone);
-    PutText(out, "  ");
-    PutInt(out, b);
-    PutText(out, " \"");
-    PutText(out, name);
-    PutText(out, "\" ");
-    PutInt(out, bone.parentIndex);
-    PutChar(out, '\n');
-  }
-  progress.bone = -1;
-  PutText(out, "end\nskeleton\n");
 }
 
 // A bone's line only changes when its sample does; long held poses and bones
@@ -88,72 +68,16 @@ void WriteBoneLine(const ModelFile& model, OutputFile& out, BoneTrack& track, Li
 
 }  // namespace
 
-int WriteAnimationHeader(const ModelFile& model, OutputFile& out) {
-  Progress progress;
-  WriteNodeList(model, ReadModelHeader(model), out, progress);
-  return 1;
-}
-
 namespace {
 
-// With a budget, the animation's per-bone records are charged to it (see
-// ExportAnimations).
-int ExportAnimationCharged(const ModelFile& model, int32_t index, FileBudget* perBoneBudget) {
-  std::string context = "animation " + std::to_string(index);
-  ModelHeader header;
-  AnimDescRecord anim;
-  std::string_view name;
-  try {
-    header = ReadModelHeader(model);
-    anim = ReadAnimDesc(model, header, index);
-    name = NameAt(model, anim.at, anim.nameOffset, "animation name");
-  } catch (const FormatError& error) {
-    ReportBadData(context, error);
-    return 0;
-  }
-  context = AnimationContext(index, name);
-  if (name.size() > kMaxAnimationNameLength) {
-    LogMessage("Skipped animation %d: its name is %d characters long, more than the %d a file name can hold (\"%.40s...\")\n",
-               index, static_cast<int>(name.size()), static_cast<int>(kMaxAnimationNameLength),
-               std::string(name.substr(0, 40)).c_str());
-    NoteRunError();
-    return 0;
-  }
-  if (anim.frameCount > kMaxAnimationFrames) {
-    try {
-      ThrowFormatErrorText(model.bytes, "animation frame count", anim.at + 12, "is above the limit of 1000000 frames");
-    } catch (const FormatError& error) {
-      ReportBadData(context, error);
-    }
-    return 0;
-  }
-
-  if (perBoneBudget != nullptr && anim.frameCount > 0 && header.boneCount > 0) {
-    try {
-      ChargeFileBudget(*perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * header.boneCount,
-                       AddOffset(anim.at, anim.boneAnimOffset), "animation per-bone records");
-    } catch (const FormatError& error) {
-      ReportBadData(context, error);
-      return 0;
-    }
-  }
-
-  const std::string fileName = std::string(name) + ".smd";
-  OutputFile out;
-  switch (OpenOutputFile(out, fileName)) {
-    case OpenResult::Opened:
-      break;
-    case OpenResult::CannotCreate:
-      // The next animation follows; the exit status stays as it is.
-      LogMessage("Can't open: %s\n", fileName.c_str());
-      return 0;
-    case OpenResult::UnsafeName:
-      return 0;  // logged by OpenOutputFile
-  }
-
+// The node list, "skeleton", and for every frame a "time" line and a line per
+// bone. Bad data abandons the file and is reported with the bone and frame.
+void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const AnimDescRecord& anim,
+                        const std::string& context, Destination& to, OutputFile& out) {
   Progress progress;
   try {
-    WriteNodeList(model, header, out, progress);
+    WriteNodeList(model, header, out, progress.bone);
+    PutText(out, "skeleton\n");
     std::vector<BoneTrack> tracks;
     std::vector<LineCache> lines;
     if (anim.frameCount > 0 && header.boneCount > 0) {
@@ -181,17 +105,68 @@ int ExportAnimationCharged(const ModelFile& model, int32_t index, FileBudget* pe
     PutText(out, "end\n");
   } catch (const FormatError& error) {
     AbandonOutputFile(out);
-    ReportBadData(DescribeProgress(context, progress), error);
+    ReportBadData(to, DescribeProgress(context, progress), error);
+  }
+}
+
+// With a budget, the animation's per-bone records are charged to it (see
+// ExportAnimations).
+int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneBudget) {
+  const ModelFile& model = conv.model;
+  std::string context = "animation " + std::to_string(index);
+  ModelHeader header;
+  AnimDescRecord anim;
+  std::string_view name;
+  try {
+    header = ReadModelHeader(model);
+    anim = ReadAnimDesc(model, header, index);
+    name = NameAt(model, anim.at, anim.nameOffset, "animation name");
+  } catch (const FormatError& error) {
+    ReportBadData(conv.to, context, error);
     return 0;
   }
-  return CloseOutputFile(out) ? 1 : 0;
+  context = AnimationContext(index, name);
+  if (name.size() > kMaxAnimationNameLength) {
+    LogMessage(conv.to.sink,
+               "Skipped animation %d: its name is %d characters long, more than the %d a file name can hold (\"%.40s...\")\n",
+               index, static_cast<int>(name.size()), static_cast<int>(kMaxAnimationNameLength),
+               std::string(name.substr(0, 40)).c_str());
+    conv.to.hadErrors = true;
+    return 0;
+  }
+  if (anim.frameCount > kMaxAnimationFrames) {
+    try {
+      ThrowFormatErrorText(model.bytes, "animation frame count", anim.at + 12, "is above the limit of 1000000 frames");
+    } catch (const FormatError& error) {
+      ReportBadData(conv.to, context, error);
+    }
+    return 0;
+  }
+
+  if (perBoneBudget != nullptr && anim.frameCount > 0 && header.boneCount > 0) {
+    try {
+      ChargeFileBudget(*perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * header.boneCount,
+                       AddOffset(anim.at, anim.boneAnimOffset), "animation per-bone records");
+    } catch (const FormatError& error) {
+      ReportBadData(conv.to, context, error);
+      return 0;
+    }
+  }
+
+  OutputFile out;
+  if (!OpenOutputFileOrSay(conv.to, out, std::string(name) + ".smd")) return 0;
+  WriteFileItem(conv, std::move(out), [&model, header, anim, context](Destination& to, OutputFile& file) {
+    WriteAnimationFile(model, header, anim, context, to, file);
+  });
+  return 1;
 }
 
 }  // namespace
 
-int ExportAnimation(const ModelFile& model, int32_t index) { return ExportAnimationCharged(model, index, nullptr); }
+int ExportAnimation(Conversion& conv, int32_t index) { return ExportAnimationCharged(conv, index, nullptr); }
 
-int ExportAnimations(const ModelFile& model) {
+int ExportAnimations(Conversion& conv) {
+  const ModelFile& model = conv.model;
   try {
     const ModelHeader header = ReadModelHeader(model);
     if (header.animDescCount <= 0) return 1;
@@ -201,7 +176,7 @@ int ExportAnimations(const ModelFile& model) {
     // cannot hold is reported once here, not once per animation.
     CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
   } catch (const FormatError& error) {
-    ReportBadData("animations", error);
+    ReportBadData(conv.to, "animations", error);
     return 1;
   }
   const int32_t count = ReadModelHeader(model).animDescCount;
@@ -210,6 +185,6 @@ int ExportAnimations(const ModelFile& model) {
   // output for nothing; in a well-formed file each has its own, and together
   // they fit in the file.
   FileBudget perBoneBudget = WholeFileBudget(model.bytes);
-  for (int32_t i = 0; i < count; ++i) ExportAnimationCharged(model, i, &perBoneBudget);
+  for (int32_t i = 0; i < count; ++i) ExportAnimationCharged(conv, i, &perBoneBudget);
   return 1;
 }

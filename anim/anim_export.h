@@ -9,17 +9,13 @@
 // the next animation.
 #pragma once
 
-#include "driver/text_output.h"
-#include "formats/model_records.h"
+#include "formats/conversion.h"
 
 // Frame counts above this are refused as bad data: no real animation comes
 // near it, and it bounds the work and output a small hostile file can ask for.
 constexpr int32_t kMaxAnimationFrames = 1000000;
 
 // Calls ExportAnimation for every animation description; returns 1.
-int ExportAnimations(const ModelFile& model);
-// Writes "<name>.smd"; 1 when written, 0 when it could not be.
-int ExportAnimation(const ModelFile& model, int32_t index);
-// "version 1", the node list, "end", "skeleton"; returns 1. Throws
-// FormatError when a bone record or name lies outside the file.
-int WriteAnimationHeader(const ModelFile& model, OutputFile& out);
+int ExportAnimations(Conversion& conv);
+// Writes "<name>.smd"; 1 when its file was started, 0 when it could not be.
+int ExportAnimation(Conversion& conv, int32_t index);

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "driver/float_format.h"
+#include "io/float_format.h"
 
 int main(int argc, char** argv) {
   long count = argc > 1 ? std::atol(argv[1]) : 10000000;

@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/float_format.h"
+#include "io/float_format.h"
 #include "tests/driver/float_format_reference.h"
 
 namespace {

@@ -5,6 +5,3 @@
 // ASCII case (argument 0, the program path, included); "" when the match is the
 // last argument; `fallback` (may be nullptr) when nothing matches.
 char* FindArgument(int argc, char** argv, const char* name, char* fallback);
-// The option's value as a decimal integer (leading blanks, optional sign,
-// digits up to the first other character, 0 without digits), or `fallback`.
-int ArgumentAsInt(int argc, char** argv, const char* name, int fallback);

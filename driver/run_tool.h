@@ -1,20 +1,25 @@
-// The tool's entry: -file lookup, loading, version dispatch and the writers.
+// The tool's entry: the command line, loading, version dispatch and the writers.
 #pragma once
 
 #include <cstdint>
 
-struct ModelFile;
-struct StripFile;
+#include "io/destination.h"
+
+class WorkPool;
 
 // Exit statuses. 0 and 1 as the tool has always used them (1 is success);
-// 2 when the run met damaged input or could not write an output.
+// 2 when the run met damaged input or could not write an output; 64 for a
+// command line that cannot be run.
 constexpr int kExitNotLoaded = 0;
 constexpr int kExitDone = 1;
 constexpr int kExitDoneWithErrors = 2;
+constexpr int kExitUsage = 64;
 
 int RunTamberlo(int argc, char** argv);
 
-// The part after loading: math start-up, version dispatch, the three writers.
-// Takes the two loaded images; used by RunTamberlo and the fuzzer.
-int RunOnImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
-                const unsigned char* stripData, int64_t stripSize, const char* stripPath);
+// One conversion after loading: math start-up (once per process), version
+// dispatch and the three writers, into `to`. With a pool, mesh and animation
+// files are formatted by its workers, at most `maxPending` at a time.
+int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
+                  const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
+                  WorkPool* pool, int maxPending);

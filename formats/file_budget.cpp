@@ -23,3 +23,15 @@ void ChargeTableToBudget(FileBudget& budget, const ByteView& view, int64_t pos, 
   }
   ChargeFileBudget(budget, view, bytes, pos, field);
 }
+
+void CheckSubModelTable(const ModelFile& model, const BodyPartRecord& bodyPart, FileBudget& budget) {
+  const int64_t at = AddOffset(bodyPart.at, bodyPart.modelOffset);
+  CheckTable(model.bytes, at, bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
+  ChargeTableToBudget(budget, model.bytes, at, bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
+}
+
+void CheckStripLodTable(const StripFile& strip, const StripModel& stripModel, FileBudget& budget) {
+  const int64_t at = AddOffset(stripModel.at, stripModel.lodOffset);
+  CheckTable(strip.bytes, at, stripModel.lodCount, kStripLodSize, "strip LOD table");
+  ChargeTableToBudget(budget, strip.bytes, at, stripModel.lodCount, kStripLodSize, "strip LOD table");
+}

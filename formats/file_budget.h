@@ -28,3 +28,13 @@ void ChargeFileBudget(FileBudget& budget, const ByteView& view, int64_t bytes, i
 // starts at `pos`.
 void ChargeTableToBudget(FileBudget& budget, const ByteView& view, int64_t pos, int32_t count, int64_t recordSize,
                          const char* field);
+
+#include "formats/model_records.h"
+#include "formats/strip_records.h"
+
+// A body part's sub-model table: it must fit the model file, and it is
+// charged to `budget`.
+void CheckSubModelTable(const ModelFile& model, const BodyPartRecord& bodyPart, FileBudget& budget);
+// A strip model's level-of-detail table: it must fit the strip file, and it is
+// charged to `budget`.
+void CheckStripLodTable(const StripFile& strip, const StripModel& stripModel, FileBudget& budget);

@@ -54,6 +54,11 @@ constexpr int32_t kBoneAnimRecordSize = 32;
 constexpr int32_t kBodyPartRecordSize = 16;
 constexpr int32_t kMeshRecordSize = 68;
 constexpr int32_t kVertexRecordSize = 64;
+// Fields of the interleaved VertexRecord that are read in place.
+constexpr int32_t kVertexBoneAt = 16;      // int16: the first bone of the weights
+constexpr int32_t kVertexPositionAt = 32;  // three float32
+constexpr int32_t kVertexNormalAt = 44;    // three float32
+constexpr int32_t kVertexTexCoordAt = 56;  // u, v: two float32
 constexpr int32_t kAttachmentRecordSize = 60;
 constexpr int32_t kHitboxSetRecordSize = 12;
 constexpr int32_t kHitboxRecordSize = 68;

@@ -217,11 +217,11 @@ Vertex ReadVertex(const ModelFile& model, const ModelRecord& subModel, int32_t n
   if (model.layout->vertexStorage == VertexStorage::Interleaved) {
     int64_t at = TableRecord(subModel.at, subModel.vertexOffset, n, kVertexRecordSize);
     const unsigned char* p = CheckedPointer(model.bytes, at, kVertexRecordSize, "vertex record");
-    v.bone = LoadI16(p + 16);
-    v.position = {LoadF32(p + 32), LoadF32(p + 36), LoadF32(p + 40)};
-    v.normal = {LoadF32(p + 44), LoadF32(p + 48), LoadF32(p + 52)};
-    v.u = LoadF32(p + 56);
-    v.v = LoadF32(p + 60);
+    v.bone = LoadI16(p + kVertexBoneAt);
+    v.position = {LoadF32(p + kVertexPositionAt), LoadF32(p + kVertexPositionAt + 4), LoadF32(p + kVertexPositionAt + 8)};
+    v.normal = {LoadF32(p + kVertexNormalAt), LoadF32(p + kVertexNormalAt + 4), LoadF32(p + kVertexNormalAt + 8)};
+    v.u = LoadF32(p + kVertexTexCoordAt);
+    v.v = LoadF32(p + kVertexTexCoordAt + 4);
   } else {
     v.position = ReadVector(model.bytes, TableRecord(subModel.at, subModel.positionOffset, n, 12), "vertex position");
     v.normal = ReadVector(model.bytes, TableRecord(subModel.at, subModel.normalOffset, n, 12), "vertex normal");

@@ -66,6 +66,6 @@ uint16_t ReadStripIndex(const StripFile& strip, const StripGroup& group, int64_t
 }
 
 int16_t ReadStripVertexIndex(const StripFile& strip, const StripGroup& group, int64_t v) {
-  return ReadI16(strip.bytes, AddOffset(TableRecord(group.at, group.vertexOffset, v, kStripVertexSize), 12),
+  return ReadI16(strip.bytes, AddOffset(TableRecord(group.at, group.vertexOffset, v, kStripVertexSize), kStripVertexIndexAt),
                  "strip vertex meshVertexIndex");
 }

@@ -16,6 +16,10 @@ constexpr int32_t kStripVertexSize = 15;
 constexpr int32_t kStripSize = 27;
 constexpr int32_t kStripIndexSize = 2;
 constexpr int32_t kMaxStripGroups = 5;
+// Fields read in place by the triangle writer's unchecked loop.
+constexpr int32_t kStripIndexCountAt = 0;   // Strip.indexCount
+constexpr int32_t kStripFirstIndexAt = 4;   // Strip.firstIndex
+constexpr int32_t kStripVertexIndexAt = 12;  // StripVertex.meshVertexIndex
 
 struct StripFile {
   ByteView bytes;

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "anim/anim_export.h"
-#include "driver/log.h"
+#include "io/log.h"
 #include "driver/run_status.h"
 #include "driver/run_tool.h"
-#include "driver/text_output.h"
+#include "io/output_file.h"
 #include "formats/model_records.h"
 
 namespace {

@@ -16,13 +16,17 @@
 // that cannot be created (for example in a folder that does not exist) logs
 // "Can't open: <name>" and the next file follows; like the animation export's
 // "Can't open", it leaves the exit status as it is.
+//
+// The walk (reading the tables, charging the budgets, validating every strip
+// group) runs in order on the calling thread; each file's formatting and
+// writing is an item that may run on another thread (formats/conversion.h).
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 
-#include "driver/log.h"
-#include "driver/names.h"
-#include "driver/run_status.h"
+#include "io/names.h"
 #include "mesh/mesh_export.h"
 
 namespace {
@@ -38,68 +42,105 @@ std::string Where(const SubModelPlace& place) {
   return "body part " + std::to_string(place.bodyPart) + ", sub-model " + std::to_string(place.subModel);
 }
 
-// Writes one level of detail into fileName. Bad data is reported here and the
-// file abandoned.
-void WriteLodFile(const ModelFile& model, const StripFile& strip, const ModelRecord& subModel, const StripLod& lod,
-                  const SubModelPlace& place, int32_t k, const char* fileName, FileBudget& stripBudget) {
+// The skeleton block is the same in every mesh file of a model, so it is
+// formatted once; bad data in it is reported for each file, as each would
+// have met it.
+struct SkeletonText {
+  bool ready = false;
+  std::shared_ptr<const std::string> text;
+  std::optional<FormatError> error;
+};
+
+const SkeletonText& PrepareSkeleton(const ModelFile& model, SkeletonText& skeleton) {
+  if (skeleton.ready) return skeleton;
+  skeleton.ready = true;
+  auto text = std::make_shared<std::string>();
   OutputFile out;
-  switch (OpenOutputFile(out, fileName)) {
-    case OpenResult::Opened:
-      break;
-    case OpenResult::CannotCreate:
-      LogMessage("Can't open: %s\n", fileName);
-      return;
-    case OpenResult::UnsafeName:
-      return;  // already logged and noted
-  }
-  int32_t m = -1;  // the mesh being written, -1 before the first
-  const char* part = "skeleton";
+  OpenOutputToString(out, *text);
   try {
     WriteSkeletonBlock(model, out);
-    PutText(out, "triangles\n");
+    FlushOutputBuffer(out);
+    skeleton.text = std::move(text);
+  } catch (const FormatError& error) {
+    skeleton.error = error;
+  }
+  return skeleton;
+}
+
+struct MeshExport {
+  Conversion& conv;
+  FileBudget subModelBudget;
+  FileBudget stripBudget;
+  SkeletonText skeleton;
+};
+
+// Validates one level of detail and starts writing it into fileName. Bad data
+// is reported here and the file abandoned.
+void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& lod, const SubModelPlace& place,
+                  int32_t k, const char* fileName) {
+  Conversion& conv = run.conv;
+  OutputFile out;
+  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
+  int32_t m = -1;  // the mesh being validated, -1 before the first
+  const char* part = "skeleton";
+  auto plans = std::make_shared<std::vector<MeshPlan>>();
+  std::shared_ptr<const std::string> skeleton;
+  try {
+    const SkeletonText& block = PrepareSkeleton(conv.model, run.skeleton);
+    if (block.error) throw *block.error;
+    skeleton = block.text;
     part = "mesh tables";
-    CheckTable(model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
+    CheckTable(conv.model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
                "mesh table");
-    CheckTable(strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize, "strip mesh table");
-    ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount,
+    CheckTable(conv.strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize,
+               "strip mesh table");
+    ChargeTableToBudget(run.stripBudget, conv.strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount,
                         kStripMeshSize, "strip mesh table");
-    // Once a write has failed the file is lost; the rest is not formatted.
-    for (m = 0; m < subModel.meshCount && !out.writeFailed; ++m) {
-      // A mesh with too many strip groups is refused by the triangle writer
-      // and simply missing from the file.
-      WriteMeshTriangles(model, strip, ReadMesh(model, subModel, m), ReadStripMesh(strip, lod, m), out,
-                         &stripBudget);
+    for (m = 0; m < subModel.meshCount; ++m) {
+      // A mesh with too many strip groups is refused and simply missing from the file.
+      MeshPlan plan;
+      if (PlanMeshTriangles(conv.model, conv.strip, ReadMesh(conv.model, subModel, m),
+                            ReadStripMesh(conv.strip, lod, m), plan, &run.stripBudget) != 0)
+        plans->push_back(std::move(plan));
     }
-    PutText(out, "end\n");
   } catch (const FormatError& error) {
     AbandonOutputFile(out);
     std::string where = "mesh file \"" + std::string(fileName) + "\" (" + Where(place) + ", LOD " +
                         std::to_string(k) + ", " + (m < 0 ? std::string(part) : "mesh " + std::to_string(m)) + ")";
-    ReportBadData(where, error);
+    ReportBadData(conv.to, where, error);
     return;
   }
-  CloseOutputFile(out);
+  WriteFileItem(conv, std::move(out), [skeleton, plans](Destination&, OutputFile& file) {
+    PutText(file, *skeleton);
+    PutText(file, "triangles\n");
+    // Once a write has failed the file is lost; the rest is not formatted.
+    for (const MeshPlan& plan : *plans) {
+      if (file.writeFailed) break;
+      WritePlannedTriangles(plan, file);
+    }
+    PutText(file, "end\n");
+  });
 }
 
-void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPartRecord& bodyPart,
-                    const SubModelPlace& place, FileBudget& stripBudget) {
+void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, const SubModelPlace& place) {
+  Conversion& conv = run.conv;
   ModelRecord subModel;
   std::string_view name;
   try {
-    subModel = ReadSubModel(model, bodyPart, place.subModel);
+    subModel = ReadSubModel(conv.model, bodyPart, place.subModel);
     if (subModel.vertexCount < 1) return;  // no geometry: nothing logged or written
-    name = SubModelName(model, subModel);
+    name = SubModelName(conv.model, subModel);
   } catch (const FormatError& error) {
-    ReportBadData(Where(place), error);
+    ReportBadData(conv.to, Where(place), error);
     return;
   }
-  LogMessage("Extracted model: %s\n", name.data());  // the name ends at its terminator inside the file
+  LogMessage(conv.to.sink, "Extracted model: %s\n", name.data());  // the name ends at its terminator inside the file
 
   char baseName[kNameBufferSize] = {};
   if (name.size() >= kNameBufferSize) {
-    LogMessage("Skipped %s: its name is longer than %d bytes\n", Where(place).c_str(),
+    LogMessage(conv.to.sink, "Skipped %s: its name is longer than %d bytes\n", Where(place).c_str(),
                static_cast<int>(kNameBufferSize - 1));
-    NoteRunError();
+    conv.to.hadErrors = true;
     return;
   }
   std::memcpy(baseName, name.data(), name.size());
@@ -107,52 +148,50 @@ void ExportSubModel(const ModelFile& model, const StripFile& strip, const BodyPa
 
   StripModel stripModel;
   try {
-    stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, place.bodyPart), place.subModel);
-    CheckTable(strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount, kStripLodSize,
-               "strip LOD table");
-    ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset),
-                        stripModel.lodCount, kStripLodSize, "strip LOD table");
+    stripModel = ReadStripModel(conv.strip, ReadStripBodyPart(conv.strip, place.bodyPart), place.subModel);
+    CheckStripLodTable(conv.strip, stripModel, run.stripBudget);
   } catch (const FormatError& error) {
-    ReportBadData(Where(place) + " levels of detail", error);
+    ReportBadData(conv.to, Where(place) + " levels of detail", error);
     return;
   }
 
   for (int32_t k = 0; k < stripModel.lodCount; ++k) {
     StripLod lod;
     try {
-      lod = ReadStripLod(strip, stripModel, k);
+      lod = ReadStripLod(conv.strip, stripModel, k);
     } catch (const FormatError& error) {
-      ReportBadData(Where(place) + ", LOD " + std::to_string(k), error);
+      ReportBadData(conv.to, Where(place) + ", LOD " + std::to_string(k), error);
       continue;
     }
-    LogMessage("Extracted lod: %d, distance: %.0f\n", k, static_cast<double>(lod.switchDistance));
+    LogMessage(conv.to.sink, "Extracted lod: %d, distance: %.0f\n", k, static_cast<double>(lod.switchDistance));
 
     char fileName[kNameBufferSize] = {};
     int length = k == 0 ? std::snprintf(fileName, sizeof fileName, "%s.smd", baseName)
                         : std::snprintf(fileName, sizeof fileName, "lod%d_%s.smd", k, baseName);
     if (length < 0 || static_cast<size_t>(length) >= sizeof fileName) {
       if (k == 0)
-        LogMessage("Skipped file with a name longer than %d bytes: %s.smd\n", static_cast<int>(kNameBufferSize - 1),
-                   baseName);
+        LogMessage(conv.to.sink, "Skipped file with a name longer than %d bytes: %s.smd\n",
+                   static_cast<int>(kNameBufferSize - 1), baseName);
       else
-        LogMessage("Skipped file with a name longer than %d bytes: lod%d_%s.smd\n",
+        LogMessage(conv.to.sink, "Skipped file with a name longer than %d bytes: lod%d_%s.smd\n",
                    static_cast<int>(kNameBufferSize - 1), k, baseName);
-      NoteRunError();
+      conv.to.hadErrors = true;
       continue;
     }
-    WriteLodFile(model, strip, subModel, lod, place, k, fileName, stripBudget);
+    WriteLodFile(run, subModel, lod, place, k, fileName);
   }
 }
 
 }  // namespace
 
-int ExportMeshes(const ModelFile& model, const StripFile& strip) {
+int ExportMeshes(Conversion& conv) {
   ModelHeader header;
   try {
-    header = ReadModelHeader(model);
-    CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
+    header = ReadModelHeader(conv.model);
+    CheckTable(conv.model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize,
+               "body part table");
   } catch (const FormatError& error) {
-    ReportBadData("mesh export", error);
+    ReportBadData(conv.to, "mesh export", error);
     return 1;
   }
 
@@ -160,25 +199,19 @@ int ExportMeshes(const ModelFile& model, const StripFile& strip) {
   // strip mesh, group, strip and index entry has bytes of its own, so all the
   // files of a run together use at most what the files hold; shared records
   // run out of budget instead of multiplying files and triangles.
-  FileBudget subModelBudget = WholeFileBudget(model.bytes);
-  FileBudget stripBudget = WholeFileBudget(strip.bytes);
+  MeshExport run{conv, WholeFileBudget(conv.model.bytes), WholeFileBudget(conv.strip.bytes), {}};
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     BodyPartRecord bodyPart;
     try {
-      bodyPart = ReadBodyPart(model, header, i);
-      std::string_view name = NameAt(model, bodyPart.at, bodyPart.nameOffset, "body part name");
-      LogMessage("Extracted body: %s\n", name.data());
-      CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
-                 model.layout->modelRecordSize, "sub-model table");
-      ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset),
-                          bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
+      bodyPart = ReadBodyPart(conv.model, header, i);
+      std::string_view name = NameAt(conv.model, bodyPart.at, bodyPart.nameOffset, "body part name");
+      LogMessage(conv.to.sink, "Extracted body: %s\n", name.data());
+      CheckSubModelTable(conv.model, bodyPart, run.subModelBudget);
     } catch (const FormatError& error) {
-      ReportBadData("body part " + std::to_string(i), error);
+      ReportBadData(conv.to, "body part " + std::to_string(i), error);
       continue;
     }
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
-      ExportSubModel(model, strip, bodyPart, SubModelPlace{i, j}, stripBudget);
-    }
+    for (int32_t j = 0; j < bodyPart.modelCount; ++j) ExportSubModel(run, bodyPart, SubModelPlace{i, j});
   }
   return 1;
 }

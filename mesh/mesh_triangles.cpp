@@ -1,7 +1,8 @@
 // Triangle output: for every triangle a material line and three vertex lines.
 //
 // This writer produces most of the bytes of a large model, so each strip group
-// is validated once and then written with unchecked loads:
+// is validated once (PlanMeshTriangles) and then written with unchecked loads
+// (WritePlannedTriangles), possibly on another thread:
 //   1. the strips table must fit the strip file;
 //   2. the index entries the strips use (firstIndex to firstIndex + 3 * the
 //      number of whole triangles; the one or two entries left over are never
@@ -24,31 +25,19 @@
 
 namespace {
 
-// Where the values of the model vertices numbered first..last lie; each pointer
-// is the start of the checked span for vertex `first`.
-struct VertexSpan {
-  int64_t first = 0;
-  const unsigned char* records = nullptr;  // interleaved: the VertexRecord's bone field
-  const unsigned char* positions = nullptr;
-  const unsigned char* normals = nullptr;
-  const unsigned char* texCoords = nullptr;
-};
-
 // Offsets inside a 64-byte VertexRecord, counted from its bone field (the first
 // byte read).
 constexpr int kRecordBone = 0;
-constexpr int kRecordPosition = 16;
-constexpr int kRecordNormal = 28;
-constexpr int kRecordTexCoord = 40;
+constexpr int kRecordPosition = kVertexPositionAt - kVertexBoneAt;
+constexpr int kRecordNormal = kVertexNormalAt - kVertexBoneAt;
+constexpr int kRecordTexCoord = kVertexTexCoordAt - kVertexBoneAt;
 // The position and the normal are written as one run of six floats.
 static_assert(kRecordNormal == kRecordPosition + 12, "normal follows position");
-constexpr int kRecordReadFrom = 16;  // the bone field's offset in the record
-constexpr int kRecordReadLength = kVertexRecordSize - kRecordReadFrom;
+constexpr int kRecordReadLength = kVertexRecordSize - kVertexBoneAt;
 
 constexpr int64_t kPositionSize = 12;
 constexpr int64_t kNormalSize = 12;
 constexpr int64_t kTexCoordSize = 8;
-constexpr int kStripVertexIndexAt = 12;  // meshVertexIndex inside a StripVertex
 
 VertexSpan CheckVertexSpan(const ModelFile& model, const ModelRecord& subModel, int64_t first, int64_t last) {
   const ByteView& bytes = model.bytes;
@@ -56,7 +45,7 @@ VertexSpan CheckVertexSpan(const ModelFile& model, const ModelRecord& subModel, 
   VertexSpan span;
   span.first = first;
   if (model.layout->vertexStorage == VertexStorage::Interleaved) {
-    int64_t start = AddOffset(subModel.at, subModel.vertexOffset) + first * kVertexRecordSize + kRecordReadFrom;
+    int64_t start = AddOffset(subModel.at, subModel.vertexOffset) + first * kVertexRecordSize + kVertexBoneAt;
     int64_t length = (count - 1) * kVertexRecordSize + kRecordReadLength;
     span.records = CheckedPointer(bytes, start, length, "vertex record");
   } else {
@@ -145,25 +134,24 @@ struct VertexLines {
   }
 };
 
+// One set of vertex lines serves every strip group a thread writes, so its
+// memory is taken once rather than once per mesh: blocks this large come
+// fresh from the system at every allocation, and each of their pages would be
+// faulted in and cleared again.
+VertexLines& ReusedVertexLines() {
+  thread_local VertexLines lines;
+  return lines;
+}
+
 // What a mesh needs once its first triangle is reached: its own sub-model (the
 // one its modelOffset names, not necessarily the one being walked) and its
 // material line. Read lazily so that a mesh without triangles reads neither.
 struct MeshSource {
   bool ready = false;
   ModelRecord subModel;
-  std::string materialLine;  // "<material name>.bmp\n"
 };
 
-// One set of vertex lines serves every strip group of the run, so its memory
-// is taken once rather than once per mesh: blocks this large come fresh from
-// the system at every allocation, and each of their pages would be faulted in
-// and cleared again.
-VertexLines& ReusedVertexLines() {
-  thread_local VertexLines lines;
-  return lines;
-}
-
-void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSource& source) {
+void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSource& source, MeshPlan& plan) {
   if (source.ready) return;
   source.subModel = ReadSubModelAt(model, AddOffset(mesh.at, mesh.modelOffset));
   ModelHeader header = ReadModelHeader(model);
@@ -175,100 +163,98 @@ void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSourc
     std::snprintf(text, sizeof text, "names texture %d of a table of %d", mesh.material, header.textureCount);
     ThrowFormatErrorText(model.bytes, "mesh material index", mesh.at, text);
   }
-  source.materialLine = std::string(TextureName(model, header, mesh.material)) + ".bmp\n";
+  plan.materialLine = std::string(TextureName(model, header, mesh.material)) + ".bmp\n";
   source.ready = true;
 }
 
-void WriteStripGroup(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh, const StripGroup& group,
-                     MeshSource& source, OutputFile& out, FileBudget* stripBudget) {
+// Calls visit(e0, e1, e2) for every triangle of the group, in order.
+template <typename Visit>
+void ForEachTriangle(const StripGroupPlan& group, Visit&& visit) {
+  auto entryAt = [&](int64_t t) { return LoadU16(group.entries + kStripIndexSize * (t - group.firstEntry)); };
+  for (int32_t s = 0; s < group.stripCount; ++s) {
+    const unsigned char* record = group.strips + int64_t{s} * kStripSize;
+    int32_t triangles = LoadI32(record + kStripIndexCountAt) / 3;  // truncates toward zero, as the format counts
+    int64_t t = LoadI32(record + kStripFirstIndexAt);
+    for (int32_t q = 0; q < triangles; ++q, t += 3) visit(entryAt(t), entryAt(t + 1), entryAt(t + 2));
+  }
+}
+
+inline int64_t ModelVertex(const StripGroupPlan& group, uint16_t e) {
+  return group.vertexBase +
+         LoadI16(group.stripVertices + int64_t{kStripVertexSize} * (e - group.lowVertex));
+}
+
+// Validates one strip group; false when it has no whole triangle.
+bool PlanStripGroup(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh, const StripGroup& group,
+                    MeshSource& source, MeshPlan& mesPlan, FileBudget* stripBudget, StripGroupPlan& plan) {
   const ByteView& stripBytes = strip.bytes;
-  if (group.stripCount <= 0) return;
+  if (group.stripCount <= 0) return false;
   const int64_t stripsAt = AddOffset(group.at, group.stripOffset);
-  const unsigned char* strips =
-      CheckedPointer(stripBytes, stripsAt, int64_t{group.stripCount} * kStripSize, "strip table");
+  plan.strips = CheckedPointer(stripBytes, stripsAt, int64_t{group.stripCount} * kStripSize, "strip table");
   if (stripBudget != nullptr) {
     ChargeTableToBudget(*stripBudget, stripBytes, stripsAt, group.stripCount, kStripSize, "strip table");
   }
-  const int32_t stripCount = group.stripCount;
+  plan.stripCount = group.stripCount;
 
   // The span of index entries the whole triangles use.
   int64_t firstEntry = INT64_MAX, endEntry = INT64_MIN;
   int64_t usedEntries = 0;  // strips fit the file (< 2^31 / 27 of them), each < 2^31 entries
-  for (int32_t s = 0; s < stripCount; ++s) {
-    const unsigned char* record = strips + int64_t{s} * kStripSize;
-    int32_t triangles = LoadI32(record) / 3;  // truncates toward zero, as the format counts
+  for (int32_t s = 0; s < plan.stripCount; ++s) {
+    const unsigned char* record = plan.strips + int64_t{s} * kStripSize;
+    int32_t triangles = LoadI32(record + kStripIndexCountAt) / 3;
     if (triangles <= 0) continue;
-    int64_t first = LoadI32(record + 4);
+    int64_t first = LoadI32(record + kStripFirstIndexAt);
     firstEntry = std::min(firstEntry, first);
     endEntry = std::max(endEntry, first + 3 * int64_t{triangles});
     usedEntries += 3 * int64_t{triangles};
   }
-  if (firstEntry > endEntry) return;  // no strip has a whole triangle
+  if (firstEntry > endEntry) return false;  // no strip has a whole triangle
   const int64_t entriesAt = AddOffset(group.at, group.indexOffset) + kStripIndexSize * firstEntry;
-  const unsigned char* entries =
+  plan.entries =
       CheckedPointer(stripBytes, entriesAt, kStripIndexSize * (endEntry - firstEntry), "strip index entry");
+  plan.firstEntry = firstEntry;
   if (stripBudget != nullptr) {
     ChargeFileBudget(*stripBudget, stripBytes, kStripIndexSize * usedEntries, entriesAt, "strip index entries");
   }
-  auto entryAt = [&](int64_t t) { return LoadU16(entries + kStripIndexSize * (t - firstEntry)); };
-
-  // Calls visit(e0, e1, e2) for every triangle of the group, in order.
-  auto forEachTriangle = [&](auto&& visit) {
-    for (int32_t s = 0; s < stripCount; ++s) {
-      const unsigned char* record = strips + int64_t{s} * kStripSize;
-      int32_t triangles = LoadI32(record) / 3;
-      int64_t t = LoadI32(record + 4);
-      for (int32_t q = 0; q < triangles; ++q, t += 3) visit(entryAt(t), entryAt(t + 1), entryAt(t + 2));
-    }
-  };
 
   // The strip vertices the entries select.
   uint32_t lowVertex = UINT32_MAX, highVertex = 0;
-  forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
+  ForEachTriangle(plan, [&](uint16_t e0, uint16_t e1, uint16_t e2) {
     lowVertex = std::min({lowVertex, uint32_t{e0}, uint32_t{e1}, uint32_t{e2}});
     highVertex = std::max({highVertex, uint32_t{e0}, uint32_t{e1}, uint32_t{e2}});
   });
-  const unsigned char* stripVertices =
+  plan.stripVertices =
       CheckedPointer(stripBytes,
                      AddOffset(group.at, group.vertexOffset) + int64_t{kStripVertexSize} * lowVertex +
                          kStripVertexIndexAt,
                      int64_t{kStripVertexSize} * (highVertex - lowVertex) + 2, "strip vertex");
-  const int64_t vertexBase = mesh.vertexBase;
-  auto modelVertex = [&](uint16_t e) {
-    return vertexBase + LoadI16(stripVertices + int64_t{kStripVertexSize} * (e - lowVertex));
-  };
+  plan.lowVertex = lowVertex;
+  plan.vertexBase = mesh.vertexBase;
 
   // The model vertices those strip vertices reach.
   int64_t lowModel = INT64_MAX, highModel = INT64_MIN;
-  forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
+  ForEachTriangle(plan, [&](uint16_t e0, uint16_t e1, uint16_t e2) {
     for (uint16_t e : {e0, e1, e2}) {
-      int64_t n = modelVertex(e);
+      int64_t n = ModelVertex(plan, e);
       lowModel = std::min(lowModel, n);
       highModel = std::max(highModel, n);
     }
   });
-  PrepareMeshSource(model, mesh, source);
-  const VertexSpan span = CheckVertexSpan(model, source.subModel, lowModel, highModel);
-
-  // The interleaved families list the corners 0, 2, 1 (the other winding);
-  // the split-array family keeps 0, 1, 2.
-  const bool reversed = model.layout->cornersReversed;
-  const std::string& material = source.materialLine;
-  VertexLines& lines = ReusedVertexLines();
-  lines.Reset(span, highModel - lowModel + 1);
-  forEachTriangle([&](uint16_t e0, uint16_t e1, uint16_t e2) {
-    PutText(out, material);
-    lines.Put(out, modelVertex(e0));
-    lines.Put(out, modelVertex(reversed ? e2 : e1));
-    lines.Put(out, modelVertex(reversed ? e1 : e2));
-  });
+  PrepareMeshSource(model, mesh, source, mesPlan);
+  plan.span = CheckVertexSpan(model, source.subModel, lowModel, highModel);
+  plan.highModel = highModel;
+  return true;
 }
 
 }  // namespace
 
-int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget) {
+int PlanMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
+                      const StripMesh& stripMesh, MeshPlan& plan, FileBudget* stripBudget) {
+  plan = MeshPlan();
   if (stripMesh.groupCount > kMaxStripGroups) return 0;
+  // The interleaved families list the corners 0, 2, 1 (the other winding);
+  // the split-array family keeps 0, 1, 2.
+  plan.reversed = model.layout->cornersReversed;
   if (stripBudget != nullptr) {
     try {
       ChargeTableToBudget(*stripBudget, strip.bytes, AddOffset(stripMesh.at, stripMesh.groupOffset),
@@ -281,12 +267,36 @@ int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const Mes
   MeshSource source;
   for (int32_t g = 0; g < stripMesh.groupCount; ++g) {
     try {
-      WriteStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, out, stripBudget);
+      StripGroupPlan group;
+      if (PlanStripGroup(model, strip, mesh, ReadStripGroup(strip, stripMesh, g), source, plan, stripBudget, group))
+        plan.groups.push_back(group);
     } catch (FormatError& error) {
       // The caller names the file and the mesh; the group is known only here.
       error.message = "strip group " + std::to_string(g) + ": " + error.message;
       throw;
     }
   }
+  return 1;
+}
+
+void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out) {
+  VertexLines& lines = ReusedVertexLines();
+  const bool reversed = plan.reversed;
+  for (const StripGroupPlan& group : plan.groups) {
+    lines.Reset(group.span, group.highModel - group.span.first + 1);
+    ForEachTriangle(group, [&](uint16_t e0, uint16_t e1, uint16_t e2) {
+      PutText(out, plan.materialLine);
+      lines.Put(out, ModelVertex(group, e0));
+      lines.Put(out, ModelVertex(group, reversed ? e2 : e1));
+      lines.Put(out, ModelVertex(group, reversed ? e1 : e2));
+    });
+  }
+}
+
+int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
+                       const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget) {
+  MeshPlan plan;
+  if (PlanMeshTriangles(model, strip, mesh, stripMesh, plan, stripBudget) == 0) return 0;
+  WritePlannedTriangles(plan, out);
   return 1;
 }

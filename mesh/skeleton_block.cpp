@@ -11,31 +11,38 @@ void PutVector(OutputFile& out, const Vector3& v) {
 
 }  // namespace
 
+void WriteNodeList(const ModelFile& model, const ModelHeader& header, OutputFile& out, int32_t& bone) {
+  PutText(out, "version 1\nnodes\n");
+  CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
+  for (int32_t b = 0; b < header.boneCount; ++b) {
+    bone = b;
+    const BoneRecord record = ReadBone(model, header, b);
+    const std::string_view name = BoneName(model, record);
+    PutText(out, "  ");
+    PutInt(out, b);
+    PutText(out, " \"");
+    PutText(out, name);  // as stored: no escaping
+    PutText(out, "\" ");
+    PutInt(out, record.parentIndex);
+    PutChar(out, '\n');
+  }
+  bone = -1;
+  PutText(out, "end\n");
+}
+
 // The block depends only on the bone table, whose place in the header and
 // whose record are the same in every family, so one block serves all of them.
 int WriteSkeletonBlock(const ModelFile& model, OutputFile& out) {
   ModelHeader header = ReadModelHeader(model);
-  CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
-
-  PutText(out, "version 1\nnodes\n");
+  int32_t bone = -1;
+  WriteNodeList(model, header, out, bone);
+  PutText(out, "skeleton\ntime 0\n");
   for (int32_t i = 0; i < header.boneCount; ++i) {
-    BoneRecord bone = ReadBone(model, header, i);
-    std::string_view name = BoneName(model, bone);
+    BoneRecord record = ReadBone(model, header, i);
     PutText(out, "  ");
     PutInt(out, i);
-    PutText(out, " \"");
-    PutText(out, name);  // as stored: no escaping
-    PutText(out, "\" ");
-    PutInt(out, bone.parentIndex);
-    PutChar(out, '\n');
-  }
-  PutText(out, "end\nskeleton\ntime 0\n");
-  for (int32_t i = 0; i < header.boneCount; ++i) {
-    BoneRecord bone = ReadBone(model, header, i);
-    PutText(out, "  ");
-    PutInt(out, i);
-    PutVector(out, bone.referencePosition);
-    PutVector(out, bone.referenceAngles);  // radians, as stored
+    PutVector(out, record.referencePosition);
+    PutVector(out, record.referenceAngles);  // radians, as stored
     PutChar(out, '\n');
   }
   PutText(out, "end\n");

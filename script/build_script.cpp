@@ -1,11 +1,5 @@
 #include "script/build_script.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "driver/log.h"
-#include "driver/run_status.h"
 #include "formats/file_budget.h"
 #include "mathlib/rotation.h"
 #include "script/script_place.h"
@@ -32,16 +26,12 @@ void PutVector(OutputFile& out, const Vector3& v, int precision, std::string_vie
   }
 }
 
-// "$cd" names the folder the script was written in, as an absolute path.
-// The directory is asked for with a 4096-byte buffer rather than 260 bytes, so
-// a longer path is still written whole: a cut path would name another folder.
-// When the directory cannot be obtained at all (it was removed, or its path is
-// longer still), "." is written, which names the same folder for a build run
-// from beside the script.
-void WriteWorkingDirectory(OutputFile& out) {
-  char path[4096];
+// "$cd" names the folder the script is written in, as an absolute path
+// (io/output_folder.h); "." when that path could not be found, which names the
+// same folder for a build run from beside the script.
+void WriteWorkingDirectory(const OutputFolder& folder, OutputFile& out) {
   PutText(out, "$cd \"");
-  PutText(out, ::getcwd(path, sizeof path) != nullptr ? path : ".");
+  PutText(out, folder.absolutePath);
   PutText(out, "\"\n");
 }
 
@@ -56,10 +46,7 @@ void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFil
     // A body part without sub-models has nothing to build and writes nothing.
     if (bodyPart.modelCount <= 0) continue;
     std::string_view bodyPartName = NameAt(model, bodyPart.at, bodyPart.nameOffset, "body part name");
-    CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
-               model.layout->modelRecordSize, "sub-model table");
-    ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset),
-                        bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
+    CheckSubModelTable(model, bodyPart, subModelBudget);
     if (bodyPart.modelCount == 1) {
       SetScriptPlace(place, 1, "sub-model", 0);
       ModelRecord subModel = ReadSubModel(model, bodyPart, 0);
@@ -252,31 +239,23 @@ void WriteSequences(const ModelFile& model, const ModelHeader& header, OutputFil
 // FormatError is reported with the item being written, dec.qc is discarded
 // (it is written under a temporary name, so no partial script is left looking
 // complete) and the mesh and animation exports still run.
-int WriteBuildScript(const ModelFile& model, const StripFile& strip) {
+int WriteBuildScript(Conversion& conv) {
+  const ModelFile& model = conv.model;
   OutputFile out;
-  switch (OpenOutputFile(out, "dec.qc")) {
-    case OpenResult::Opened:
-      break;
-    case OpenResult::CannotCreate:
-      // The other exports go on; as with every "Can't open", the exit status
-      // stays as it is.
-      LogMessage("Can't open: %s\n", "dec.qc");
-      return 0;
-    case OpenResult::UnsafeName:
-      return 0;  // logged by OpenOutputFile
-  }
+  // The other exports go on when it cannot be created.
+  if (!OpenOutputFileOrSay(conv.to, out, "dec.qc")) return 0;
 
   ScriptPlace place;
   try {
     SetScriptPlace(place, 0, "model header");
     ModelHeader header = ReadModelHeader(model);
-    WriteWorkingDirectory(out);
+    WriteWorkingDirectory(*conv.to.folder, out);
     SetScriptPlace(place, 0, "model name");
     PutText(out, "$modelname ");
     PutQuoted(out, ModelName(model));
     PutChar(out, '\n');
     WriteBodyParts(model, header, out, place);
-    if (WriteLodBlock(model, strip, out) == 0) {
+    if (WriteLodBlock(conv, out) == 0) {
       AbandonOutputFile(out);  // already reported
       return 0;
     }
@@ -288,9 +267,9 @@ int WriteBuildScript(const ModelFile& model, const StripFile& strip) {
     WritePositions(model, header, out, place);
     WriteSequences(model, header, out, place);
   } catch (const FormatError& error) {
-    ReportBadData(DescribeScriptPlace(place), error);
+    ReportBadData(conv.to, DescribeScriptPlace(place), error);
     AbandonOutputFile(out);
     return 0;
   }
-  return CloseOutputFile(out) ? 1 : 0;
+  return CloseOutputFile(conv.to, out) ? 1 : 0;
 }

@@ -1,8 +1,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/names.h"
-#include "driver/run_status.h"
+#include "io/names.h"
 #include "formats/file_budget.h"
 #include "script/build_script.h"
 #include "script/script_place.h"
@@ -24,10 +23,7 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     SetScriptPlace(place, 0, "level of detail, body part", i);
     BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
-    CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
-               model.layout->modelRecordSize, "sub-model table");
-    ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset),
-                        bodyPart.modelCount, model.layout->modelRecordSize, "sub-model table");
+    CheckSubModelTable(model, bodyPart, subModelBudget);
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
       SetScriptPlace(place, 1, "sub-model", j);
       ModelRecord subModel = ReadSubModel(model, bodyPart, j);
@@ -37,10 +33,7 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
       if (subModel.vertexCount < 1) continue;
       StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, i), j);
       if (stripModel.lodCount <= 0) continue;
-      CheckTable(strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount, kStripLodSize,
-                 "strip LOD table");
-      ChargeTableToBudget(lodBudget, strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset),
-                          stripModel.lodCount, kStripLodSize, "strip LOD table");
+      CheckStripLodTable(strip, stripModel, lodBudget);
       std::string name;
       for (int32_t k = 0; k < stripModel.lodCount; ++k) {
         SetScriptPlace(place, 2, "level", k);
@@ -69,12 +62,12 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
 
 }  // namespace
 
-int WriteLodBlock(const ModelFile& model, const StripFile& strip, OutputFile& out) {
+int WriteLodBlock(Conversion& conv, OutputFile& out) {
   ScriptPlace place;
   try {
-    WriteLodLines(model, strip, out, place);
+    WriteLodLines(conv.model, conv.strip, out, place);
   } catch (const FormatError& error) {
-    ReportBadData(DescribeScriptPlace(place), error);
+    ReportBadData(conv.to, DescribeScriptPlace(place), error);
     return 0;
   }
   return 1;

@@ -13,8 +13,8 @@
 
 #include "anim/anim_export.h"
 #include "anim/stream_decode.h"
-#include "driver/float_format.h"
-#include "driver/log.h"
+#include "io/float_format.h"
+#include "io/log.h"
 #include "driver/run_status.h"
 #include "tests/anim/anim_test_support.h"
 #include "tests/builder/format_tables.h"

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "driver/arguments.h"
-#include "driver/file_io.h"
-#include "driver/message_format.h"
-#include "driver/names.h"
-#include "driver/text_output.h"
+#include "io/input_file.h"
+#include "io/message_format.h"
+#include "io/names.h"
+#include "io/output_file.h"
 #include "tests/tool_runner/tool_runner.h"
 
 namespace {
@@ -52,15 +52,6 @@ TEST(Arguments, FindArgumentMatchesAnyPositionIgnoringCase) {
   EXPECT_EQ(FindArgument(args.argc(), args.argv(), "-missing", nullptr), nullptr);
   // Argument 0, the program path, is compared too.
   EXPECT_STREQ(FindArgument(args.argc(), args.argv(), "PROG", nullptr), "-File");
-}
-
-TEST(Arguments, ArgumentAsIntParsesLikeAtoi) {
-  Args args({"prog", "-a", "12abc", "-b", "  -7", "-c", "x", "-last"});
-  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-a", 5), 12);
-  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-b", 5), -7);
-  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-c", 5), 0);
-  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-last", 5), 0);
-  EXPECT_EQ(ArgumentAsInt(args.argc(), args.argv(), "-none", 5), 5);
 }
 
 TEST(Names, StripExtensionCutsOnlyTheLastExtensionOfTheLastPart) {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/float_format.h"
+#include "io/float_format.h"
 #include "tests/driver/float_format_reference.h"
 
 namespace {

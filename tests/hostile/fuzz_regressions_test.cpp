@@ -10,10 +10,10 @@
 #include <iterator>
 #include <vector>
 
-#include "driver/log.h"
+#include "io/log.h"
 #include "driver/run_status.h"
 #include "driver/run_tool.h"
-#include "driver/text_output.h"
+#include "io/output_file.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/log.h"
+#include "io/log.h"
 #include "driver/run_status.h"
 
 LoadedModel::LoadedModel(tb::BuiltModel images) : built(std::move(images)) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/text_output.h"
+#include "io/output_file.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
 #include "tests/builder/model_builder.h"

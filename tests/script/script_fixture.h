@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/log.h"
+#include "io/log.h"
 #include "driver/run_status.h"
 #include "formats/layout.h"
 #include "script/build_script.h"

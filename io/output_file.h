@@ -1,10 +1,13 @@
-// Buffered output files.
+// Buffered output files below a conversion's output folder.
 //
 // A file is written under a temporary name beside its final one and renamed
 // into place only when it is complete, so a file abandoned after bad input or
 // a write error never looks complete and an earlier good file of the same name
-// survives. Write, flush and close errors are detected and reported by
-// CloseOutputFile.
+// survives. Each folder part of a name is opened from the output folder
+// without following links, and the temporary file is created and renamed
+// relative to that sub-folder's descriptor, so nothing is ever written
+// outside the output folder. Write, flush and close errors are detected and
+// reported when the file is committed.
 #pragma once
 
 #include <cstddef>
@@ -14,15 +17,20 @@
 #include <string>
 #include <string_view>
 
-#include "driver/float_format.h"
+#include "io/destination.h"
+#include "io/float_format.h"
 
 constexpr size_t kOutputBufferSize = 1 << 18;
 
 struct OutputFile {
-  std::string name;      // the final name
-  std::string tempName;  // where the bytes go until CloseOutputFile
+  std::string name;      // the name as asked for, relative to the output folder
+  int folderFd = -1;     // the folder that holds it
+  bool ownsFolderFd = false;
+  std::string leafName;  // its name inside that folder
+  std::string tempName;  // where the bytes go until committed
   int fd = -1;
-  bool inMemory = false;  // see SetOutputToMemory
+  bool inMemory = false;          // formatted and discarded, or collected
+  std::string* collect = nullptr;  // in memory: the bytes are appended here
   bool writeFailed = false;
   int writeErrno = 0;
   std::unique_ptr<char[]> buffer;
@@ -33,18 +41,27 @@ struct OutputFile {
 enum class OpenResult {
   Opened,
   CannotCreate,  // the caller logs "Can't open: %s\n"
-  UnsafeName,    // refused and logged here: absolute, drive-letter or ".." name
+  UnsafeName,    // refused and logged here: absolute, drive-letter or ".." name, or a folder part that is a link
 };
 
 // Refuses names that are absolute, start with a drive letter and colon, or have
 // a ".." component with either kind of slash.
 bool IsSafeOutputName(std::string_view name);
 
-OpenResult OpenOutputFile(OutputFile& out, const std::string& name);
-// Flushes, closes and renames into place. On a write, flush, close or rename
-// failure it logs the file's name and the reason, notes a run error, removes
+OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& name);
+// Opens the file and logs "Can't open: <name>" when it cannot be created.
+bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& name);
+// A file whose bytes are appended to `text`; nothing is created.
+void OpenOutputToString(OutputFile& out, std::string& text);
+// Flushes and closes the temporary file; the outcome is kept for
+// CommitOutputFile. Safe to call from any thread: it logs nothing.
+void FinishOutputFile(OutputFile& out);
+// Renames a finished file into place. On a write, flush, close or rename
+// failure it logs the file's name and the reason, notes an error, removes
 // the temporary file and returns false.
-bool CloseOutputFile(OutputFile& out);
+bool CommitOutputFile(Destination& to, OutputFile& out);
+// FinishOutputFile, then CommitOutputFile.
+bool CloseOutputFile(Destination& to, OutputFile& out);
 // Discards the output: the temporary file is removed, the final name untouched.
 void AbandonOutputFile(OutputFile& out);
 
@@ -89,6 +106,3 @@ inline void PutFloat(OutputFile& out, float value, int precision) {
   out.used += FormatFloat(p, value, precision);
 }
 
-// For the fuzzer: every output file is formatted into memory and discarded;
-// nothing is created on disk.
-void SetOutputToMemory(bool inMemory);

@@ -1,9 +1,9 @@
-#include "driver/message_format.h"
+#include "io/message_format.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "driver/float_format.h"
+#include "io/float_format.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/float_format.h"
+#include "io/float_format.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "driver/names.h"
+#include "io/names.h"
 
 #include <cstring>
 

@@ -1,0 +1,30 @@
+// One conversion as a value: the two loaded images, where the outputs and
+// messages go, the run's status, and the items that format files in parallel.
+// Every writer takes it; nothing in a conversion reads or changes state of the
+// process.
+#pragma once
+
+#include <string_view>
+
+#include "formats/byte_view.h"
+#include "formats/model_records.h"
+#include "formats/strip_records.h"
+#include "io/destination.h"
+#include "io/ordered_items.h"
+
+struct Conversion {
+  ModelFile model;
+  StripFile strip;
+  Destination to;
+  // Where mesh and animation files are formatted and written; nullptr: each
+  // file in turn on the calling thread.
+  OrderedItems* items = nullptr;
+};
+
+// Logs "Bad data: <context>: <what the error says>\n" and notes an error.
+// Every writer reports bad data through this one line.
+void ReportBadData(Destination& to, std::string_view context, const FormatError& error);
+
+// Fills an opened file with `work` and commits it: through conv.items when
+// set, else at once on this thread.
+void WriteFileItem(Conversion& conv, OutputFile&& out, ItemWork work);

@@ -1,0 +1,231 @@
+#include "io/output_file.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void NoteRefusedName(Destination& to, const std::string& name) {
+  LogMessage(to.sink, "Refused output name outside the current folder: %s\n", name.c_str());
+  to.hadErrors = true;
+}
+
+// A name no other process can predict: 64 random bits.
+std::string RandomTempName() {
+  uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, 0) != static_cast<ssize_t>(sizeof bits)) {
+    bits = static_cast<uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^ reinterpret_cast<uintptr_t>(&bits);
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, ".tamberlo-%016llx.part", static_cast<unsigned long long>(bits));
+  return text;
+}
+
+enum class FolderResult { Opened, Missing, Link };
+
+// Opens each folder part of `name` (all but its last component) from `top`,
+// never following a link. With `create`, missing folders are made.
+FolderResult OpenFolderParts(int top, const std::string& name, bool create, int& fd, bool& owned,
+                             std::string& leaf) {
+  fd = top;
+  owned = false;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = name.find('/', start);
+    if (slash == std::string::npos) {
+      leaf = name.substr(start);
+      return FolderResult::Opened;
+    }
+    std::string part = name.substr(start, slash - start);
+    start = slash + 1;
+    if (part.empty() || part == ".") continue;
+    int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0 && errno == ENOENT && create) {
+      if (::mkdirat(fd, part.c_str(), 0755) == 0 || errno == EEXIST)
+        next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    FolderResult failure = FolderResult::Missing;
+    if (next < 0) {
+      struct stat status;
+      if (errno == ELOOP || (::fstatat(fd, part.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                             S_ISLNK(status.st_mode)))
+        failure = FolderResult::Link;
+    }
+    if (owned) ::close(fd);
+    if (next < 0) {
+      fd = -1;
+      owned = false;
+      return failure;
+    }
+    fd = next;
+    owned = true;
+  }
+}
+
+}  // namespace
+
+bool IsSafeOutputName(std::string_view name) {
+  if (name.empty()) return true;
+  if (name[0] == '/' || name[0] == '\\') return false;
+  if (name.size() >= 2 && name[1] == ':' &&
+      ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z')))
+    return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = name.size();
+    if (name.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& name) {
+  out = OutputFile();
+  out.name = name;
+  if (!IsSafeOutputName(name)) {
+    NoteRefusedName(to, name);
+    return OpenResult::UnsafeName;
+  }
+  const OutputFolder& folder = *to.folder;
+  if (folder.inMemory) {
+    out.inMemory = true;
+    out.buffer = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);
+    return OpenResult::Opened;
+  }
+  switch (OpenFolderParts(folder.fd, name, folder.createSubfolders, out.folderFd, out.ownsFolderFd, out.leafName)) {
+    case FolderResult::Opened:
+      break;
+    case FolderResult::Missing:
+      return OpenResult::CannotCreate;
+    case FolderResult::Link:
+      NoteRefusedName(to, name);
+      return OpenResult::UnsafeName;
+  }
+  // Beside the final file, so the rename stays on one file system; a fresh
+  // file under a random name, never one that exists already.
+  for (int attempt = 0; attempt < 100 && out.fd < 0; ++attempt) {
+    out.tempName = RandomTempName();
+    out.fd = ::openat(out.folderFd, out.tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0644);
+    if (out.fd < 0 && errno != EEXIST) break;
+  }
+  if (out.fd < 0) {
+    if (out.ownsFolderFd) ::close(out.folderFd);
+    out.folderFd = -1;
+    out.ownsFolderFd = false;
+    return OpenResult::CannotCreate;
+  }
+  out.buffer = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);  // only written bytes are read
+  return OpenResult::Opened;
+}
+
+bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& name) {
+  switch (OpenOutputFile(to, out, name)) {
+    case OpenResult::Opened:
+      return true;
+    case OpenResult::CannotCreate:
+      // The next file follows; the exit status stays as it is.
+      LogMessage(to.sink, "Can't open: %s\n", name.c_str());
+      return false;
+    case OpenResult::UnsafeName:
+      return false;  // logged by OpenOutputFile
+  }
+  return false;
+}
+
+void OpenOutputToString(OutputFile& out, std::string& text) {
+  out = OutputFile();
+  out.inMemory = true;
+  out.collect = &text;
+  out.buffer = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);
+}
+
+void FlushOutputBuffer(OutputFile& out) {
+  if (out.used == 0) return;
+  if (out.collect != nullptr) out.collect->append(out.buffer.get(), out.used);
+  if (out.inMemory || out.writeFailed || out.fd < 0) {
+    out.bytesWritten += out.used;
+    out.used = 0;
+    return;
+  }
+  const char* p = out.buffer.get();
+  size_t left = out.used;
+  while (left > 0) {
+    ssize_t written = ::write(out.fd, p, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      out.writeFailed = true;
+      out.writeErrno = errno;
+      break;
+    }
+    if (written == 0) {
+      out.writeFailed = true;
+      out.writeErrno = ENOSPC;
+      break;
+    }
+    p += written;
+    left -= static_cast<size_t>(written);
+  }
+  out.bytesWritten += out.used;
+  out.used = 0;
+}
+
+void FinishOutputFile(OutputFile& out) {
+  if (!out.buffer) return;
+  FlushOutputBuffer(out);
+  out.buffer.reset();
+  if (out.fd >= 0) {
+    if (::close(out.fd) != 0 && !out.writeFailed) {
+      out.writeFailed = true;
+      out.writeErrno = errno;
+    }
+    out.fd = -1;
+  }
+}
+
+bool CommitOutputFile(Destination& to, OutputFile& out) {
+  if (out.inMemory) return !out.writeFailed;
+  if (out.folderFd < 0) return false;
+  bool ok = !out.writeFailed;
+  if (ok && ::renameat(out.folderFd, out.tempName.c_str(), out.folderFd, out.leafName.c_str()) != 0) {
+    ok = false;
+    out.writeErrno = errno;
+  }
+  if (!ok) {
+    ::unlinkat(out.folderFd, out.tempName.c_str(), 0);
+    LogMessage(to.sink, "Write failed: %s (%s)\n", out.name.c_str(), std::strerror(out.writeErrno));
+    to.hadErrors = true;
+  }
+  if (out.ownsFolderFd) ::close(out.folderFd);
+  out.folderFd = -1;
+  out.ownsFolderFd = false;
+  return ok;
+}
+
+bool CloseOutputFile(Destination& to, OutputFile& out) {
+  if (!out.buffer && out.fd < 0) return false;
+  FinishOutputFile(out);
+  return CommitOutputFile(to, out);
+}
+
+void AbandonOutputFile(OutputFile& out) {
+  if (out.fd >= 0) {
+    ::close(out.fd);
+    out.fd = -1;
+  }
+  if (out.folderFd >= 0) {
+    if (!out.tempName.empty()) ::unlinkat(out.folderFd, out.tempName.c_str(), 0);
+    if (out.ownsFolderFd) ::close(out.folderFd);
+  }
+  out.folderFd = -1;
+  out.ownsFolderFd = false;
+  out.buffer.reset();
+  out.used = 0;
+}

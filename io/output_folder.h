@@ -1,0 +1,25 @@
+// The folder a conversion writes into, held as an open directory descriptor:
+// every output file and "streams.log" is created below it, never through a
+// link, whatever the current folder is or becomes.
+#pragma once
+
+#include <string>
+
+struct OutputFolder {
+  int fd = -1;
+  // Sub-folders that output names ask for are created (with -out); otherwise
+  // they must exist.
+  bool createSubfolders = false;
+  // Nothing is created: every file is formatted and discarded (the fuzzer).
+  bool inMemory = false;
+  std::string absolutePath;  // for "$cd"; "." when it could not be found
+};
+
+// The current folder. False when it cannot be opened.
+bool OpenCurrentFolder(OutputFolder& folder);
+// `path`, created with its missing parents. False with `error` set when it
+// cannot be created or opened.
+bool OpenNamedFolder(OutputFolder& folder, const std::string& path, std::string& error);
+// A folder that takes no files: everything is formatted into memory.
+OutputFolder InMemoryFolder();
+void CloseOutputFolder(OutputFolder& folder);
