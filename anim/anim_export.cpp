@@ -155,10 +155,12 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
 
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, std::string(name) + ".smd")) return 0;
-  WriteFileItem(conv, std::move(out), [&model, header, anim, context](Destination& to, OutputFile& file) {
-    WriteAnimationFile(model, header, anim, context, to, file);
-  });
-  return 1;
+  return WriteFileItem(conv, std::move(out),
+                       [&model, header, anim, context](Destination& to, OutputFile& file) {
+                         WriteAnimationFile(model, header, anim, context, to, file);
+                       })
+             ? 1
+             : 0;
 }
 
 }  // namespace

@@ -8,11 +8,11 @@ void ReportBadData(Destination& to, std::string_view context, const FormatError&
   to.hadErrors = true;
 }
 
-void WriteFileItem(Conversion& conv, OutputFile&& out, ItemWork work) {
+bool WriteFileItem(Conversion& conv, OutputFile&& out, ItemWork work) {
   if (conv.items != nullptr) {
     conv.items->Start(std::move(out), std::move(work));
-    return;
+    return true;
   }
   work(conv.to, out);
-  CloseOutputFile(conv.to, out);
+  return CloseOutputFile(conv.to, out);
 }

@@ -26,5 +26,6 @@ struct Conversion {
 void ReportBadData(Destination& to, std::string_view context, const FormatError& error);
 
 // Fills an opened file with `work` and commits it: through conv.items when
-// set, else at once on this thread.
-void WriteFileItem(Conversion& conv, OutputFile&& out, ItemWork work);
+// set, else at once on this thread. True when the file was started on the
+// items, or written in place.
+bool WriteFileItem(Conversion& conv, OutputFile&& out, ItemWork work);

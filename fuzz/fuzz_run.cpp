@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "anim/anim_export.h"
-#include "io/log.h"
-#include "driver/run_status.h"
 #include "driver/run_tool.h"
-#include "io/output_file.h"
 #include "formats/model_records.h"
 
 namespace {
@@ -49,12 +46,7 @@ bool AsksForLongAnimations(const std::vector<uint8_t>& modelBytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool configured = [] {
-    SetOutputToMemory(true);
-    SetLogTargets(LogTargets{false, false});
-    return true;
-  }();
-  (void)configured;
+  static const OutputFolder memory = InMemoryFolder();
   if (size < 4) return 0;
   uint32_t modelSize = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
                        (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24);
@@ -64,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> model(data + 4, data + 4 + modelSize);
   std::vector<uint8_t> strip(data + 4 + modelSize, data + size);
   if (AsksForLongAnimations(model)) return -1;  // not added to the corpus
-  ResetRunStatus();
-  RunOnImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
-              static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx");
+  LogChannel quiet{.toConsole = false, .toLogFile = false};
+  Destination to{&memory, MessageSink{&quiet, nullptr}, false};
+  ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
+                static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1);
   return 0;
 }

@@ -15,9 +15,9 @@
 #include "anim/stream_decode.h"
 #include "io/float_format.h"
 #include "io/log.h"
-#include "driver/run_status.h"
 #include "tests/anim/anim_test_support.h"
 #include "tests/builder/format_tables.h"
+#include "tests/support/scratch_conversion.h"
 
 namespace {
 
@@ -26,43 +26,31 @@ using animtest::LoadedModel;
 
 class AnimExport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    std::string pattern = (fs::temp_directory_path() / "tamberlo-anim-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
-    fs::current_path(directory_);
-    SetLogTargets({false, true});
-    ResetRunStatus();
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(directory_);
-    ResetRunStatus();
-  }
-
-  static std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
+  // The conversion of a loaded model into the scratch folder, with a fresh status.
+  Conversion& Conv(const LoadedModel& loaded) { return scratch_.Of(loaded.file, StripFile{}); }
+  bool HadErrors() const { return scratch_.HadErrors(); }
+  std::string ReadFile(const std::string& name) const {
+    std::ifstream in(scratch_.path / name, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
   }
+  bool Exists(const std::string& name) const { return fs::exists(scratch_.path / name); }
+  void Remove(const std::string& name) const { fs::remove(scratch_.path / name); }
   std::string Log() const { return ReadFile("streams.log"); }
   // Every file written into the scratch directory but the log, sorted.
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(directory_)) {
+    for (const auto& entry : fs::recursive_directory_iterator(scratch_.path)) {
       if (entry.is_regular_file() && entry.path().filename() != "streams.log") {
-        names.push_back(fs::relative(entry.path(), directory_).string());
+        names.push_back(fs::relative(entry.path(), scratch_.path).string());
       }
     }
     std::sort(names.begin(), names.end());
     return names;
   }
 
- private:
-  fs::path previous_;
-  fs::path directory_;
+  ScratchConversion scratch_;
 };
 
 tb::AnimationDescription Animation(const std::string& name, int32_t frames,
@@ -85,10 +73,10 @@ const char* const kRootHeader = "version 1\nnodes\n  0 \"root\" -1\nend\nskeleto
 
 TEST_F(AnimExport, NoAnimationDescriptionsWriteNothing) {
   LoadedModel m(ModelWith(tb::BoneChain(2), {}));
-  EXPECT_EQ(ExportAnimations(m.file), 1);
+  EXPECT_EQ(ExportAnimations(Conv(m)), 1);
   EXPECT_TRUE(Files().empty());
   EXPECT_EQ(Log(), "");
-  EXPECT_FALSE(RunHadErrors());
+  EXPECT_FALSE(HadErrors());
 }
 
 TEST_F(AnimExport, NoFramesGiveTheHeaderAndEnd) {
@@ -97,10 +85,10 @@ TEST_F(AnimExport, NoFramesGiveTheHeaderAndEnd) {
   LoadedModel m(ModelWith(bones, {Animation("zero", 0), Animation("negative", -3)}));
   // Without frames the per-bone records are never read: a broken offset is harmless.
   tb::PutI32(m.built.model.bytes, tb::AnimDescAt(m.built, 1) + tb::kAnimDescBoneAnims, 0x7ffffff0);
-  EXPECT_EQ(ExportAnimations(m.file), 1);
+  EXPECT_EQ(ExportAnimations(Conv(m)), 1);
   EXPECT_EQ(ReadFile("zero.smd"), std::string(kRootHeader) + "end\n");
   EXPECT_EQ(ReadFile("negative.smd"), std::string(kRootHeader) + "end\n");
-  EXPECT_FALSE(RunHadErrors());
+  EXPECT_FALSE(HadErrors());
 }
 
 TEST_F(AnimExport, NoBonesGiveOnlyTheFrameLines) {
@@ -108,14 +96,14 @@ TEST_F(AnimExport, NoBonesGiveOnlyTheFrameLines) {
     tb::ModelDescription model = ModelWith(tb::BoneChain(1), {Animation("empty", 2)});
     model.counts.bones = boneCount;
     LoadedModel m(model);
-    EXPECT_EQ(ExportAnimation(m.file, 0), 1);
+    EXPECT_EQ(ExportAnimation(Conv(m), 0), 1);
     EXPECT_EQ(ReadFile("empty.smd"), "version 1\nnodes\nend\nskeleton\ntime 0\ntime 1\nend\n") << boneCount;
   }
 }
 
 TEST_F(AnimExport, TheLaterOfTwoAnimationsWithOneNameWins) {
   LoadedModel m(ModelWith(tb::BoneChain(1), {Animation("walk", 1), Animation("walk", 3)}));
-  ExportAnimations(m.file);
+  ExportAnimations(Conv(m));
   const std::string text = ReadFile("walk.smd");
   EXPECT_NE(text.find("time 2\n"), std::string::npos);
   EXPECT_EQ(Files(), std::vector<std::string>{"walk.smd"});
@@ -123,22 +111,22 @@ TEST_F(AnimExport, TheLaterOfTwoAnimationsWithOneNameWins) {
 
 TEST_F(AnimExport, AFileThatCannotBeCreatedIsSkipped) {
   LoadedModel m(ModelWith(tb::BoneChain(1), {Animation("nofolder/walk", 1), Animation("run", 1)}));
-  EXPECT_EQ(ExportAnimation(m.file, 0), 0);
-  EXPECT_EQ(ExportAnimations(m.file), 1);
+  EXPECT_EQ(ExportAnimation(Conv(m), 0), 0);
+  EXPECT_EQ(ExportAnimations(Conv(m)), 1);
   EXPECT_EQ(Log(), "Can't open: nofolder/walk.smd\nCan't open: nofolder/walk.smd\n");
   EXPECT_EQ(Files(), std::vector<std::string>{"run.smd"});
-  EXPECT_FALSE(RunHadErrors());
+  EXPECT_FALSE(HadErrors());
 }
 
 TEST_F(AnimExport, ANameTooLongForAFileNameIsSkippedWithAMessage) {
   const std::string longName(252, 'a');
   LoadedModel m(ModelWith(tb::BoneChain(1), {Animation(longName, 1), Animation("run", 1)}));
-  EXPECT_EQ(ExportAnimations(m.file), 1);
+  EXPECT_EQ(ExportAnimations(Conv(m)), 1);
   EXPECT_EQ(Files(), std::vector<std::string>{"run.smd"});
   const std::string log = Log();
   EXPECT_NE(log.find("Skipped animation 0: its name is 252 characters long"), std::string::npos) << log;
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
-  EXPECT_TRUE(RunHadErrors());
+  EXPECT_TRUE(HadErrors());
 }
 
 TEST_F(AnimExport, StoredValuesRepeatTheSameLinesInEveryFrame) {
@@ -146,7 +134,7 @@ TEST_F(AnimExport, StoredValuesRepeatTheSameLinesInEveryFrame) {
   LoadedModel m(ModelWith(bones, {Animation("pose", 4,
                                             {tb::RawBoneAnim({1, 2, 3}, {0, 0, std::sin(0.3f), std::cos(0.3f)}),
                                              tb::RawBoneAnim({-4, 0.5f, 0})})}));
-  ASSERT_EQ(ExportAnimation(m.file, 0), 1);
+  ASSERT_EQ(ExportAnimation(Conv(m), 0), 1);
   const std::string text = ReadFile("pose.smd");
   const size_t first = text.find("time 0\n") + 7;
   const size_t second = text.find("time 1\n");
@@ -180,7 +168,7 @@ TEST_F(AnimExport, AWholeFileInEveryFamily) {
                                       {tb::PerFrameStream({0, 100, -200}), {}, {}})})});
     model.version = version;
     LoadedModel m(model, tb::GarbageEverywhere(static_cast<uint32_t>(version)));
-    ASSERT_EQ(ExportAnimations(m.file), 1);
+    ASSERT_EQ(ExportAnimations(Conv(m)), 1);
     EXPECT_EQ(ReadFile("walk.smd"),
               "version 1\n"
               "nodes\n"
@@ -253,20 +241,20 @@ TEST_F(AnimExport, BadDataSkipsOnlyItsAnimation) {
     c.damage(m);
     m.Reload(model.version);
     if (c.cutsFile) {
-      EXPECT_EQ(ExportAnimation(m.file, 0), 0);
+      EXPECT_EQ(ExportAnimation(Conv(m), 0), 0);
     } else {
-      EXPECT_EQ(ExportAnimations(m.file), 1);
+      EXPECT_EQ(ExportAnimations(Conv(m)), 1);
       EXPECT_EQ(Files(), std::vector<std::string>{"fine.smd"});
-      fs::remove("fine.smd");
+      Remove("fine.smd");
     }
     const std::string log = Log();
     EXPECT_EQ(log.rfind(c.context, 0), 0u) << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
     EXPECT_NE(log.find("offset"), std::string::npos) << log;
-    EXPECT_FALSE(fs::exists("broken.smd"));
-    EXPECT_TRUE(RunHadErrors());
-    fs::remove("streams.log");
-    ResetRunStatus();
+    EXPECT_FALSE(Exists("broken.smd"));
+    EXPECT_TRUE(HadErrors());
+    Remove("streams.log");
+    scratch_.ResetStatus();
   }
 }
 
@@ -371,17 +359,17 @@ TEST_F(AnimExport, FilesMatchTheFrameByFrameDecoders) {
     LoadedModel m(ModelWith(bones, {Animation("sample", frames, anims)}),
                   iteration % 2 ? tb::GarbageEverywhere(iteration) : tb::BuildOptions{});
     const std::string expected = ExpectedFile(m, 0);
-    const int result = ExportAnimation(m.file, 0);
+    const int result = ExportAnimation(Conv(m), 0);
     if (expected.empty()) {
       EXPECT_EQ(result, 0) << "iteration " << iteration;
-      EXPECT_FALSE(fs::exists("sample.smd")) << "iteration " << iteration;
+      EXPECT_FALSE(Exists("sample.smd")) << "iteration " << iteration;
       ++refused;
     } else {
       ASSERT_EQ(result, 1) << "iteration " << iteration;
       ASSERT_EQ(ReadFile("sample.smd"), expected) << "iteration " << iteration;
       ++written;
     }
-    fs::remove("sample.smd");
+    Remove("sample.smd");
   }
   EXPECT_GT(written, 100);
   EXPECT_GT(refused, 10);

@@ -1,6 +1,7 @@
 // The whole tool run as a process: options, loading, version dispatch, exit
 // statuses and the log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -130,12 +131,25 @@ TEST(Entry, NamesReachConsoleAndLogLiterally) {
   EXPECT_EQ(ReadFileText(dir.path / "streams.log"), expected);
 }
 
-TEST(Entry, LogThatCannotBeOpenedStillShowsTheConsoleLine) {
+// A log that is a folder, a link or a FIFO is never written to, never waited
+// on, and said once on the console; the run ends with errors.
+TEST(Entry, LogThatIsNotARegularFileIsRefusedOnce) {
   ScratchDir dir;
-  fs::create_directory(dir.path / "streams.log");  // a folder where the log should be
-  ToolRun run = RunTool(dir.path, {});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.console, "Use: Tamberlo.exe -file <Model Name>\n");
+  fs::create_directory(dir.path / "outside");
+  const std::string refused = "Log file streams.log refused: it is a link or not a regular file\n";
+  for (int kind = 0; kind < 3; ++kind) {
+    fs::remove_all(dir.path / "streams.log");
+    if (kind == 0) fs::create_directory(dir.path / "streams.log");
+    if (kind == 1) fs::create_symlink("outside/target.log", dir.path / "streams.log");
+    if (kind == 2) ASSERT_EQ(::mkfifo((dir.path / "streams.log").c_str(), 0644), 0);
+    WriteModelPair(dir.path / "m", 37);
+    ToolRun run = RunTool(dir.path, {"-file", "m"});
+    EXPECT_EQ(run.status, 2) << kind;
+    EXPECT_EQ(run.console.rfind("Decompiled 37 mode\n" + refused, 0), 0u) << kind << run.console;
+    EXPECT_EQ(run.console.find(refused, 1), run.console.find(refused)) << "said once";
+    EXPECT_FALSE(fs::exists(dir.path / "outside" / "target.log"));
+    EXPECT_TRUE(fs::exists(dir.path / "dec.qc")) << "the conversion goes on";
+  }
 }
 
 TEST(Entry, LogIsAppendedAcrossRuns) {

@@ -10,10 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "io/log.h"
-#include "driver/run_status.h"
 #include "driver/run_tool.h"
-#include "io/output_file.h"
 
 namespace fs = std::filesystem;
 
@@ -25,8 +22,7 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 }
 
 TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
-  SetOutputToMemory(true);
-  SetLogTargets(LogTargets{false, false});
+  const OutputFolder memory = InMemoryFolder();
   int replayed = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(TAMBERLO_FUZZ_REGRESSIONS)) {
     if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
@@ -38,10 +34,11 @@ TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
     const std::vector<uint8_t> model(input.begin() + 4, input.begin() + 4 + modelSize);
     const std::vector<uint8_t> strip(input.begin() + 4 + modelSize, input.end());
 
-    ResetRunStatus();
+    LogChannel quiet{.toConsole = false, .toLogFile = false};
+    Destination to{&memory, MessageSink{&quiet, nullptr}, false};
     const auto start = std::chrono::steady_clock::now();
-    const int status = RunOnImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
-                                   static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx");
+    const int status = ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
+                                     static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(status == 1 || status == 2) << entry.path();
     // The work is bounded by what the file backs; a generous limit that still
@@ -49,8 +46,6 @@ TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
     EXPECT_LT(seconds, 10.0) << entry.path();
     ++replayed;
   }
-  SetOutputToMemory(false);
-  SetLogTargets(LogTargets{});
   EXPECT_GT(replayed, 0) << "no inputs in " << TAMBERLO_FUZZ_REGRESSIONS;
 }
 

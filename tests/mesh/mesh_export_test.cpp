@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 
-#include "driver/run_status.h"
 #include "mesh/mesh_export.h"
 #include "tests/builder/format_tables.h"
 #include "tests/mesh/mesh_test_support.h"
@@ -16,7 +15,7 @@ using Lines = std::vector<std::string>;
 
 class ExportTest : public MeshTest {
  protected:
-  void Export(const LoadedModel& loaded) { EXPECT_EQ(ExportMeshes(loaded.model, loaded.strip), 1); }
+  void Export(const LoadedModel& loaded) { EXPECT_EQ(ExportMeshes(Conv(loaded)), 1); }
 };
 
 // ---- a whole file, written out by hand --------------------------------------
@@ -99,8 +98,8 @@ TEST_F(ExportTest, WholeFileOfEachFamilyMatchesTheHandWrittenText) {
   hostile.beforeBase = {"*"};
   for (int32_t version : {37, 36, 31, 30, 28}) {
     for (const tb::BuildOptions* options : {&plain, &hostile}) {
-      std::filesystem::remove("shape.smd");
-      std::filesystem::remove("streams.log");
+      std::filesystem::remove(scratch_ / "shape.smd");
+      std::filesystem::remove(scratch_ / "streams.log");
       LoadedModel loaded(tb::BuildModel(HandModel(version), *options));
       Export(loaded);
       std::string expected =
@@ -111,7 +110,7 @@ TEST_F(ExportTest, WholeFileOfEachFamilyMatchesTheHandWrittenText) {
       EXPECT_EQ(Files(), Lines{"shape.smd"});
     }
   }
-  EXPECT_FALSE(RunHadErrors());
+  EXPECT_FALSE(HadErrors());
 }
 
 // ---- names, levels and messages ----------------------------------------------
@@ -179,17 +178,17 @@ TEST_F(ExportTest, FolderPartOfASubModelNameIsKept) {
     Lines log = LogLines();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Can't open: parts/arm.smd\n"), 1);
     EXPECT_EQ(std::count(log.begin(), log.end(), "Can't open: lod1_parts/arm.smd\n"), 1);
-    EXPECT_FALSE(RunHadErrors());
+    EXPECT_FALSE(HadErrors());
   }
-  ResetRunStatus();
-  std::filesystem::create_directory("parts");
-  std::filesystem::create_directory("lod1_parts");
-  std::filesystem::remove("streams.log");
+  scratch.ResetStatus();
+  std::filesystem::create_directory(scratch_ / "parts");
+  std::filesystem::create_directory(scratch_ / "lod1_parts");
+  std::filesystem::remove(scratch_ / "streams.log");
   LoadedModel loaded(tb::BuildModel(describe()));
   Export(loaded);
   EXPECT_EQ(Files(), (Lines{"after.smd", "lod1_parts/arm.smd", "parts/arm.smd"}));
   EXPECT_EQ(LogLines()[1], "Extracted model: parts\\arm.smd\n");
-  EXPECT_FALSE(RunHadErrors());
+  EXPECT_FALSE(HadErrors());
 }
 
 TEST_F(ExportTest, ALaterSubModelWithTheSameBaseNameOverwrites) {
@@ -212,7 +211,7 @@ TEST_F(ExportTest, SubModelsFollowEachOtherByTheFamilyRecordSize) {
     EXPECT_NE(Text("second.smd").find("skin.bmp\n" + std::string(version == 28 ? "0" : "2") + " 3.000000 "),
               std::string::npos)
         << "version " << version;
-    EXPECT_FALSE(RunHadErrors()) << "version " << version;
+    EXPECT_FALSE(HadErrors()) << "version " << version;
   }
 }
 
@@ -303,7 +302,7 @@ TEST_F(ExportTest, DamagedReferencesAbandonOnlyTheFilesThatUseThem) {
   };
   for (const BadCase& c : cases) {
     ClearScratch();
-    ResetRunStatus();
+    scratch.ResetStatus();
     tb::BuiltModel built = tb::BuildModel(DamageModel(c.version));
     c.damage(built);
     LoadedModel loaded(std::move(built));
@@ -315,7 +314,7 @@ TEST_F(ExportTest, DamagedReferencesAbandonOnlyTheFilesThatUseThem) {
       if (line.rfind("Bad data: ", 0) == 0) bad.push_back(line);
     ASSERT_EQ(static_cast<int>(bad.size()), c.badLines) << c.what;
     EXPECT_EQ(bad[0].rfind(c.firstWhere, 0), 0u) << c.what << ": " << bad[0];
-    EXPECT_TRUE(RunHadErrors()) << c.what;
+    EXPECT_TRUE(HadErrors()) << c.what;
     // The walk went on to the last sub-model.
     Lines log = LogLines();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Extracted model: other\n"), 1) << c.what;
@@ -346,7 +345,7 @@ TEST_F(ExportTest, NamesTooLongForTheNameBuffersAreSkipped) {
   // count and a positive vertex count.
   for (size_t length : {255u, 256u}) {
     ClearScratch();
-    ResetRunStatus();
+    scratch.ResetStatus();
     tb::ModelDescription description = ModelWith(37, {SubModelWith("x", 3, {{0, 1, 2}, {0, 1, 2}})});
     description.bodyParts.push_back({"tail", {SubModelWith("ok", 3, {{0, 1, 2}})}, std::nullopt});
     tb::BuildOptions options;
@@ -375,7 +374,7 @@ TEST_F(ExportTest, NamesTooLongForTheNameBuffersAreSkipped) {
       expected.push_back(line);
     EXPECT_EQ(LogLines(), expected) << length;
     EXPECT_EQ(Files(), Lines{"ok.smd"});
-    EXPECT_TRUE(RunHadErrors());
+    EXPECT_TRUE(HadErrors());
   }
 }
 

@@ -7,8 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "io/log.h"
-#include "driver/run_status.h"
 
 LoadedModel::LoadedModel(tb::BuiltModel images) : built(std::move(images)) {
   const std::vector<uint8_t>& modelBytes = built.model.bytes;
@@ -16,22 +14,6 @@ LoadedModel::LoadedModel(tb::BuiltModel images) : built(std::move(images)) {
   model.layout = LayoutForVersion(tb::GetI32(modelBytes, 4));
   const std::vector<uint8_t>& stripBytes = built.strip.bytes;
   strip.bytes = ByteView{stripBytes.data(), static_cast<int64_t>(stripBytes.size()), "test.dx80.vtx"};
-}
-
-void MeshTest::SetUp() {
-  previous_ = std::filesystem::current_path();
-  std::string pattern = (std::filesystem::temp_directory_path() / "mesh-test-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  scratch_ = pattern;
-  std::filesystem::current_path(scratch_);
-  SetLogTargets({false, true});
-  ResetRunStatus();
-}
-
-void MeshTest::TearDown() {
-  std::filesystem::current_path(previous_);
-  std::filesystem::remove_all(scratch_);
-  ResetRunStatus();
 }
 
 void MeshTest::ClearScratch() const {
@@ -75,9 +57,9 @@ std::vector<std::string> MeshTest::LogLines() const {
 
 std::string MeshTest::Capture(const std::function<void(OutputFile&)>& write) {
   OutputFile out;
-  EXPECT_EQ(OpenOutputFile(out, "capture.txt"), OpenResult::Opened);
+  EXPECT_EQ(OpenOutputFile(scratch.conv.to, out, "capture.txt"), OpenResult::Opened);
   write(out);
-  EXPECT_TRUE(CloseOutputFile(out));
+  EXPECT_TRUE(CloseOutputFile(scratch.conv.to, out));
   std::string text = Text("capture.txt");
   std::filesystem::remove(scratch_ / "capture.txt");
   return text;

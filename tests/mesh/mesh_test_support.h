@@ -13,6 +13,7 @@
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
 #include "tests/builder/model_builder.h"
+#include "tests/support/scratch_conversion.h"
 
 // Both built images, viewed as the tool sees them after loading.
 struct LoadedModel {
@@ -25,14 +26,15 @@ struct LoadedModel {
   LoadedModel& operator=(const LoadedModel&) = delete;
 };
 
-// Runs each test in a fresh empty current folder (removed afterwards), with
-// the log going only to "streams.log" there and the run status reset.
+// Runs each test's conversions into a fresh empty folder (removed afterwards),
+// with the log going to "streams.log" there.
 class MeshTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  // The conversion of a loaded model into the scratch folder, with a fresh status.
+  Conversion& Conv(const LoadedModel& loaded) { return scratch.Of(loaded.model, loaded.strip); }
+  bool HadErrors() const { return scratch.HadErrors(); }
 
-  // Removes everything inside the scratch folder (it stays the current folder).
+  // Removes everything inside the scratch folder.
   void ClearScratch() const;
   // The whole text of a file in the scratch folder; fails the test when absent.
   std::string Text(const std::string& name) const;
@@ -44,8 +46,8 @@ class MeshTest : public ::testing::Test {
   // What `write` puts into a fresh output file.
   std::string Capture(const std::function<void(OutputFile&)>& write);
 
-  std::filesystem::path scratch_;
-  std::filesystem::path previous_;
+  ScratchConversion scratch;
+  const std::filesystem::path& scratch_ = scratch.path;
 };
 
 // Vertex i of the small test sub-models: position x = i (so an output line

@@ -62,7 +62,7 @@ TEST_F(MeshTest, ReusedVerticesShowTheirOwnLineInEveryCornerStripAndGroup) {
   sub.lods = {lod, lod};
 
   LoadedModel loaded(tb::BuildModel(ModelWith(37, {sub})));
-  ExportMeshes(loaded.model, loaded.strip);
+  ExportMeshes(Conv(loaded));
 
   std::vector<int> firstVertex(first.vertices.begin(), first.vertices.end());
   std::vector<int> secondVertex(second.vertices.begin(), second.vertices.end());
@@ -95,7 +95,7 @@ TEST_F(MeshTest, ReusedVerticesAtBothEndsOfTheWidestSpan) {
   sub.lods = {lod};
 
   LoadedModel loaded(tb::BuildModel(ModelWith(37, {sub})));
-  ExportMeshes(loaded.model, loaded.strip);
+  ExportMeshes(Conv(loaded));
   std::vector<std::string> expected;
   AppendExpected(expected, group.indices, {0, 65535, 32768});
   std::string text = Text("wide.smd");

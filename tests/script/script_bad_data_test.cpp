@@ -32,8 +32,10 @@ TEST_P(BadData, AbandonsTheScriptWithOneLine) {
   ScriptRun run = Run(built);
   EXPECT_EQ(run.result, 0);
   EXPECT_FALSE(run.script.has_value());
-  EXPECT_FALSE(std::filesystem::exists("dec.qc.tamberlo-part"));
-  EXPECT_TRUE(RunHadErrors());
+  // Nothing is left behind: neither dec.qc nor its temporary file.
+  for (const auto& entry : std::filesystem::directory_iterator(scratch_.path))
+    EXPECT_EQ(entry.path().filename(), "streams.log");
+  EXPECT_TRUE(HadErrors());
   EXPECT_EQ(run.log.rfind("Bad data: ", 0), 0u) << run.log;
   EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '\n'), 1) << run.log;
   EXPECT_NE(run.log.find(GetParam().place), std::string::npos) << run.log;
@@ -78,24 +80,15 @@ TEST_F(ScriptTest, StripRecordsAreNotNeededForSubModelsWithoutGeometry) {
 }
 
 TEST_F(ScriptTest, ScriptThatCannotBeCreatedIsReported) {
-  // The current folder is removed while the tool stands in it: no file can be
-  // created there. The message is taken from the console, since the log file
-  // cannot be created either.
-  std::filesystem::create_directory("gone");
-  std::filesystem::current_path("gone");
-  std::filesystem::remove(std::filesystem::current_path());
-  const tb::BuiltModel built = tb::BuildModel(tb::BoxModel(37));
-  const std::vector<uint8_t>& m = built.model.bytes;
-  const std::vector<uint8_t>& s = built.strip.bytes;
-  ModelFile model{ByteView{m.data(), static_cast<int64_t>(m.size()), "test.mdl"}, LayoutForVersion(37)};
-  StripFile strip{ByteView{s.data(), static_cast<int64_t>(s.size()), "test.dx80.vtx"}};
-  SetLogTargets({true, false});
-  testing::internal::CaptureStdout();
-  int result = WriteBuildScript(model, strip);
-  std::string console = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(console, "Can't open: dec.qc\n");
-  EXPECT_FALSE(RunHadErrors());
+  // The output folder is removed while the conversion holds it: no file can
+  // be created there. The message is taken from the console, since the log
+  // file cannot be created either.
+  std::filesystem::remove_all(scratch_.path);
+  scratch_.channel.toLogFile = false;
+  ScriptRun run = Run(tb::BuildModel(tb::BoxModel(37)));
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(scratch_.console, "Can't open: dec.qc\n");
+  EXPECT_FALSE(HadErrors());
 }
 
 }  // namespace

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "io/log.h"
-#include "driver/run_status.h"
 #include "formats/layout.h"
 #include "script/build_script.h"
 #include "tests/builder/model_builder.h"
+#include "tests/support/scratch_conversion.h"
 
 struct ScriptRun {
   int result = -1;
@@ -60,22 +60,6 @@ inline tb::SubModelDescription SubModel(const std::string& name, int vertexCount
 
 class ScriptTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "tamberlo-script-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    scratch_ = pattern;
-    std::filesystem::current_path(scratch_);
-    SetLogTargets({false, true});
-    ResetRunStatus();
-  }
-  void TearDown() override {
-    std::filesystem::current_path(saved_);
-    std::filesystem::remove_all(scratch_);
-    SetLogTargets({});
-    ResetRunStatus();
-  }
-
   ScriptRun Run(const tb::BuiltModel& built) {
     const std::vector<uint8_t>& m = built.model.bytes;
     const std::vector<uint8_t>& s = built.strip.bytes;
@@ -83,9 +67,9 @@ class ScriptTest : public ::testing::Test {
                     LayoutForVersion(tb::GetI32(m, 4))};
     StripFile strip{ByteView{s.data(), static_cast<int64_t>(s.size()), "test.dx80.vtx"}};
     ScriptRun run;
-    run.result = WriteBuildScript(model, strip);
-    run.script = ReadTextFile("dec.qc");
-    run.log = ReadTextFile("streams.log").value_or("");
+    run.result = WriteBuildScript(scratch_.Of(model, strip));
+    run.script = ReadTextFile((scratch_.path / "dec.qc").string());
+    run.log = ReadTextFile((scratch_.path / "streams.log").string()).value_or("");
     return run;
   }
   ScriptRun Run(const tb::ModelDescription& description, const tb::BuildOptions& options = {}) {
@@ -98,6 +82,7 @@ class ScriptTest : public ::testing::Test {
     EXPECT_TRUE(run.script.has_value()) << run.log;
     return Variable(run.script.value_or(""));
   }
+  bool HadErrors() const { return scratch_.HadErrors(); }
 
-  std::filesystem::path saved_, scratch_;
+  ScratchConversion scratch_;
 };

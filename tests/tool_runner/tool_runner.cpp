@@ -39,12 +39,10 @@ ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  // Change into the scratch folder in the child only.
-  std::string cwd = std::filesystem::current_path().string();
-  std::filesystem::current_path(dir);
+  // The child starts in the scratch folder; this process stays where it is.
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   pid_t pid = 0;
   int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  std::filesystem::current_path(cwd);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return run;
   int status = 0;
