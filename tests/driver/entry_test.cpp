@@ -141,7 +141,9 @@ TEST(Entry, LogThatIsNotARegularFileIsRefusedOnce) {
     fs::remove_all(dir.path / "streams.log");
     if (kind == 0) fs::create_directory(dir.path / "streams.log");
     if (kind == 1) fs::create_symlink("outside/target.log", dir.path / "streams.log");
-    if (kind == 2) ASSERT_EQ(::mkfifo((dir.path / "streams.log").c_str(), 0644), 0);
+    if (kind == 2) {
+      ASSERT_EQ(::mkfifo((dir.path / "streams.log").c_str(), 0644), 0);
+    }
     WriteModelPair(dir.path / "m", 37);
     ToolRun run = RunTool(dir.path, {"-file", "m"});
     EXPECT_EQ(run.status, 2) << kind;
