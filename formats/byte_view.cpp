@@ -68,13 +68,18 @@ void CheckRange(const ByteView& view, int64_t pos, int64_t length, const char* f
   }
 }
 
-void CheckTable(const ByteView& view, int64_t pos, int32_t count, int64_t recordSize, const char* field) {
-  if (count <= 0) return;
+int64_t TableLength(const ByteView& view, int64_t pos, int32_t count, int64_t recordSize, const char* field) {
+  if (count <= 0) return 0;
   int64_t length;
   if (__builtin_mul_overflow(static_cast<int64_t>(count), recordSize, &length)) {
     ThrowFormatErrorText(view, field, pos, "has a count the file cannot hold");
   }
-  CheckRange(view, pos, length, field);
+  return length;
+}
+
+void CheckTable(const ByteView& view, int64_t pos, int32_t count, int64_t recordSize, const char* field) {
+  if (count <= 0) return;
+  CheckRange(view, pos, TableLength(view, pos, count, recordSize, field), field);
 }
 
 const unsigned char* CheckedPointer(const ByteView& view, int64_t pos, int64_t length, const char* field) {

@@ -38,6 +38,13 @@ struct FormatError : std::exception {
 // base + offset, and tableStart + index * recordSize, with overflow checks.
 int64_t AddOffset(int64_t base, int64_t offset);
 int64_t RecordAt(int64_t tableStart, int64_t index, int64_t recordSize);
+// Start of record `index` of a table kept as an offset from `base`.
+inline int64_t TableRecord(int64_t base, int64_t offset, int64_t index, int64_t recordSize) {
+  return RecordAt(AddOffset(base, offset), index, recordSize);
+}
+// count * recordSize for a table at pos (0 for a count of 0 or less); throws
+// when the product cannot be formed.
+int64_t TableLength(const ByteView& view, int64_t pos, int32_t count, int64_t recordSize, const char* field);
 
 // Throws unless [pos, pos + length) lies inside the image.
 void CheckRange(const ByteView& view, int64_t pos, int64_t length, const char* field);

@@ -17,11 +17,7 @@ void ChargeFileBudget(FileBudget& budget, const ByteView& view, int64_t bytes, i
 void ChargeTableToBudget(FileBudget& budget, const ByteView& view, int64_t pos, int32_t count, int64_t recordSize,
                          const char* field) {
   if (count <= 0) return;
-  int64_t bytes;
-  if (__builtin_mul_overflow(static_cast<int64_t>(count), recordSize, &bytes)) {
-    ThrowFormatErrorText(view, field, pos, "has a count the file cannot hold");
-  }
-  ChargeFileBudget(budget, view, bytes, pos, field);
+  ChargeFileBudget(budget, view, TableLength(view, pos, count, recordSize, field), pos, field);
 }
 
 void CheckSubModelTable(const ModelFile& model, const BodyPartRecord& bodyPart, FileBudget& budget) {

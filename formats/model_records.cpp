@@ -7,10 +7,6 @@ Vector3 ReadVector(const ByteView& view, int64_t pos, const char* field) {
   return Vector3{LoadF32(p), LoadF32(p + 4), LoadF32(p + 8)};
 }
 
-// Start of record `index` of a table held as (offset from base).
-int64_t TableRecord(int64_t base, int32_t offset, int32_t index, int32_t size) {
-  return RecordAt(AddOffset(base, offset), index, size);
-}
 
 }  // namespace
 

@@ -1,10 +1,5 @@
 #include "formats/strip_records.h"
 
-namespace {
-int64_t TableRecord(int64_t base, int32_t offset, int64_t index, int32_t size) {
-  return RecordAt(AddOffset(base, offset), index, size);
-}
-}  // namespace
 
 StripBodyPart ReadStripBodyPart(const StripFile& strip, int32_t index) {
   StripBodyPart r;
