@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "anim/bone_track.h"
+#include "formats/data_place.h"
 #include "formats/file_budget.h"
 #include "mesh/mesh_export.h"
 
@@ -16,24 +17,14 @@ constexpr size_t kMaxAnimationNameLength = 251;
 // The longest bone line: index, six floats with their separators, line feed.
 constexpr size_t kMaxBoneLine = 24 + 6 * (1 + kMaxFormattedFloat) + 1;
 
-// Where the export stood when bad data turned up, for the report.
-struct Progress {
-  int32_t bone = -1;
-  int32_t frame = -1;
-};
-
-std::string AnimationContext(int32_t index, std::string_view name) {
-  std::string text = "animation " + std::to_string(index) + " \"";
-  text += name;
-  text += '"';
-  return text;
-}
-
-std::string DescribeProgress(const std::string& animation, const Progress& progress) {
-  std::string text = animation;
-  if (progress.bone >= 0) text += " bone " + std::to_string(progress.bone);
-  if (progress.frame >= 0) text += " frame " + std::to_string(progress.frame);
-  return text;
+// "animation <index> "<name>"", the item bad data is reported for; the
+// bone (level 0) and frame (level 1) follow where they are known.
+DataPlace AnimationPlace(int32_t index, std::string_view name) {
+  DataPlace place;
+  place.item = "animation " + std::to_string(index) + " \"";
+  place.item += name;
+  place.item += '"';
+  return place;
 }
 
 // A bone's line only changes when its sample does; long held poses and bones
@@ -73,10 +64,12 @@ namespace {
 // The node list, "skeleton", and for every frame a "time" line and a line per
 // bone. Bad data abandons the file and is reported with the bone and frame.
 void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const AnimDescRecord& anim,
-                        const std::string& context, Destination& to, OutputFile& out) {
-  Progress progress;
+                        DataPlace place, Destination& to, OutputFile& out) {
+  DataPlace::Level& bone = place.levels[0];
+  DataPlace::Level& frameLevel = place.levels[1];
+  int32_t nodeListBone = -1;
   try {
-    WriteNodeList(model, header, out, progress.bone);
+    WriteNodeList(model, header, out, nodeListBone);
     PutText(out, "skeleton\n");
     std::vector<BoneTrack> tracks;
     std::vector<LineCache> lines;
@@ -84,28 +77,29 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
       // The bone table was checked by the node list, so this loop is bounded by the file.
       tracks.reserve(static_cast<size_t>(header.boneCount));
       for (int32_t b = 0; b < header.boneCount; ++b) {
-        progress.bone = b;
+        bone = {"bone", b};
         tracks.push_back(PrepareBoneTrack(model, header, anim, b));
       }
       lines.resize(tracks.size());
-      progress.bone = -1;
+      bone = {};
     }
     // Once a write has failed the file is lost; the rest is not formatted.
     for (int32_t frame = 0; frame < anim.frameCount && !out.writeFailed; ++frame) {
-      progress.frame = frame;
+      frameLevel = {"frame", frame};
       PutText(out, "time ");
       PutInt(out, frame);
       PutChar(out, '\n');
       for (size_t b = 0; b < tracks.size(); ++b) {
-        progress.bone = static_cast<int32_t>(b);
+        bone = {"bone", static_cast<int64_t>(b)};
         WriteBoneLine(model, out, tracks[b], lines[b], frame);
       }
-      progress.bone = -1;
+      bone = {};
     }
     PutText(out, "end\n");
   } catch (const FormatError& error) {
     AbandonOutputFile(out);
-    ReportBadData(to, DescribeProgress(context, progress), error);
+    if (nodeListBone >= 0) bone = {"bone", nodeListBone};
+    ReportBadData(to, DescribePlace(place), error);
   }
 }
 
@@ -113,7 +107,8 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
 // ExportAnimations).
 int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneBudget) {
   const ModelFile& model = conv.model;
-  std::string context = "animation " + std::to_string(index);
+  DataPlace place;
+  place.item = "animation " + std::to_string(index);
   ModelHeader header;
   AnimDescRecord anim;
   std::string_view name;
@@ -122,10 +117,10 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
     anim = ReadAnimDesc(model, header, index);
     name = NameAt(model, anim.at, anim.nameOffset, "animation name");
   } catch (const FormatError& error) {
-    ReportBadData(conv.to, context, error);
+    ReportBadData(conv.to, place.item, error);
     return 0;
   }
-  context = AnimationContext(index, name);
+  place = AnimationPlace(index, name);
   if (name.size() > kMaxAnimationNameLength) {
     LogMessage(conv.to.sink,
                "Skipped animation %d: its name is %d characters long, more than the %d a file name can hold (\"%.40s...\")\n",
@@ -138,7 +133,7 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
     try {
       ThrowFormatErrorText(model.bytes, "animation frame count", anim.at + 12, "is above the limit of 1000000 frames");
     } catch (const FormatError& error) {
-      ReportBadData(conv.to, context, error);
+      ReportBadData(conv.to, place.item, error);
     }
     return 0;
   }
@@ -148,7 +143,7 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
       ChargeFileBudget(*perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * header.boneCount,
                        AddOffset(anim.at, anim.boneAnimOffset), "animation per-bone records");
     } catch (const FormatError& error) {
-      ReportBadData(conv.to, context, error);
+      ReportBadData(conv.to, place.item, error);
       return 0;
     }
   }
@@ -156,8 +151,8 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, std::string(name) + ".smd")) return 0;
   return WriteFileItem(conv, std::move(out),
-                       [&model, header, anim, context](Destination& to, OutputFile& file) {
-                         WriteAnimationFile(model, header, anim, context, to, file);
+                       [&model, header, anim, place](Destination& to, OutputFile& file) {
+                         WriteAnimationFile(model, header, anim, place, to, file);
                        })
              ? 1
              : 0;

@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 
+#include "formats/data_place.h"
 #include "io/names.h"
 #include "mesh/mesh_export.h"
 
@@ -33,13 +34,13 @@ namespace {
 
 constexpr size_t kNameBufferSize = 256;
 
-struct SubModelPlace {
-  int32_t bodyPart = 0;
-  int32_t subModel = 0;
-};
-
-std::string Where(const SubModelPlace& place) {
-  return "body part " + std::to_string(place.bodyPart) + ", sub-model " + std::to_string(place.subModel);
+// "body part <i>, sub-model <j>", the levels below the mesh export.
+DataPlace SubModelPlace(int32_t bodyPart, int32_t subModel) {
+  DataPlace place;
+  place.separator = ", ";
+  SetPlace(place, 0, "body part", bodyPart);
+  SetPlace(place, 1, "sub-model", subModel);
+  return place;
 }
 
 // The skeleton block is the same in every mesh file of a model, so it is
@@ -76,27 +77,29 @@ struct MeshExport {
 
 // Validates one level of detail and starts writing it into fileName. Bad data
 // is reported here and the file abandoned.
-void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& lod, const SubModelPlace& place,
-                  int32_t k, const char* fileName) {
+void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& lod, DataPlace place,
+                  const char* fileName) {
   Conversion& conv = run.conv;
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
-  int32_t m = -1;  // the mesh being validated, -1 before the first
-  const char* part = "skeleton";
+  place.item = "mesh file \"" + std::string(fileName) + "\"";
+  place.inParentheses = true;
   auto plans = std::make_shared<std::vector<MeshPlan>>();
   std::shared_ptr<const std::string> skeleton;
   try {
+    SetPlace(place, 3, "skeleton");
     const SkeletonText& block = PrepareSkeleton(conv.model, run.skeleton);
     if (block.error) throw *block.error;
     skeleton = block.text;
-    part = "mesh tables";
+    SetPlace(place, 3, "mesh tables");
     CheckTable(conv.model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
                "mesh table");
     CheckTable(conv.strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize,
                "strip mesh table");
     ChargeTableToBudget(run.stripBudget, conv.strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount,
                         kStripMeshSize, "strip mesh table");
-    for (m = 0; m < subModel.meshCount; ++m) {
+    for (int32_t m = 0; m < subModel.meshCount; ++m) {
+      SetPlace(place, 3, "mesh", m);
       // A mesh with too many strip groups is refused and simply missing from the file.
       MeshPlan plan;
       if (PlanMeshTriangles(conv.model, conv.strip, ReadMesh(conv.model, subModel, m),
@@ -105,9 +108,7 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
     }
   } catch (const FormatError& error) {
     AbandonOutputFile(out);
-    std::string where = "mesh file \"" + std::string(fileName) + "\" (" + Where(place) + ", LOD " +
-                        std::to_string(k) + ", " + (m < 0 ? std::string(part) : "mesh " + std::to_string(m)) + ")";
-    ReportBadData(conv.to, where, error);
+    ReportBadData(conv.to, DescribePlace(place), error);
     return;
   }
   WriteFileItem(conv, std::move(out), [skeleton, plans](Destination&, OutputFile& file) {
@@ -122,23 +123,24 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
   });
 }
 
-void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, const SubModelPlace& place) {
+void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, int32_t bodyPartIndex, int32_t subModelIndex) {
+  const DataPlace place = SubModelPlace(bodyPartIndex, subModelIndex);
   Conversion& conv = run.conv;
   ModelRecord subModel;
   std::string_view name;
   try {
-    subModel = ReadSubModel(conv.model, bodyPart, place.subModel);
+    subModel = ReadSubModel(conv.model, bodyPart, subModelIndex);
     if (subModel.vertexCount < 1) return;  // no geometry: nothing logged or written
     name = SubModelName(conv.model, subModel);
   } catch (const FormatError& error) {
-    ReportBadData(conv.to, Where(place), error);
+    ReportBadData(conv.to, DescribePlace(place), error);
     return;
   }
   LogMessage(conv.to.sink, "Extracted model: %s\n", name.data());  // the name ends at its terminator inside the file
 
   char baseName[kNameBufferSize] = {};
   if (name.size() >= kNameBufferSize) {
-    LogMessage(conv.to.sink, "Skipped %s: its name is longer than %d bytes\n", Where(place).c_str(),
+    LogMessage(conv.to.sink, "Skipped %s: its name is longer than %d bytes\n", DescribePlace(place).c_str(),
                static_cast<int>(kNameBufferSize - 1));
     conv.to.hadErrors = true;
     return;
@@ -148,19 +150,21 @@ void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, const SubMo
 
   StripModel stripModel;
   try {
-    stripModel = ReadStripModel(conv.strip, ReadStripBodyPart(conv.strip, place.bodyPart), place.subModel);
+    stripModel = ReadStripModel(conv.strip, ReadStripBodyPart(conv.strip, bodyPartIndex), subModelIndex);
     CheckStripLodTable(conv.strip, stripModel, run.stripBudget);
   } catch (const FormatError& error) {
-    ReportBadData(conv.to, Where(place) + " levels of detail", error);
+    ReportBadData(conv.to, DescribePlace(place) + " levels of detail", error);
     return;
   }
 
   for (int32_t k = 0; k < stripModel.lodCount; ++k) {
+    DataPlace lodPlace = place;
+    SetPlace(lodPlace, 2, "LOD", k);
     StripLod lod;
     try {
       lod = ReadStripLod(conv.strip, stripModel, k);
     } catch (const FormatError& error) {
-      ReportBadData(conv.to, Where(place) + ", LOD " + std::to_string(k), error);
+      ReportBadData(conv.to, DescribePlace(lodPlace), error);
       continue;
     }
     LogMessage(conv.to.sink, "Extracted lod: %d, distance: %.0f\n", k, static_cast<double>(lod.switchDistance));
@@ -178,7 +182,7 @@ void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, const SubMo
       conv.to.hadErrors = true;
       continue;
     }
-    WriteLodFile(run, subModel, lod, place, k, fileName);
+    WriteLodFile(run, subModel, lod, lodPlace, fileName);
   }
 }
 
@@ -211,7 +215,7 @@ int ExportMeshes(Conversion& conv) {
       ReportBadData(conv.to, "body part " + std::to_string(i), error);
       continue;
     }
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) ExportSubModel(run, bodyPart, SubModelPlace{i, j});
+    for (int32_t j = 0; j < bodyPart.modelCount; ++j) ExportSubModel(run, bodyPart, i, j);
   }
   return 1;
 }

@@ -2,7 +2,7 @@
 
 #include "formats/file_budget.h"
 #include "mathlib/rotation.h"
-#include "script/script_place.h"
+#include "script/referenced_bone.h"
 
 namespace {
 
@@ -35,20 +35,20 @@ void WriteWorkingDirectory(const OutputFolder& folder, OutputFile& out) {
   PutText(out, "\"\n");
 }
 
-void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "body part table");
+void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "body part table");
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
   // Body parts that share one sub-model table cannot multiply the lines.
   FileBudget subModelBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-    SetScriptPlace(place, 0, "body part", i);
+    SetPlace(place, 0, "body part", i);
     BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
     // A body part without sub-models has nothing to build and writes nothing.
     if (bodyPart.modelCount <= 0) continue;
     std::string_view bodyPartName = NameAt(model, bodyPart.at, bodyPart.nameOffset, "body part name");
     CheckSubModelTable(model, bodyPart, subModelBudget);
     if (bodyPart.modelCount == 1) {
-      SetScriptPlace(place, 1, "sub-model", 0);
+      SetPlace(place, 1, "sub-model", 0);
       ModelRecord subModel = ReadSubModel(model, bodyPart, 0);
       if (subModel.vertexCount < 1) continue;
       PutText(out, "$model ");
@@ -62,7 +62,7 @@ void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFil
     PutText(out, bodyPartName);
     PutText(out, ")\n{\n");
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
-      SetScriptPlace(place, 1, "sub-model", j);
+      SetPlace(place, 1, "sub-model", j);
       ModelRecord subModel = ReadSubModel(model, bodyPart, j);
       if (subModel.vertexCount < 1) {
         PutText(out, "\tblank\n");
@@ -76,12 +76,12 @@ void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFil
   }
 }
 
-void WritePoseParameters(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "pose parameter table");
+void WritePoseParameters(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "pose parameter table");
   CheckTable(model.bytes, header.poseParamOffset, header.poseParamCount, kPoseParamRecordSize,
              "pose parameter table");
   for (int32_t i = 0; i < header.poseParamCount; ++i) {
-    SetScriptPlace(place, 0, "pose parameter", i);
+    SetPlace(place, 0, "pose parameter", i);
     PoseParamRecord pose = ReadPoseParam(model, header, i);
     PutText(out, "$poseparameter ");
     PutText(out, NameAt(model, pose.at, pose.nameOffset, "pose parameter name"));
@@ -105,25 +105,25 @@ void WritePoseParameters(const ModelFile& model, const ModelHeader& header, Outp
   }
 }
 
-void WriteMaterialFolders(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "material folder table");
+void WriteMaterialFolders(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "material folder table");
   CheckTable(model.bytes, header.materialFolderOffset, header.materialFolderCount, kMaterialFolderEntrySize,
              "material folder table");
   for (int32_t i = 0; i < header.materialFolderCount; ++i) {
-    SetScriptPlace(place, 0, "material folder", i);
+    SetPlace(place, 0, "material folder", i);
     PutText(out, "$cdmaterials ");
     PutQuoted(out, MaterialFolderName(model, header, i));
     PutChar(out, '\n');
   }
 }
 
-void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "hitbox set table");
+void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "hitbox set table");
   CheckTable(model.bytes, header.hitboxSetOffset, header.hitboxSetCount, kHitboxSetRecordSize, "hitbox set table");
   // Sets that share one hitbox table cannot multiply the lines.
   FileBudget hitboxBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < header.hitboxSetCount; ++i) {
-    SetScriptPlace(place, 0, "hitbox set", i);
+    SetPlace(place, 0, "hitbox set", i);
     HitboxSetRecord set = ReadHitboxSet(model, header, i);
     PutText(out, "$hboxset ");
     PutQuoted(out, NameAt(model, set.at, set.nameOffset, "hitbox set name"));
@@ -133,7 +133,7 @@ void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile
     ChargeTableToBudget(hitboxBudget, model.bytes, AddOffset(set.at, set.hitboxOffset), set.hitboxCount,
                         kHitboxRecordSize, "hitbox table");
     for (int32_t j = 0; j < set.hitboxCount; ++j) {
-      SetScriptPlace(place, 1, "hitbox", j);
+      SetPlace(place, 1, "hitbox", j);
       HitboxRecord box = ReadHitbox(model, set, j);
       std::string_view boneName = ReferencedBoneName(model, header, box.bone, box.at, "hitbox bone index");
       PutText(out, "$hbox ");
@@ -151,23 +151,23 @@ void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile
   }
 }
 
-void WriteMaterials(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "texture table");
+void WriteMaterials(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "texture table");
   CheckTable(model.bytes, header.textureOffset, header.textureCount, kTextureRecordSize, "texture table");
   for (int32_t i = 0; i < header.textureCount; ++i) {
-    SetScriptPlace(place, 0, "texture", i);
+    SetPlace(place, 0, "texture", i);
     PutText(out, "// Model uses material \"");
     PutText(out, TextureName(model, header, i));
     PutText(out, ".vmt\"\n");
   }
 }
 
-void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "attachment table");
+void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "attachment table");
   CheckTable(model.bytes, header.attachmentOffset, header.attachmentCount, kAttachmentRecordSize,
              "attachment table");
   for (int32_t i = 0; i < header.attachmentCount; ++i) {
-    SetScriptPlace(place, 0, "attachment", i);
+    SetPlace(place, 0, "attachment", i);
     AttachmentRecord attachment = ReadAttachment(model, header, i);
     std::string_view name = NameAt(model, attachment.at, attachment.nameOffset, "attachment name");
     std::string_view boneName =
@@ -187,8 +187,8 @@ void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputF
   }
 }
 
-void WritePositions(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "surface property");
+void WritePositions(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "surface property");
   PutText(out, "$surfaceprop ");
   PutQuoted(out, SurfacePropName(model, header));
   PutText(out, "\n$eyeposition");
@@ -198,21 +198,21 @@ void WritePositions(const ModelFile& model, const ModelHeader& header, OutputFil
   PutChar(out, '\n');
 }
 
-void WriteSequences(const ModelFile& model, const ModelHeader& header, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "sequence table");
+void WriteSequences(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "sequence table");
   CheckTable(model.bytes, header.sequenceOffset, header.sequenceCount, model.layout->sequenceRecordSize,
              "sequence table");
   for (int32_t i = 0; i < header.sequenceCount; ++i) {
-    SetScriptPlace(place, 0, "sequence", i);
+    SetPlace(place, 0, "sequence", i);
     SequenceRecord sequence = ReadSequence(model, header, i);
     std::string_view label = NameAt(model, sequence.at, sequence.labelOffset, "sequence label");
     // A sequence takes its rate from the animation description of the same
     // index; no field of the sequence links the two.
     float rate = kRateWithoutAnimation;
     if (i < header.animDescCount) {
-      SetScriptPlace(place, 1, "animation description", i);
+      SetPlace(place, 1, "animation description", i);
       rate = ReadAnimDesc(model, header, i).fps;
-      SetScriptPlace(place, 0, "sequence", i);
+      SetPlace(place, 0, "sequence", i);
     }
     PutText(out, "$sequence ");
     PutText(out, label);
@@ -245,12 +245,13 @@ int WriteBuildScript(Conversion& conv) {
   // The other exports go on when it cannot be created.
   if (!OpenOutputFileOrSay(conv.to, out, "dec.qc")) return 0;
 
-  ScriptPlace place;
+  DataPlace place;
+  place.item = "dec.qc";
   try {
-    SetScriptPlace(place, 0, "model header");
+    SetPlace(place, 0, "model header");
     ModelHeader header = ReadModelHeader(model);
     WriteWorkingDirectory(*conv.to.folder, out);
-    SetScriptPlace(place, 0, "model name");
+    SetPlace(place, 0, "model name");
     PutText(out, "$modelname ");
     PutQuoted(out, ModelName(model));
     PutChar(out, '\n');
@@ -267,7 +268,7 @@ int WriteBuildScript(Conversion& conv) {
     WritePositions(model, header, out, place);
     WriteSequences(model, header, out, place);
   } catch (const FormatError& error) {
-    ReportBadData(conv.to, DescribeScriptPlace(place), error);
+    ReportBadData(conv.to, DescribePlace(place), error);
     AbandonOutputFile(out);
     return 0;
   }

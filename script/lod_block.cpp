@@ -4,28 +4,28 @@
 #include "io/names.h"
 #include "formats/file_budget.h"
 #include "script/build_script.h"
-#include "script/script_place.h"
+#include "script/referenced_bone.h"
 
 namespace {
 
 // The level-of-detail SMD files are named after the sub-model with slashes
 // and without its extension; the level number is the level's position in the
 // strip file's list, so skipped levels keep their numbers.
-void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& out, ScriptPlace& place) {
-  SetScriptPlace(place, 0, "level of detail, model header");
+void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& out, DataPlace& place) {
+  SetPlace(place, 0, "level of detail, model header");
   ModelHeader header = ReadModelHeader(model);
-  SetScriptPlace(place, 0, "level of detail, body part table");
+  SetPlace(place, 0, "level of detail, body part table");
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
   // Body parts that share one sub-model table, or sub-models that share one
   // level-of-detail table, cannot multiply the lines.
   FileBudget subModelBudget = WholeFileBudget(model.bytes);
   FileBudget lodBudget = WholeFileBudget(strip.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-    SetScriptPlace(place, 0, "level of detail, body part", i);
+    SetPlace(place, 0, "level of detail, body part", i);
     BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
     CheckSubModelTable(model, bodyPart, subModelBudget);
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
-      SetScriptPlace(place, 1, "sub-model", j);
+      SetPlace(place, 1, "sub-model", j);
       ModelRecord subModel = ReadSubModel(model, bodyPart, j);
       // The strip file is walked in step with the model file, and only where
       // a sub-model has geometry: a strip file that lacks records for empty
@@ -36,7 +36,7 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
       CheckStripLodTable(strip, stripModel, lodBudget);
       std::string name;
       for (int32_t k = 0; k < stripModel.lodCount; ++k) {
-        SetScriptPlace(place, 2, "level", k);
+        SetPlace(place, 2, "level", k);
         StripLod lod = ReadStripLod(strip, stripModel, k);
         // Exact compare: -0.0 counts as zero, not-a-number does not.
         if (lod.switchDistance == 0.0f) continue;
@@ -63,11 +63,12 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
 }  // namespace
 
 int WriteLodBlock(Conversion& conv, OutputFile& out) {
-  ScriptPlace place;
+  DataPlace place;
+  place.item = "dec.qc";
   try {
     WriteLodLines(conv.model, conv.strip, out, place);
   } catch (const FormatError& error) {
-    ReportBadData(conv.to, DescribeScriptPlace(place), error);
+    ReportBadData(conv.to, DescribePlace(place), error);
     return 0;
   }
   return 1;

@@ -1,20 +1,6 @@
-#include "script/script_place.h"
+#include "script/referenced_bone.h"
 
 #include <cstdio>
-
-std::string DescribeScriptPlace(const ScriptPlace& place) {
-  std::string text = "dec.qc";
-  for (const ScriptPlace::Level& level : place.levels) {
-    if (level.what == nullptr) break;
-    text += ' ';
-    text += level.what;
-    if (level.index >= 0) {
-      text += ' ';
-      text += std::to_string(level.index);
-    }
-  }
-  return text;
-}
 
 std::string_view ReferencedBoneName(const ModelFile& model, const ModelHeader& header, int32_t bone,
                                     int64_t fieldAt, const char* field) {
