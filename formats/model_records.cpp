@@ -1,15 +1,5 @@
 #include "formats/model_records.h"
 
-namespace {
-
-Vector3 ReadVector(const ByteView& view, int64_t pos, const char* field) {
-  const unsigned char* p = CheckedPointer(view, pos, 12, field);
-  return Vector3{LoadF32(p), LoadF32(p + 4), LoadF32(p + 8)};
-}
-
-
-}  // namespace
-
 int32_t ReadModelVersion(const ByteView& bytes) { return ReadI32(bytes, 4, "model header version"); }
 
 ModelHeader ReadModelHeader(const ModelFile& model) {
@@ -206,27 +196,6 @@ MeshRecord ReadMesh(const ModelFile& model, const ModelRecord& subModel, int32_t
   r.modelOffset = LoadI32(p + 4);
   r.vertexBase = LoadI32(p + 12);
   return r;
-}
-
-Vertex ReadVertex(const ModelFile& model, const ModelRecord& subModel, int32_t n) {
-  Vertex v;
-  if (model.layout->vertexStorage == VertexStorage::Interleaved) {
-    int64_t at = TableRecord(subModel.at, subModel.vertexOffset, n, kVertexRecordSize);
-    const unsigned char* p = CheckedPointer(model.bytes, at, kVertexRecordSize, "vertex record");
-    v.bone = LoadI16(p + kVertexBoneAt);
-    v.position = {LoadF32(p + kVertexPositionAt), LoadF32(p + kVertexPositionAt + 4), LoadF32(p + kVertexPositionAt + 8)};
-    v.normal = {LoadF32(p + kVertexNormalAt), LoadF32(p + kVertexNormalAt + 4), LoadF32(p + kVertexNormalAt + 8)};
-    v.u = LoadF32(p + kVertexTexCoordAt);
-    v.v = LoadF32(p + kVertexTexCoordAt + 4);
-  } else {
-    v.position = ReadVector(model.bytes, TableRecord(subModel.at, subModel.positionOffset, n, 12), "vertex position");
-    v.normal = ReadVector(model.bytes, TableRecord(subModel.at, subModel.normalOffset, n, 12), "vertex normal");
-    const unsigned char* t =
-        CheckedPointer(model.bytes, TableRecord(subModel.at, subModel.texCoordOffset, n, 8), 8, "vertex texture coordinate");
-    v.u = LoadF32(t);
-    v.v = LoadF32(t + 4);
-  }
-  return v;
 }
 
 std::string_view TextureName(const ModelFile& model, const ModelHeader& header, int32_t material) {

@@ -140,18 +140,10 @@ struct MeshRecord {
   int32_t modelOffset = 0;  // from this MeshRecord to the sub-model holding its vertices
   int32_t vertexBase = 0;
 };
-struct Vertex {
-  int16_t bone = 0;  // 0 where the family stores no bone
-  Vector3 position, normal;
-  float u = 0, v = 0;
-};
-
 BodyPartRecord ReadBodyPart(const ModelFile& model, const ModelHeader& header, int32_t index);
 ModelRecord ReadSubModel(const ModelFile& model, const BodyPartRecord& bodyPart, int32_t index);
 ModelRecord ReadSubModelAt(const ModelFile& model, int64_t at);
 std::string_view SubModelName(const ModelFile& model, const ModelRecord& subModel);  // inline at byte 0
 MeshRecord ReadMesh(const ModelFile& model, const ModelRecord& subModel, int32_t index);
-// Vertex n of the sub-model, in the family's storage.
-Vertex ReadVertex(const ModelFile& model, const ModelRecord& subModel, int32_t n);
 // The material name of texture table entry `material`.
 std::string_view TextureName(const ModelFile& model, const ModelHeader& header, int32_t material);

@@ -46,21 +46,3 @@ StripGroup ReadStripGroup(const StripFile& strip, const StripMesh& mesh, int32_t
   r.stripOffset = LoadI32(p + 20);
   return r;
 }
-
-Strip ReadStrip(const StripFile& strip, const StripGroup& group, int32_t index) {
-  Strip r;
-  r.at = TableRecord(group.at, group.stripOffset, index, kStripSize);
-  const unsigned char* p = CheckedPointer(strip.bytes, r.at, 8, "strip record");
-  r.indexCount = LoadI32(p);
-  r.firstIndex = LoadI32(p + 4);
-  return r;
-}
-
-uint16_t ReadStripIndex(const StripFile& strip, const StripGroup& group, int64_t t) {
-  return ReadU16(strip.bytes, TableRecord(group.at, group.indexOffset, t, kStripIndexSize), "strip index entry");
-}
-
-int16_t ReadStripVertexIndex(const StripFile& strip, const StripGroup& group, int64_t v) {
-  return ReadI16(strip.bytes, AddOffset(TableRecord(group.at, group.vertexOffset, v, kStripVertexSize), kStripVertexIndexAt),
-                 "strip vertex meshVertexIndex");
-}

@@ -48,19 +48,8 @@ struct StripGroup {
   int32_t indexOffset = 0;
   int32_t stripCount = 0, stripOffset = 0;
 };
-struct Strip {
-  int64_t at = 0;
-  int32_t indexCount = 0;
-  int32_t firstIndex = 0;  // in entries, not bytes
-};
-
 StripBodyPart ReadStripBodyPart(const StripFile& strip, int32_t index);
 StripModel ReadStripModel(const StripFile& strip, const StripBodyPart& bodyPart, int32_t index);
 StripLod ReadStripLod(const StripFile& strip, const StripModel& model, int32_t index);
 StripMesh ReadStripMesh(const StripFile& strip, const StripLod& lod, int32_t index);
 StripGroup ReadStripGroup(const StripFile& strip, const StripMesh& mesh, int32_t index);
-Strip ReadStrip(const StripFile& strip, const StripGroup& group, int32_t index);
-// Entry t of the group's index array (a position in its StripVertex array).
-uint16_t ReadStripIndex(const StripFile& strip, const StripGroup& group, int64_t t);
-// meshVertexIndex of StripVertex v of the group, sign-extended.
-int16_t ReadStripVertexIndex(const StripFile& strip, const StripGroup& group, int64_t v);

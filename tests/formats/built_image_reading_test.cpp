@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/formats/single_record_readers.h"
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/formats/single_record_readers.h"
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "tests/formats/single_record_readers.h"
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
