@@ -272,6 +272,7 @@ int WriteBuildScript(Conversion& conv) {
     WriteBodyParts(conv, header, out, place);
     if (WriteLodBlock(conv, out) == 0) {
       AbandonOutputFile(out);  // already reported
+      CommitOutputFile(conv.to, out);  // what it was given counts against the output limit
       return 0;
     }
     WritePoseParameters(conv, header, out, place);
@@ -284,6 +285,7 @@ int WriteBuildScript(Conversion& conv) {
   } catch (const FormatError& error) {
     ReportBadData(conv.to, DescribeScriptPlace(place), error);
     AbandonOutputFile(out);
+    CommitOutputFile(conv.to, out);
     return 0;
   }
   return CloseOutputFile(conv.to, out) ? 1 : 0;
