@@ -1,7 +1,8 @@
 // One conversion as a value: the two loaded images, where the outputs and
 // messages go, the run's status, and the items that format files in parallel.
 // Every writer takes it; nothing in a conversion reads or changes state of the
-// process.
+// process, but for the registry of temporary files that signals need
+// (io/temp_registry.h).
 #pragma once
 
 #include <string_view>
