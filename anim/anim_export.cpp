@@ -7,6 +7,7 @@
 #include "anim/bone_track.h"
 #include "formats/data_place.h"
 #include "formats/file_budget.h"
+#include "io/safe_names.h"
 #include "mesh/mesh_export.h"
 
 namespace {
@@ -22,7 +23,7 @@ constexpr size_t kMaxBoneLine = 24 + 6 * (1 + kMaxFormattedFloat) + 1;
 DataPlace AnimationPlace(int32_t index, std::string_view name) {
   DataPlace place;
   place.item = "animation " + std::to_string(index) + " \"";
-  place.item += name;
+  place.item += ShownName(name);
   place.item += '"';
   return place;
 }
@@ -125,19 +126,10 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
     LogMessage(conv.to.sink,
                "Skipped animation %d: its name is %d characters long, more than the %d a file name can hold (\"%.40s...\")\n",
                index, static_cast<int>(name.size()), static_cast<int>(kMaxAnimationNameLength),
-               std::string(name.substr(0, 40)).c_str());
+               ShownName(name.substr(0, 40)).c_str());
     conv.to.hadErrors = true;
     return 0;
   }
-  if (anim.frameCount > kMaxAnimationFrames) {
-    try {
-      ThrowFormatErrorText(model.bytes, "animation frame count", anim.at + 12, "is above the limit of 1000000 frames");
-    } catch (const FormatError& error) {
-      ReportBadData(conv.to, place.item, error);
-    }
-    return 0;
-  }
-
   if (perBoneBudget != nullptr && anim.frameCount > 0 && header.boneCount > 0) {
     try {
       ChargeFileBudget(*perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * header.boneCount,
@@ -148,8 +140,10 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
     }
   }
 
+  NoteBoneNameChanges(conv);
+  const std::string fileName = OutputName(conv, name) + ".smd";
   OutputFile out;
-  if (!OpenOutputFileOrSay(conv.to, out, std::string(name) + ".smd")) return 0;
+  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return 0;
   return WriteFileItem(conv, std::move(out),
                        [&model, header, anim, place](Destination& to, OutputFile& file) {
                          WriteAnimationFile(model, header, anim, place, to, file);
@@ -177,10 +171,8 @@ int ExportAnimations(Conversion& conv) {
     return 1;
   }
   const int32_t count = ReadModelHeader(model).animDescCount;
-  // An animation writes a line per bone and frame from 32 bytes per bone, so
-  // animations that point at one set of per-bone records would multiply the
-  // output for nothing; in a well-formed file each has its own, and together
-  // they fit in the file.
+  // Animations may share per-bone records; together they may claim up to 64
+  // times the file's size of them (formats/file_budget.h).
   FileBudget perBoneBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < count; ++i) ExportAnimationCharged(conv, i, &perBoneBudget);
   return 1;

@@ -3,17 +3,14 @@
 // rotation for every frame.
 //
 // Bad input data (a record, name or stream outside the file, a frame that
-// falls into a run without values, more than kMaxAnimationFrames frames) is
-// reported as one "Bad data" line naming the animation, and bone where one is
-// concerned; that animation's file is not written and the export goes on with
-// the next animation.
+// falls into a run without values) is reported as one "Bad data" line naming
+// the animation, and bone where one is concerned; that animation's file is not
+// written and the export goes on with the next animation. Any frame count is
+// taken as it is: the run's output limit (io/destination.h) bounds what a
+// small file can ask for.
 #pragma once
 
 #include "formats/conversion.h"
-
-// Frame counts above this are refused as bad data: no real animation comes
-// near it, and it bounds the work and output a small hostile file can ask for.
-constexpr int32_t kMaxAnimationFrames = 1000000;
 
 // Calls ExportAnimation for every animation description; returns 1.
 int ExportAnimations(Conversion& conv);

@@ -21,3 +21,26 @@ char* FindArgument(int argc, char** argv, const char* name, char* fallback) {
   }
   return fallback;
 }
+
+bool ParseByteSize(const char* text, uint64_t& bytes) {
+  uint64_t value = 0;
+  const char* p = text;
+  if (*p < '0' || *p > '9') return false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (__builtin_mul_overflow(value, 10u, &value) || __builtin_add_overflow(value, unsigned(*p - '0'), &value))
+      return false;
+  }
+  int shift = 0;
+  switch (*p) {
+    case '\0':
+      break;
+    case 'K': case 'k': shift = 10; break;
+    case 'M': case 'm': shift = 20; break;
+    case 'G': case 'g': shift = 30; break;
+    default: return false;
+  }
+  if (*p != '\0' && p[1] != '\0') return false;
+  if (shift != 0 && value > (UINT64_MAX >> shift)) return false;
+  bytes = value << shift;
+  return true;
+}

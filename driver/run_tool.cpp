@@ -66,7 +66,7 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
   }
   LogMessage(to.sink, "%s", layout->familyLine);
 
-  Conversion conv{ModelFile{modelBytes, layout}, StripFile{ByteView{stripData, stripSize, stripPath}}, to, nullptr};
+  Conversion conv{ModelFile{modelBytes, layout}, StripFile{ByteView{stripData, stripSize, stripPath}}, to, nullptr, {}};
   std::unique_ptr<OrderedItems> items;
   if (pool != nullptr) {
     items = std::make_unique<OrderedItems>(conv.to, pool, static_cast<size_t>(maxPending));
@@ -131,6 +131,7 @@ int RunTamberlo(int argc, char** argv) {
   char* name = FindArgument(argc, argv, "-file", nullptr);
   const char* outPath = FindArgument(argc, argv, "-out", nullptr);
   const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);
+  const char* limitText = FindArgument(argc, argv, "-max-output", nullptr);
 
   OutputFolder folder;
   LogChannel channel;
@@ -146,7 +147,8 @@ int RunTamberlo(int argc, char** argv) {
     channel.toLogFile = false;
   }
   channel.folderFd = folder.fd;
-  Destination to{&folder, MessageSink{&channel, nullptr}, false};
+  OutputLimit limit{kDefaultOutputLimit};
+  Destination to{&folder, MessageSink{&channel, nullptr}, false, &limit};
 
   int status;
   int jobs = jobsText == nullptr ? AvailableProcessors() : ParseJobs(jobsText);
@@ -155,6 +157,10 @@ int RunTamberlo(int argc, char** argv) {
     status = kExitNotLoaded;
   } else if (jobs == 0) {
     LogMessage(to.sink, "-jobs takes a whole number from 1 to 1024, not \"%s\"\n", jobsText);
+    status = kExitUsage;
+  } else if (limitText != nullptr && !ParseByteSize(limitText, limit.bytes)) {
+    LogMessage(to.sink, "-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"%s\"\n",
+               limitText);
     status = kExitUsage;
   } else {
     status = RunInFolder(name, to, jobs);

@@ -15,10 +15,13 @@ constexpr int kExitDone = 1;
 constexpr int kExitDoneWithErrors = 2;
 constexpr int kExitUsage = 64;
 
+// The output limit without -max-output: 4 GiB.
+constexpr uint64_t kDefaultOutputLimit = uint64_t{4} << 30;
+
 int RunTamberlo(int argc, char** argv);
 
 // One conversion after loading: math start-up (once per process), version
-// dispatch and the three writers, into `to`. With a pool, mesh and animation
+// dispatch and the three writers, into `to` (and within its output limit). With a pool, mesh and animation
 // files are formatted by its workers, at most `maxPending` at a time.
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,

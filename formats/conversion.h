@@ -1,7 +1,8 @@
 // One conversion as a value: the two loaded images, where the outputs and
 // messages go, the run's status, and the items that format files in parallel.
 // Every writer takes it; nothing in a conversion reads or changes state of the
-// process.
+// process, but for the registry of temporary files that signals need
+// (io/temp_registry.h).
 #pragma once
 
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "formats/strip_records.h"
 #include "io/destination.h"
 #include "io/ordered_items.h"
+#include "io/safe_names.h"
 
 struct Conversion {
   ModelFile model;
@@ -19,7 +21,20 @@ struct Conversion {
   // Where mesh and animation files are formatted and written; nullptr: each
   // file in turn on the calling thread.
   OrderedItems* items = nullptr;
+  // Names from the model written changed so far (io/safe_names.h); touched
+  // only by the walk.
+  NameChanges names;
 };
+
+// The name as the conversion's outputs carry it; its first change is logged
+// (io/safe_names.h). For the walk only.
+inline std::string OutputName(Conversion& conv, std::string_view name) {
+  return NotedName(conv.to, conv.names, name);
+}
+// Notes the changes of every bone name, once per conversion, before the first
+// file that carries the node list. Stops quietly at a bone table or name the
+// file does not hold: the writers report that, and write no node list then.
+void NoteBoneNameChanges(Conversion& conv);
 
 // Logs "Bad data: <context>: <what the error says>\n" and notes an error.
 // Every writer reports bad data through this one line.

@@ -9,8 +9,9 @@ void ChargeFileBudget(FileBudget& budget, const ByteView& view, int64_t bytes, i
   }
   char text[160];
   std::snprintf(text, sizeof text,
-                "needs %lld bytes, more than the file has left for records of its kind: they share bytes",
-                static_cast<long long>(bytes));
+                "needs %lld bytes, more than is left of %lld times the file's size for records of its kind: they "
+                "share bytes",
+                static_cast<long long>(bytes), static_cast<long long>(kSharedRecordFactor));
   ThrowFormatErrorText(view, field, at, text);
 }
 

@@ -1,13 +1,14 @@
 // How many bytes of a file its records may still claim.
 //
-// In a well-formed file every record has bytes of its own, so the records a
-// writer walks never need more bytes together than the file holds. A hostile
-// file can point many records at the same bytes (every animation at one set of
-// per-bone records, every level of detail at one set of strips, every body
-// part at one sub-model table) and so multiply the work and the output far
-// beyond anything the file describes. Charging each record's bytes to a budget
-// of the file's size refuses exactly that, and never a file whose records are
-// laid out one after the other.
+// A file may point many records at the same bytes (every level of detail at
+// one strip mesh array, every body part at one sub-model table, every hitbox
+// set at one hitbox table, every animation at one set of per-bone records).
+// That is how the format works, and such records are walked as often as they
+// are named. What a hostile file must not do is multiply the work and the
+// output without bound by naming a few bytes millions of times. So the records
+// of one kind that a writer walks are charged to a budget of 64 times the
+// file's size: far more than any model that shares records ever needs, and
+// still work in proportion to the file's size. Records beyond it are bad data.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +19,14 @@ struct FileBudget {
   int64_t left = 0;
 };
 
-inline FileBudget WholeFileBudget(const ByteView& view) { return FileBudget{view.size}; }
+// How many times over the records of one kind may claim their file's bytes.
+constexpr int64_t kSharedRecordFactor = 64;
+
+// Files are below 2 GiB (io/input_file.h), so this cannot overflow.
+inline FileBudget WholeFileBudget(const ByteView& view) { return FileBudget{view.size * kSharedRecordFactor}; }
 
 // Charges `bytes` to the budget; throws FormatError naming the field at `at`
-// when the records charged so far would need more bytes than the file holds.
+// when the records charged so far would need more than the budget.
 void ChargeFileBudget(FileBudget& budget, const ByteView& view, int64_t bytes, int64_t at, const char* field);
 
 // Charges a table of `count` records (none for a count of 0 or less) that

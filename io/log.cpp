@@ -81,7 +81,7 @@ void WriteLogFile(LogChannel& channel, std::string_view text) {
 }  // namespace
 
 void ReleaseMessages(LogChannel& channel, std::string_view text) {
-  if (text.empty()) return;
+  if (text.empty() || channel.silenced) return;
   WriteConsole(channel, text);
   WriteLogFile(channel, text);
 }

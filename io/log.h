@@ -19,6 +19,7 @@ struct LogChannel {
   int logFd = -1;                   // opened at the first message
   bool logOpenTried = false;
   bool failed = false;              // the log was refused or not written completely
+  bool silenced = false;            // the conversion has ended early: nothing more is said
 };
 
 struct MessageSink {
@@ -28,7 +29,7 @@ struct MessageSink {
 
 // The text goes to the console and the log, or into `held`.
 void EmitMessage(MessageSink& sink, std::string_view text);
-// Writes held text into the channel.
+// Writes held text into the channel, unless it is silenced.
 void ReleaseMessages(LogChannel& channel, std::string_view text);
 // Closes the log file if it was opened.
 void CloseLogChannel(LogChannel& channel);

@@ -34,9 +34,16 @@ void OrderedItems::Start(OutputFile&& out, ItemWork work) {
     WaitForHead();
     ReleaseHead();
   }
+  // Past the output limit nothing is kept; the file is not formatted at all.
+  if (walk_.limit != nullptr && walk_.limit->reached) {
+    AbandonOutputFile(out);
+    return;
+  }
   auto entry = std::make_unique<Entry>();
   Entry& e = *entry;
-  e.to = Destination{walk_.folder, MessageSink{walk_.sink.channel, &e.held}, false};
+  // The item creates no files, so it has no use for the limit, which only the
+  // walking thread may touch.
+  e.to = Destination{walk_.folder, MessageSink{walk_.sink.channel, &e.held}, false, nullptr};
   e.out = std::move(out);
   e.work = std::move(work);
   pending_.push_back(std::move(entry));
@@ -58,7 +65,7 @@ void OrderedItems::WaitForHead() {
 void OrderedItems::ReleaseHead() {
   std::unique_ptr<Entry> entry = std::move(pending_.front());
   pending_.pop_front();
-  Destination base{walk_.folder, MessageSink{walk_.sink.channel, walkHeld_}, false};
+  Destination base{walk_.folder, MessageSink{walk_.sink.channel, walkHeld_}, false, walk_.limit};
   EmitMessage(base.sink, entry->held);
   if (!entry->failure) CommitOutputFile(base, entry->out);
   if (entry->to.hadErrors || base.hadErrors) walk_.hadErrors = true;

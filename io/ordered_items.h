@@ -7,7 +7,9 @@
 // name replaces an earlier one, as in a run on one thread) and its errors
 // count for the run. Messages the caller logs between items are held behind
 // the items started so far. So the console, the log, every file and the exit
-// status are the same for any number of workers.
+// status are the same for any number of workers. The run's output limit is
+// counted at release, in start order, for the same reason; once it is reached
+// the items not yet released are dropped with their messages.
 #pragma once
 
 #include <atomic>
@@ -37,7 +39,7 @@ class OrderedItems {
 
   // Takes the opened file; `work` fills it (or abandons it) and is run with
   // the item's Destination. The file is finished by the worker and committed
-  // at release.
+  // at release. Once the output limit is reached the file is abandoned here.
   void Start(OutputFile&& out, ItemWork work);
   // Waits for every item and releases them. Rethrows the first exception an
   // item's work let escape.

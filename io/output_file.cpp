@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/temp_registry.h"
+
 namespace {
 
 void NoteRefusedName(Destination& to, const std::string& name) {
@@ -89,6 +91,10 @@ bool IsSafeOutputName(std::string_view name) {
 OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& name) {
   out = OutputFile();
   out.name = name;
+  if (to.limit != nullptr) {
+    if (to.limit->reached) return OpenResult::LimitReached;
+    if (to.limit->bytes != 0) out.byteCap = to.limit->bytes;
+  }
   if (!IsSafeOutputName(name)) {
     NoteRefusedName(to, name);
     return OpenResult::UnsafeName;
@@ -112,8 +118,8 @@ OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& n
   // file under a random name, never one that exists already.
   for (int attempt = 0; attempt < 100 && out.fd < 0; ++attempt) {
     out.tempName = RandomTempName();
-    out.fd = ::openat(out.folderFd, out.tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0644);
+    out.fd = CreateRegisteredFile(out.folderFd, out.tempName.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0644,
+                                  out.tempSlot);
     if (out.fd < 0 && errno != EEXIST) break;
   }
   if (out.fd < 0) {
@@ -136,6 +142,8 @@ bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& na
       return false;
     case OpenResult::UnsafeName:
       return false;  // logged by OpenOutputFile
+    case OpenResult::LimitReached:
+      return false;
   }
   return false;
 }
@@ -149,7 +157,13 @@ void OpenOutputToString(OutputFile& out, std::string& text) {
 
 void FlushOutputBuffer(OutputFile& out) {
   if (out.used == 0) return;
-  if (out.collect != nullptr) out.collect->append(out.buffer.get(), out.used);
+  // Collected text keeps the bytes that cross the cap, so it is over the cap
+  // wherever it is copied to, and nothing after them.
+  if (out.collect != nullptr && !out.writeFailed) out.collect->append(out.buffer.get(), out.used);
+  if (!out.overLimit && out.bytesWritten + out.used > out.byteCap) {
+    out.overLimit = true;
+    out.writeFailed = true;
+  }
   if (out.inMemory || out.writeFailed || out.fd < 0) {
     out.bytesWritten += out.used;
     out.used = 0;
@@ -190,7 +204,43 @@ void FinishOutputFile(OutputFile& out) {
   }
 }
 
+namespace {
+
+// Counts the file against the run's limit; false when it must not be kept.
+bool CountAgainstLimit(Destination& to, OutputFile& out) {
+  OutputLimit* limit = to.limit;
+  if (limit == nullptr) return true;
+  if (limit->reached) return false;
+  limit->used += out.bytesWritten;
+  if (!out.overLimit && (limit->bytes == 0 || limit->used <= limit->bytes)) return true;
+  limit->reached = true;
+  LogMessage(to.sink, "Output limit reached (%s): %s; -max-output raises it\n", ByteSizeText(limit->bytes).c_str(),
+             out.name.c_str());
+  to.hadErrors = true;
+  if (to.sink.channel != nullptr) to.sink.channel->silenced = true;
+  return false;
+}
+
+}  // namespace
+
+std::string ByteSizeText(uint64_t bytes) {
+  static const char kSuffixes[] = "KMGTPE";
+  int suffix = -1;
+  while (bytes != 0 && bytes % 1024 == 0 && suffix < 5) {
+    bytes /= 1024;
+    ++suffix;
+  }
+  std::string text = std::to_string(bytes);
+  if (suffix >= 0) text += kSuffixes[suffix];
+  return text;
+}
+
 bool CommitOutputFile(Destination& to, OutputFile& out) {
+  if (!CountAgainstLimit(to, out)) {
+    AbandonOutputFile(out);
+    return false;
+  }
+  if (out.abandoned) return false;
   if (out.inMemory) return !out.writeFailed;
   if (out.folderFd < 0) return false;
   bool ok = !out.writeFailed;
@@ -203,6 +253,9 @@ bool CommitOutputFile(Destination& to, OutputFile& out) {
     LogMessage(to.sink, "Write failed: %s (%s)\n", out.name.c_str(), std::strerror(out.writeErrno));
     to.hadErrors = true;
   }
+  // The temporary name is gone (renamed or removed) before the folder it was
+  // registered with is closed.
+  ReleaseRegisteredFile(out.tempSlot);
   if (out.ownsFolderFd) ::close(out.folderFd);
   out.folderFd = -1;
   out.ownsFolderFd = false;
@@ -216,12 +269,16 @@ bool CloseOutputFile(Destination& to, OutputFile& out) {
 }
 
 void AbandonOutputFile(OutputFile& out) {
+  if (out.abandoned) return;
+  out.abandoned = true;
+  out.bytesWritten += out.used;
   if (out.fd >= 0) {
     ::close(out.fd);
     out.fd = -1;
   }
   if (out.folderFd >= 0) {
     if (!out.tempName.empty()) ::unlinkat(out.folderFd, out.tempName.c_str(), 0);
+    ReleaseRegisteredFile(out.tempSlot);
     if (out.ownsFolderFd) ::close(out.folderFd);
   }
   out.folderFd = -1;

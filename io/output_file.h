@@ -7,7 +7,14 @@
 // without following links, and the temporary file is created and renamed
 // relative to that sub-folder's descriptor, so nothing is ever written
 // outside the output folder. Write, flush and close errors are detected and
-// reported when the file is committed.
+// reported when the file is committed. While a temporary file exists it is
+// registered (io/temp_registry.h), so a terminating signal removes it.
+//
+// A file stops taking bytes once it alone holds more than the run's output
+// limit (OutputLimit in io/destination.h); it is then settled as over the
+// limit when committed. The limit every file of a run is held to is the same,
+// so what a file holds never depends on the order in which other files were
+// finished.
 #pragma once
 
 #include <cstddef>
@@ -29,19 +36,24 @@ struct OutputFile {
   std::string leafName;  // its name inside that folder
   std::string tempName;  // where the bytes go until committed
   int fd = -1;
+  int tempSlot = -1;              // its entry in the temporary file registry
   bool inMemory = false;          // formatted and discarded, or collected
   std::string* collect = nullptr;  // in memory: the bytes are appended here
-  bool writeFailed = false;
+  bool writeFailed = false;  // also set over the limit: the bytes are lost, formatting may stop
   int writeErrno = 0;
+  bool overLimit = false;    // more bytes than byteCap were given to it
+  bool abandoned = false;
+  uint64_t byteCap = UINT64_MAX;
   std::unique_ptr<char[]> buffer;
   size_t used = 0;
-  uint64_t bytesWritten = 0;
+  uint64_t bytesWritten = 0;  // bytes given to the file and flushed (when abandoned: all it was given)
 };
 
 enum class OpenResult {
   Opened,
   CannotCreate,  // the caller logs "Can't open: %s\n"
   UnsafeName,    // refused and logged here: absolute, drive-letter or ".." name, or a folder part that is a link
+  LimitReached,  // the run's output limit was reached: nothing more is created, nothing logged
 };
 
 // Refuses names that are absolute, start with a drive letter and colon, or have
@@ -50,20 +62,29 @@ bool IsSafeOutputName(std::string_view name);
 
 OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& name);
 // Opens the file and logs "Can't open: <name>" when it cannot be created.
+// False when nothing was opened.
 bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& name);
 // A file whose bytes are appended to `text`; nothing is created.
 void OpenOutputToString(OutputFile& out, std::string& text);
 // Flushes and closes the temporary file; the outcome is kept for
 // CommitOutputFile. Safe to call from any thread: it logs nothing.
 void FinishOutputFile(OutputFile& out);
-// Renames a finished file into place. On a write, flush, close or rename
-// failure it logs the file's name and the reason, notes an error, removes
-// the temporary file and returns false.
+// Settles a finished or abandoned file: counts it against the run's output
+// limit and renames a finished one into place. A file that takes the run past
+// its limit is removed instead, "Output limit reached (<limit>): <name>;
+// -max-output raises it" is logged, an error noted and the channel silenced
+// for the rest of the conversion; once the limit was reached every file is
+// removed without a word. On a write, flush, close or rename failure it logs
+// the file's name and the reason, notes an error, removes the temporary file
+// and returns false. True only when the file was put in place.
 bool CommitOutputFile(Destination& to, OutputFile& out);
 // FinishOutputFile, then CommitOutputFile.
 bool CloseOutputFile(Destination& to, OutputFile& out);
 // Discards the output: the temporary file is removed, the final name untouched.
 void AbandonOutputFile(OutputFile& out);
+// "4G", "512K", "1000": the size with the largest suffix (powers of 1024) that
+// divides it.
+std::string ByteSizeText(uint64_t bytes);
 
 void FlushOutputBuffer(OutputFile& out);
 

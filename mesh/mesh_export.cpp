@@ -28,6 +28,7 @@
 
 #include "formats/data_place.h"
 #include "io/names.h"
+#include "io/safe_names.h"
 #include "mesh/mesh_export.h"
 
 namespace {
@@ -52,12 +53,15 @@ struct SkeletonText {
   std::optional<FormatError> error;
 };
 
-const SkeletonText& PrepareSkeleton(const ModelFile& model, SkeletonText& skeleton) {
+// `byteCap` is the output limit: a longer block makes every mesh file too
+// long, so formatting it may stop there.
+const SkeletonText& PrepareSkeleton(const ModelFile& model, uint64_t byteCap, SkeletonText& skeleton) {
   if (skeleton.ready) return skeleton;
   skeleton.ready = true;
   auto text = std::make_shared<std::string>();
   OutputFile out;
   OpenOutputToString(out, *text);
+  out.byteCap = byteCap;
   try {
     WriteSkeletonBlock(model, out);
     FlushOutputBuffer(out);
@@ -88,7 +92,7 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
   std::shared_ptr<const std::string> skeleton;
   try {
     SetPlace(place, 3, "skeleton");
-    const SkeletonText& block = PrepareSkeleton(conv.model, run.skeleton);
+    const SkeletonText& block = PrepareSkeleton(conv.model, out.byteCap, run.skeleton);
     if (block.error) throw *block.error;
     skeleton = block.text;
     SetPlace(place, 3, "mesh tables");
@@ -111,6 +115,8 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
     ReportBadData(conv.to, DescribePlace(place), error);
     return;
   }
+  NoteBoneNameChanges(conv);
+  for (const MeshPlan& plan : *plans) NoteNameChange(conv.to, conv.names, plan.materialName);
   WriteFileItem(conv, std::move(out), [skeleton, plans](Destination&, OutputFile& file) {
     PutText(file, *skeleton);
     PutText(file, "triangles\n");
@@ -127,16 +133,17 @@ void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, int32_t bod
   const DataPlace place = SubModelPlace(bodyPartIndex, subModelIndex);
   Conversion& conv = run.conv;
   ModelRecord subModel;
-  std::string_view name;
+  std::string_view stored;
   try {
     subModel = ReadSubModel(conv.model, bodyPart, subModelIndex);
     if (subModel.vertexCount < 1) return;  // no geometry: nothing logged or written
-    name = SubModelName(conv.model, subModel);
+    stored = SubModelName(conv.model, subModel);
   } catch (const FormatError& error) {
     ReportBadData(conv.to, DescribePlace(place), error);
     return;
   }
-  LogMessage(conv.to.sink, "Extracted model: %s\n", name.data());  // the name ends at its terminator inside the file
+  LogMessage(conv.to.sink, "Extracted model: %s\n", ShownName(stored).c_str());
+  const std::string name = WrittenName(stored);
 
   char baseName[kNameBufferSize] = {};
   if (name.size() >= kNameBufferSize) {
@@ -145,6 +152,7 @@ void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, int32_t bod
     conv.to.hadErrors = true;
     return;
   }
+  NoteNameChange(conv.to, conv.names, stored);  // the files are named after it
   std::memcpy(baseName, name.data(), name.size());
   StripExtension(baseName);
 
@@ -199,17 +207,16 @@ int ExportMeshes(Conversion& conv) {
     return 1;
   }
 
-  // In a well-formed pair of files every sub-model table, level of detail,
-  // strip mesh, group, strip and index entry has bytes of its own, so all the
-  // files of a run together use at most what the files hold; shared records
-  // run out of budget instead of multiplying files and triangles.
+  // Sub-model tables, levels of detail, strip meshes, groups, strips and index
+  // entries shared between files are walked for each, up to 64 times what
+  // their files hold (formats/file_budget.h).
   MeshExport run{conv, WholeFileBudget(conv.model.bytes), WholeFileBudget(conv.strip.bytes), {}};
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     BodyPartRecord bodyPart;
     try {
       bodyPart = ReadBodyPart(conv.model, header, i);
       std::string_view name = NameAt(conv.model, bodyPart.at, bodyPart.nameOffset, "body part name");
-      LogMessage(conv.to.sink, "Extracted body: %s\n", name.data());
+      LogMessage(conv.to.sink, "Extracted body: %s\n", ShownName(name).c_str());
       CheckSubModelTable(conv.model, bodyPart, run.subModelBudget);
     } catch (const FormatError& error) {
       ReportBadData(conv.to, "body part " + std::to_string(i), error);

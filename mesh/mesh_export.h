@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/conversion.h"
@@ -44,7 +45,8 @@ struct StripGroupPlan {
 // One mesh's triangles at one level of detail, validated.
 struct MeshPlan {
   bool reversed = false;     // the interleaved families list the corners 0, 2, 1
-  std::string materialLine;  // "<material name>.bmp\n"
+  std::string materialLine;        // "<material name>.bmp\n", the name as written (io/safe_names.h)
+  std::string_view materialName;  // the name as stored in the model file
   std::vector<StripGroupPlan> groups;
 };
 
@@ -53,8 +55,8 @@ struct MeshPlan {
 // names the strip group) when a strip, index entry, strip vertex, model
 // vertex, the mesh's sub-model or its material leaves its file. With a strip
 // budget, the strip groups, strips and index entries used are charged to it
-// (formats/file_budget.h): records shared with those planned before cannot
-// multiply the output beyond what the strip file holds.
+// (formats/file_budget.h): records shared with those planned before are
+// written again, up to 64 times the strip file's size in all.
 int PlanMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
                       const StripMesh& stripMesh, MeshPlan& plan, FileBudget* stripBudget = nullptr);
 // Writes a validated mesh's triangles: for each a material line and three vertex lines.

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "io/safe_names.h"
 #include "mesh/mesh_export.h"
 
 namespace {
@@ -163,7 +164,8 @@ void PrepareMeshSource(const ModelFile& model, const MeshRecord& mesh, MeshSourc
     std::snprintf(text, sizeof text, "names texture %d of a table of %d", mesh.material, header.textureCount);
     ThrowFormatErrorText(model.bytes, "mesh material index", mesh.at, text);
   }
-  plan.materialLine = std::string(TextureName(model, header, mesh.material)) + ".bmp\n";
+  plan.materialName = TextureName(model, header, mesh.material);
+  plan.materialLine = WrittenName(plan.materialName) + ".bmp\n";
   source.ready = true;
 }
 

@@ -1,3 +1,4 @@
+#include "io/safe_names.h"
 #include "mesh/mesh_export.h"
 
 namespace {
@@ -14,14 +15,15 @@ void PutVector(OutputFile& out, const Vector3& v) {
 void WriteNodeList(const ModelFile& model, const ModelHeader& header, OutputFile& out, int32_t& bone) {
   PutText(out, "version 1\nnodes\n");
   CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
-  for (int32_t b = 0; b < header.boneCount; ++b) {
+  // A node list over the output limit is lost anyway (bones may share one long name).
+  for (int32_t b = 0; b < header.boneCount && !out.writeFailed; ++b) {
     bone = b;
     const BoneRecord record = ReadBone(model, header, b);
     const std::string_view name = BoneName(model, record);
     PutText(out, "  ");
     PutInt(out, b);
     PutText(out, " \"");
-    PutText(out, name);  // as stored: no escaping
+    PutWrittenName(out, name);  // noted by the walk (NoteBoneNameChanges)
     PutText(out, "\" ");
     PutInt(out, record.parentIndex);
     PutChar(out, '\n');

@@ -12,9 +12,15 @@ namespace {
 // that never advances.
 constexpr float kRateWithoutAnimation = 30.0f;
 
-void PutQuoted(OutputFile& out, std::string_view text) {
+// A name from the model, as the script may carry it (io/safe_names.h).
+void PutName(Conversion& conv, OutputFile& out, std::string_view name) {
+  NoteNameChange(conv.to, conv.names, name);
+  PutWrittenName(out, name);
+}
+
+void PutQuotedName(Conversion& conv, OutputFile& out, std::string_view name) {
   PutChar(out, '"');
-  PutText(out, text);
+  PutName(conv, out, name);
   PutChar(out, '"');
 }
 
@@ -35,10 +41,12 @@ void WriteWorkingDirectory(const OutputFolder& folder, OutputFile& out) {
   PutText(out, "\"\n");
 }
 
-void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WriteBodyParts(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "body part table");
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
-  // Body parts that share one sub-model table cannot multiply the lines.
+  // Body parts that share one sub-model table are written for each, within
+  // the budget (formats/file_budget.h).
   FileBudget subModelBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     SetPlace(place, 0, "body part", i);
@@ -52,14 +60,14 @@ void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFil
       ModelRecord subModel = ReadSubModel(model, bodyPart, 0);
       if (subModel.vertexCount < 1) continue;
       PutText(out, "$model ");
-      PutQuoted(out, bodyPartName);
+      PutQuotedName(conv, out, bodyPartName);
       PutChar(out, ' ');
-      PutQuoted(out, SubModelName(model, subModel));
+      PutQuotedName(conv, out, SubModelName(model, subModel));
       PutChar(out, '\n');
       continue;
     }
     PutText(out, "$bodygroup (");
-    PutText(out, bodyPartName);
+    PutName(conv, out, bodyPartName);
     PutText(out, ")\n{\n");
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
       SetPlace(place, 1, "sub-model", j);
@@ -69,14 +77,15 @@ void WriteBodyParts(const ModelFile& model, const ModelHeader& header, OutputFil
         continue;
       }
       PutText(out, "\tstudio ");
-      PutQuoted(out, SubModelName(model, subModel));
+      PutQuotedName(conv, out, SubModelName(model, subModel));
       PutChar(out, '\n');
     }
     PutText(out, "}\n\n");
   }
 }
 
-void WritePoseParameters(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WritePoseParameters(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "pose parameter table");
   CheckTable(model.bytes, header.poseParamOffset, header.poseParamCount, kPoseParamRecordSize,
              "pose parameter table");
@@ -84,7 +93,7 @@ void WritePoseParameters(const ModelFile& model, const ModelHeader& header, Outp
     SetPlace(place, 0, "pose parameter", i);
     PoseParamRecord pose = ReadPoseParam(model, header, i);
     PutText(out, "$poseparameter ");
-    PutText(out, NameAt(model, pose.at, pose.nameOffset, "pose parameter name"));
+    PutName(conv, out, NameAt(model, pose.at, pose.nameOffset, "pose parameter name"));
     PutChar(out, ' ');
     PutFloat(out, pose.start, 2);
     PutChar(out, ' ');
@@ -105,28 +114,30 @@ void WritePoseParameters(const ModelFile& model, const ModelHeader& header, Outp
   }
 }
 
-void WriteMaterialFolders(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WriteMaterialFolders(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "material folder table");
   CheckTable(model.bytes, header.materialFolderOffset, header.materialFolderCount, kMaterialFolderEntrySize,
              "material folder table");
   for (int32_t i = 0; i < header.materialFolderCount; ++i) {
     SetPlace(place, 0, "material folder", i);
     PutText(out, "$cdmaterials ");
-    PutQuoted(out, MaterialFolderName(model, header, i));
+    PutQuotedName(conv, out, MaterialFolderName(model, header, i));
     PutChar(out, '\n');
   }
 }
 
-void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WriteHitboxes(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "hitbox set table");
   CheckTable(model.bytes, header.hitboxSetOffset, header.hitboxSetCount, kHitboxSetRecordSize, "hitbox set table");
-  // Sets that share one hitbox table cannot multiply the lines.
+  // Sets that share one hitbox table are written for each, within the budget.
   FileBudget hitboxBudget = WholeFileBudget(model.bytes);
   for (int32_t i = 0; i < header.hitboxSetCount; ++i) {
     SetPlace(place, 0, "hitbox set", i);
     HitboxSetRecord set = ReadHitboxSet(model, header, i);
     PutText(out, "$hboxset ");
-    PutQuoted(out, NameAt(model, set.at, set.nameOffset, "hitbox set name"));
+    PutQuotedName(conv, out, NameAt(model, set.at, set.nameOffset, "hitbox set name"));
     PutChar(out, '\n');
     CheckTable(model.bytes, AddOffset(set.at, set.hitboxOffset), set.hitboxCount, kHitboxRecordSize,
                "hitbox table");
@@ -139,7 +150,7 @@ void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile
       PutText(out, "$hbox ");
       PutInt(out, box.group);
       PutChar(out, ' ');
-      PutQuoted(out, boneName);
+      PutQuotedName(conv, out, boneName);
       // One blank after the name, two between the six numbers.
       const float corners[6] = {box.boxMin.x, box.boxMin.y, box.boxMin.z, box.boxMax.x, box.boxMax.y, box.boxMax.z};
       for (int n = 0; n < 6; ++n) {
@@ -151,18 +162,20 @@ void WriteHitboxes(const ModelFile& model, const ModelHeader& header, OutputFile
   }
 }
 
-void WriteMaterials(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WriteMaterials(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "texture table");
   CheckTable(model.bytes, header.textureOffset, header.textureCount, kTextureRecordSize, "texture table");
   for (int32_t i = 0; i < header.textureCount; ++i) {
     SetPlace(place, 0, "texture", i);
     PutText(out, "// Model uses material \"");
-    PutText(out, TextureName(model, header, i));
+    PutName(conv, out, TextureName(model, header, i));
     PutText(out, ".vmt\"\n");
   }
 }
 
-void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WriteAttachments(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "attachment table");
   CheckTable(model.bytes, header.attachmentOffset, header.attachmentCount, kAttachmentRecordSize,
              "attachment table");
@@ -177,9 +190,9 @@ void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputF
     Vector3 angles;
     MatrixToAngles(attachment.matrix, angles);
     PutText(out, "$attachment ");
-    PutQuoted(out, name);
+    PutQuotedName(conv, out, name);
     PutChar(out, ' ');
-    PutQuoted(out, boneName);
+    PutQuotedName(conv, out, boneName);
     PutVector(out, translation, 2, " ");
     PutText(out, " rotate");
     PutVector(out, angles, 2, " ");
@@ -187,10 +200,11 @@ void WriteAttachments(const ModelFile& model, const ModelHeader& header, OutputF
   }
 }
 
-void WritePositions(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WritePositions(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "surface property");
   PutText(out, "$surfaceprop ");
-  PutQuoted(out, SurfacePropName(model, header));
+  PutQuotedName(conv, out, SurfacePropName(model, header));
   PutText(out, "\n$eyeposition");
   PutVector(out, header.eyePosition, 3, " ");
   PutText(out, "\n$illumposition");
@@ -198,7 +212,8 @@ void WritePositions(const ModelFile& model, const ModelHeader& header, OutputFil
   PutChar(out, '\n');
 }
 
-void WriteSequences(const ModelFile& model, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+void WriteSequences(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
   SetPlace(place, 0, "sequence table");
   CheckTable(model.bytes, header.sequenceOffset, header.sequenceCount, model.layout->sequenceRecordSize,
              "sequence table");
@@ -215,14 +230,14 @@ void WriteSequences(const ModelFile& model, const ModelHeader& header, OutputFil
       SetPlace(place, 0, "sequence", i);
     }
     PutText(out, "$sequence ");
-    PutText(out, label);
+    PutName(conv, out, label);
     PutChar(out, ' ');
-    PutQuoted(out, label);
+    PutQuotedName(conv, out, label);
     PutChar(out, ' ');
     // The activity is written only with a weight; without one its name is not
     // even read.
     if (sequence.activityWeight != 0) {
-      PutText(out, NameAt(model, sequence.at, sequence.activityOffset, "sequence activity name"));
+      PutName(conv, out, NameAt(model, sequence.at, sequence.activityOffset, "sequence activity name"));
       PutChar(out, ' ');
       PutInt(out, sequence.activityWeight);
       PutChar(out, ' ');
@@ -253,23 +268,25 @@ int WriteBuildScript(Conversion& conv) {
     WriteWorkingDirectory(*conv.to.folder, out);
     SetPlace(place, 0, "model name");
     PutText(out, "$modelname ");
-    PutQuoted(out, ModelName(model));
+    PutQuotedName(conv, out, ModelName(model));
     PutChar(out, '\n');
-    WriteBodyParts(model, header, out, place);
+    WriteBodyParts(conv, header, out, place);
     if (WriteLodBlock(conv, out) == 0) {
       AbandonOutputFile(out);  // already reported
+      CommitOutputFile(conv.to, out);  // what it was given counts against the output limit
       return 0;
     }
-    WritePoseParameters(model, header, out, place);
-    WriteMaterialFolders(model, header, out, place);
-    WriteHitboxes(model, header, out, place);
-    WriteMaterials(model, header, out, place);
-    WriteAttachments(model, header, out, place);
-    WritePositions(model, header, out, place);
-    WriteSequences(model, header, out, place);
+    WritePoseParameters(conv, header, out, place);
+    WriteMaterialFolders(conv, header, out, place);
+    WriteHitboxes(conv, header, out, place);
+    WriteMaterials(conv, header, out, place);
+    WriteAttachments(conv, header, out, place);
+    WritePositions(conv, header, out, place);
+    WriteSequences(conv, header, out, place);
   } catch (const FormatError& error) {
     ReportBadData(conv.to, DescribePlace(place), error);
     AbandonOutputFile(out);
+    CommitOutputFile(conv.to, out);
     return 0;
   }
   return CloseOutputFile(conv.to, out) ? 1 : 0;

@@ -11,13 +11,15 @@ namespace {
 // The level-of-detail SMD files are named after the sub-model with slashes
 // and without its extension; the level number is the level's position in the
 // strip file's list, so skipped levels keep their numbers.
-void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& out, DataPlace& place) {
+void WriteLodLines(Conversion& conv, OutputFile& out, DataPlace& place) {
+  const ModelFile& model = conv.model;
+  const StripFile& strip = conv.strip;
   SetPlace(place, 0, "level of detail, model header");
   ModelHeader header = ReadModelHeader(model);
   SetPlace(place, 0, "level of detail, body part table");
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
   // Body parts that share one sub-model table, or sub-models that share one
-  // level-of-detail table, cannot multiply the lines.
+  // level-of-detail table, are written for each, within the budget.
   FileBudget subModelBudget = WholeFileBudget(model.bytes);
   FileBudget lodBudget = WholeFileBudget(strip.bytes);
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
@@ -42,7 +44,7 @@ void WriteLodLines(const ModelFile& model, const StripFile& strip, OutputFile& o
         if (lod.switchDistance == 0.0f) continue;
         if (name.empty()) {
           // Copied whole, whatever its length, and edited in the copy.
-          name = SubModelName(model, subModel);
+          name = OutputName(conv, SubModelName(model, subModel));
           StripExtension(name.data());
           name.resize(std::strlen(name.c_str()));
         }
@@ -66,7 +68,7 @@ int WriteLodBlock(Conversion& conv, OutputFile& out) {
   DataPlace place;
   place.item = "dec.qc";
   try {
-    WriteLodLines(conv.model, conv.strip, out, place);
+    WriteLodLines(conv, out, place);
   } catch (const FormatError& error) {
     ReportBadData(conv.to, DescribePlace(place), error);
     return 0;

@@ -11,6 +11,7 @@
 #include "io/message_format.h"
 #include "io/names.h"
 #include "io/output_file.h"
+#include "io/safe_names.h"
 #include "tests/tool_runner/tool_runner.h"
 
 namespace {
@@ -106,4 +107,40 @@ TEST(Output, UnsafeNamesAreRecognised) {
     EXPECT_FALSE(IsSafeOutputName(name)) << name;
   for (const char* name : {"x.smd", "parts/arm.smd", "a..b.smd", "..x/y", "x/..y", "lod1_parts/arm.smd", "1:x"})
     EXPECT_TRUE(IsSafeOutputName(name)) << name;
+}
+
+TEST(Arguments, ByteSizesTakeKMGSuffixesInPowersOf1024) {
+  const std::pair<const char*, uint64_t> good[] = {
+      {"0", 0}, {"1", 1}, {"1k", 1024}, {"2K", 2048}, {"3m", 3u << 20}, {"4G", uint64_t{4} << 30},
+      {"18446744073709551615", UINT64_MAX}, {"17179869183G", UINT64_MAX - ((uint64_t{1} << 30) - 1)},
+  };
+  for (const auto& [text, bytes] : good) {
+    uint64_t parsed = 7;
+    EXPECT_TRUE(ParseByteSize(text, parsed)) << text;
+    EXPECT_EQ(parsed, bytes) << text;
+  }
+  for (const char* text : {"", "-1", "+1", " 1", "1 ", "1KB", "1T", "K", "1.5", "18446744073709551616", "17179869184G"}) {
+    uint64_t parsed = 7;
+    EXPECT_FALSE(ParseByteSize(text, parsed)) << text;
+    EXPECT_EQ(parsed, 7u) << text;
+  }
+  EXPECT_EQ(ByteSizeText(uint64_t{4} << 30), "4G");
+  EXPECT_EQ(ByteSizeText(300 * 1024), "300K");
+  EXPECT_EQ(ByteSizeText(1536 * 1024), "1536K");
+  EXPECT_EQ(ByteSizeText(1000), "1000");
+  EXPECT_EQ(ByteSizeText(0), "0");
+}
+
+TEST(Names, UnsafeBytesAreWrittenAsUnderscoresAndShownAsHex) {
+  const std::string name = std::string("a\x00", 2) + "\x01\t\n\x1b\x1f \"\x7f\x80\xff~";
+  EXPECT_EQ(WrittenName(name), std::string("a______ __\x80\xff~"));
+  EXPECT_EQ(ShownName(name), "a\\x00\\x01\\x09\\x0A\\x1B\\x1F \\x22\\x7F\x80\xff~");
+  EXPECT_FALSE(HasUnsafeNameBytes("plain name/with\\slashes \x80\xfe"));
+  std::string collected;
+  OutputFile out;
+  OpenOutputToString(out, collected);
+  PutWrittenName(out, name);
+  PutWrittenName(out, "clean");
+  FlushOutputBuffer(out);
+  EXPECT_EQ(collected, WrittenName(name) + "clean");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,6 +25,14 @@ std::vector<unsigned char> EmptyModel(int32_t version) {
 void WriteModelPair(const fs::path& base, int32_t version) {
   WriteFileBytes(base.string() + ".mdl", EmptyModel(version));
   WriteFileBytes(base.string() + ".dx80.vtx", std::vector<unsigned char>(64, 0));
+}
+
+// Runs the tool and measures how long it took.
+ToolRun TimedRun(const fs::path& dir, const std::vector<std::string>& args, double& seconds) {
+  const auto start = std::chrono::steady_clock::now();
+  ToolRun run = RunTool(dir, args);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return run;
 }
 
 }  // namespace
@@ -131,6 +140,55 @@ TEST(Entry, NamesReachConsoleAndLogLiterally) {
   EXPECT_EQ(ReadFileText(dir.path / "streams.log"), expected);
 }
 
+// An input that is a FIFO (nobody writing: a read would wait for ever), a
+// device (/dev/zero would never end), a folder or a link to one of those is
+// refused at once as not loadable, never read.
+TEST(Entry, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+  ScratchDir dir;
+  struct Case {
+    const char* what;
+    const char* file;  // the input replaced: "m.mdl" or "m.dx80.vtx"
+  };
+  const Case cases[] = {{"fifo", "m.mdl"},        {"fifo", "m.dx80.vtx"},   {"/dev/null", "m.mdl"},
+                        {"/dev/zero", "m.dx80.vtx"}, {"folder", "m.mdl"},      {"folder", "m.dx80.vtx"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + " as " + c.file);
+    fs::remove_all(dir.path);
+    fs::create_directories(dir.path);
+    WriteModelPair(dir.path / "m", 37);
+    fs::remove(dir.path / c.file);
+    const std::string what = c.what;
+    if (what == "fifo") {
+      ASSERT_EQ(::mkfifo((dir.path / c.file).c_str(), 0644), 0);
+    } else if (what == "folder") {
+      fs::create_directory(dir.path / c.file);
+    } else {
+      fs::create_symlink(what, dir.path / c.file);
+    }
+    double seconds = 0;
+    const ToolRun run = TimedRun(dir.path, {"-file", "m"}, seconds);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.console, std::string("Can't open: ") + c.file + "\n");
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_FALSE(fs::exists(dir.path / "dec.qc"));
+  }
+}
+
+TEST(Entry, MaxOutputTakesASizeOrEndsWithAWrongCommandLine) {
+  ScratchDir dir;
+  WriteModelPair(dir.path / "m", 37);
+  for (const char* good : {"0", "4G", "4g", "512k", "3M", "17179869184"})
+    EXPECT_EQ(RunTool(dir.path, {"-file", "m", "-max-output", good}).status, 1) << good;
+  for (const char* bad : {"", "-1", "1.5M", "4GB", "K", "4 G", "0x10", "18446744073709551616", "17179869184G"}) {
+    const ToolRun run = RunTool(dir.path, {"-file", "m", "-max-output", bad});
+    EXPECT_EQ(run.status, 64) << bad;
+    EXPECT_EQ(run.console, std::string("-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"") +
+                               bad + "\"\n");
+  }
+  // As the last argument it has no value.
+  EXPECT_EQ(RunTool(dir.path, {"-file", "m", "-max-output"}).status, 64);
+}
+
 // A log that is a folder, a link or a FIFO is never written to, never waited
 // on, and said once on the console; the run ends with errors.
 TEST(Entry, LogThatIsNotARegularFileIsRefusedOnce) {
@@ -145,7 +203,9 @@ TEST(Entry, LogThatIsNotARegularFileIsRefusedOnce) {
       ASSERT_EQ(::mkfifo((dir.path / "streams.log").c_str(), 0644), 0);
     }
     WriteModelPair(dir.path / "m", 37);
-    ToolRun run = RunTool(dir.path, {"-file", "m"});
+    double seconds = 0;
+    ToolRun run = TimedRun(dir.path, {"-file", "m"}, seconds);
+    EXPECT_LT(seconds, 1.0) << kind;
     EXPECT_EQ(run.status, 2) << kind;
     EXPECT_EQ(run.console.rfind("Decompiled 37 mode\n" + refused, 0), 0u) << kind << run.console;
     EXPECT_EQ(run.console.find(refused, 1), run.console.find(refused)) << "said once";

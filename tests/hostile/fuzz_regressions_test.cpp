@@ -16,6 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The output limit the fuzzer runs with (fuzz/fuzz_run.cpp).
+constexpr uint64_t kFuzzOutputLimit = 8 << 20;
+
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -35,7 +38,8 @@ TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
     const std::vector<uint8_t> strip(input.begin() + 4 + modelSize, input.end());
 
     LogChannel quiet{.toConsole = false, .toLogFile = false};
-    Destination to{&memory, MessageSink{&quiet, nullptr}, false};
+    OutputLimit limit{kFuzzOutputLimit};
+    Destination to{&memory, MessageSink{&quiet, nullptr}, false, &limit};
     const auto start = std::chrono::steady_clock::now();
     const int status = ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
                                      static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1);

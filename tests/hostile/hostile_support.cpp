@@ -46,7 +46,8 @@ void CollectOutputs(const fs::path& work, HostileRun& run) {
 HostileFolders::HostileFolders() : work(parent.path / "work") { fs::create_directories(work / "in"); }
 
 HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& model,
-                     const std::vector<uint8_t>& strip, uint64_t fileSizeLimit) {
+                     const std::vector<uint8_t>& strip, uint64_t fileSizeLimit,
+                     const std::vector<std::string>& extraArgs) {
   tb::WriteFileBytes((folders.work / "in" / "m.mdl").string(), model);
   tb::WriteFileBytes((folders.work / "in" / "m.dx80.vtx").string(), strip);
   // The limit is inherited by the tool's process; this process writes nothing
@@ -58,7 +59,9 @@ HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& 
     lowered.rlim_cur = fileSizeLimit;
     setrlimit(RLIMIT_FSIZE, &lowered);
   }
-  ToolRun tool = RunTool(folders.work, {"-file", "in/m"});
+  std::vector<std::string> args = {"-file", "in/m"};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  ToolRun tool = RunTool(folders.work, args);
   if (fileSizeLimit != 0) setrlimit(RLIMIT_FSIZE, &saved);
   HostileRun run;
   run.status = tool.status;
@@ -70,9 +73,21 @@ HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& 
   return run;
 }
 
-HostileRun RunToolOnImages(const std::vector<uint8_t>& model, const std::vector<uint8_t>& strip) {
+HostileRun RunToolOnImages(const std::vector<uint8_t>& model, const std::vector<uint8_t>& strip,
+                           const std::vector<std::string>& extraArgs) {
   HostileFolders folders;
-  return RunToolIn(folders, model, strip);
+  return RunToolIn(folders, model, strip, 0, extraArgs);
+}
+
+std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (auto it = fs::recursive_directory_iterator(folder, ignored); it != fs::recursive_directory_iterator();
+       it.increment(ignored)) {
+    if (it->path().filename().string().rfind(kTempMarker, 0) == 0)
+      found.push_back(fs::relative(it->path(), folder).generic_string());
+  }
+  return found;
 }
 
 std::vector<std::string> BadDataLines(const std::string& console) {

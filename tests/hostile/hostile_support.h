@@ -36,13 +36,21 @@ struct HostileFolders {
   HostileFolders();
 };
 
-// Runs the tool in folders.work on the two images, as "-file in/m". A
-// non-zero fileSizeLimit is the largest file (in bytes) the tool may write.
+// Runs the tool in folders.work on the two images, as "-file in/m" and then
+// `extraArgs`. A non-zero fileSizeLimit is the largest file (in bytes) the
+// tool may write.
 HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& model,
-                     const std::vector<uint8_t>& strip, uint64_t fileSizeLimit = 0);
+                     const std::vector<uint8_t>& strip, uint64_t fileSizeLimit = 0,
+                     const std::vector<std::string>& extraArgs = {});
 // The same in fresh folders.
-HostileRun RunToolOnImages(const std::vector<uint8_t>& model, const std::vector<uint8_t>& strip);
-inline HostileRun RunOnBuilt(const tb::BuiltModel& built) { return RunToolOnImages(built.model.bytes, built.strip.bytes); }
+HostileRun RunToolOnImages(const std::vector<uint8_t>& model, const std::vector<uint8_t>& strip,
+                           const std::vector<std::string>& extraArgs = {});
+inline HostileRun RunOnBuilt(const tb::BuiltModel& built, const std::vector<std::string>& extraArgs = {}) {
+  return RunToolOnImages(built.model.bytes, built.strip.bytes, extraArgs);
+}
+
+// The temporary files (".tamberlo-*") below a folder, as relative paths.
+std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder);
 
 // The console lines that start with "Bad data: ".
 std::vector<std::string> BadDataLines(const std::string& console);

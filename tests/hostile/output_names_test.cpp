@@ -103,3 +103,24 @@ TEST(OutputNames, AnEarlierGoodFileSurvivesADamagedRewrite) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OutputNames, ALogThatCannotBeWrittenWholeIsSaidOnceAndEndsWithErrors) {
+  // The log already holds as much as a file may: every line appended fails.
+  HostileFolders folders;
+  const std::string before(4096, 'x');
+  tb::WriteFileBytes((folders.work / "streams.log").string(), std::vector<uint8_t>(before.begin(), before.end()));
+  const tb::BuiltModel built = tb::BuildModel(tb::BoxModel(37));
+  const HostileRun run = RunToolIn(folders, built.model.bytes, built.strip.bytes, before.size());
+  ExpectContained(run, "log not written");
+  EXPECT_EQ(run.status, 2) << run.console;
+  const std::string failure = "Log file streams.log not written completely: File too large\n";
+  EXPECT_EQ(run.console.find(failure), std::string("Decompiled 37 mode\n").size()) << run.console;
+  EXPECT_EQ(run.console.find(failure), run.console.rfind(failure));
+  EXPECT_EQ(ReadFileText(folders.work / "streams.log"), before);
+  // The conversion itself goes on.
+  EXPECT_EQ(OutputNames(run), (std::set<std::string>{"dec.qc", "box.smd", "idle.smd"}));
+}
+
+}  // namespace

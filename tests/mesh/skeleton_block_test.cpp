@@ -35,7 +35,7 @@ TEST_F(SkeletonBlockTest, BonesAreListedAsStoredAndTheSameInEveryFamily) {
       "nodes\n"
       "  0 \"root\" -1\n"
       "  1 \"left arm\" 0\n"
-      "  2 \"odd\"name\" 7\n"
+      "  2 \"odd_name\" 7\n"
       "end\n"
       "skeleton\n"
       "time 0\n"
@@ -48,7 +48,7 @@ TEST_F(SkeletonBlockTest, BonesAreListedAsStoredAndTheSameInEveryFamily) {
     description.bones = {
         {"root", -1, {1.5f, -2.0f, -0.0f}, {0.0f, -0.5f, 3.25f}},
         {"left arm", 0, {0.1f, 1e6f, -123.456f}, {-3.14159265f, 0.0f, 1e-6f}},
-        // Parent indices and names are not checked or escaped.
+        // Parent indices are not checked; a quote in a name is written as '_'.
         {"odd\"name", 7, {}, {}},
     };
     // Garbage in every unread byte and blocks at odd addresses must not show.

@@ -45,9 +45,11 @@ struct ScratchConversion {
   Conversion& Of(const ModelFile& model, const StripFile& strip) {
     CloseLogChannel(channel);
     channel.logOpenTried = false;
+    channel.silenced = false;
     conv.model = model;
     conv.strip = strip;
     conv.to.hadErrors = false;
+    conv.names = NameChanges();
     return conv;
   }
   bool HadErrors() const { return conv.to.hadErrors; }

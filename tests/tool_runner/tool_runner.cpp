@@ -1,6 +1,7 @@
 #include "tests/tool_runner/tool_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,9 +28,10 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path, ignored);
 }
 
-ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args) {
-  ToolRun run;
-  std::filesystem::path consolePath = dir / ".console.txt";
+StartedTool StartTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                      const std::filesystem::path& console) {
+  StartedTool tool;
+  tool.console = console;
   std::vector<std::string> argvStrings = {TAMBERLO_EXE};
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -38,19 +40,36 @@ ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // The child starts in the scratch folder; this process stays where it is.
   posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) == 0) tool.pid = pid;
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return run;
+  return tool;
+}
+
+ToolRun WaitForTool(const StartedTool& tool) {
+  ToolRun run;
+  if (tool.pid < 0) return run;
   int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(tool.pid, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
-  run.console = ReadFileText(consolePath);
-  std::filesystem::remove(consolePath);
+  run.console = ReadFileText(tool.console);
+  std::filesystem::remove(tool.console);
   return run;
+}
+
+ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+  return WaitForTool(StartTool(dir, args, dir / ".console.txt"));
 }
 
 std::string ReadFileText(const std::filesystem::path& path) {

@@ -1,6 +1,8 @@
 // Running the real executable in a scratch folder.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +23,18 @@ struct ScratchDir {
 
 // Runs the tool with `args` (each passed as one argument) inside `dir`.
 ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args);
+
+// A tool process that runs while the test goes on. Its standard output goes to
+// `console`; SIGINT, SIGTERM and SIGHUP have their default action in it,
+// whatever the test process was started with.
+struct StartedTool {
+  pid_t pid = -1;
+  std::filesystem::path console;
+};
+StartedTool StartTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                      const std::filesystem::path& console);
+// Waits for it to end; the console file is read and removed.
+ToolRun WaitForTool(const StartedTool& tool);
 
 std::string ReadFileText(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
