@@ -1,5 +1,7 @@
 #include "driver/arguments.h"
 
+#include <cstdlib>
+
 namespace {
 
 bool EqualIgnoringAsciiCase(const char* a, const char* b) {
@@ -20,4 +22,11 @@ char* FindArgument(int argc, char** argv, const char* name, char* fallback) {
     if (EqualIgnoringAsciiCase(argv[i], name)) return i + 1 < argc ? argv[i + 1] : gEmpty;
   }
   return fallback;
+}
+
+int ParseJobs(const char* text) {
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > 1024) return 0;
+  return static_cast<int>(value);
 }
