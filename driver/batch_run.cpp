@@ -130,9 +130,14 @@ class Batch {
     {
       std::lock_guard<std::mutex> lock(resultsMutex_);
       status = results_[i].status;
-      if (results_[i].exitStatus >= 0)
+      if (results_[i].exitStatus >= 0) {
         where = " (exit " + std::to_string(results_[i].exitStatus) + ", see " + options_.out + "/" + model.output +
                 "/streams.log)";
+      } else if (model.collidesWith >= 0) {
+        where = " (the same output folder as " + plan_.models[static_cast<size_t>(model.collidesWith)].input + ")";
+      } else if (model.collidesWith == BatchModel::kCollidesWithReport) {
+        where = " (its output folder would be the report)";
+      }
     }
     console_.PrintLine("tamberlo: " + status + ": " + model.input + where);
   }

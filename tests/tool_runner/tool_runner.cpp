@@ -27,9 +27,11 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path, ignored);
 }
 
-ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args) {
-  ToolRun run;
+const char* ToolPath() { return TAMBERLO_EXE; }
+
+pid_t StartTool(const std::filesystem::path& dir, const std::vector<std::string>& args) {
   std::filesystem::path consolePath = dir / ".console.txt";
+  std::filesystem::path errorsPath = dir / ".errors.txt";
   std::vector<std::string> argvStrings = {TAMBERLO_EXE};
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -39,18 +41,32 @@ ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, consolePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // The child starts in the scratch folder; this process stays where it is.
   posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   pid_t pid = 0;
   int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return run;
+  return spawned == 0 ? pid : -1;
+}
+
+ToolRun FinishTool(const std::filesystem::path& dir, pid_t pid) {
+  ToolRun run;
+  if (pid < 0) return run;
   int status = 0;
   waitpid(pid, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  std::filesystem::path consolePath = dir / ".console.txt";
+  std::filesystem::path errorsPath = dir / ".errors.txt";
   run.console = ReadFileText(consolePath);
+  run.errors = ReadFileText(errorsPath);
   std::filesystem::remove(consolePath);
+  std::filesystem::remove(errorsPath);
   return run;
+}
+
+ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+  return FinishTool(dir, StartTool(dir, args));
 }
 
 std::string ReadFileText(const std::filesystem::path& path) {
