@@ -1,9 +1,12 @@
 #include "driver/batch_model.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <unordered_map>
 
 #include "driver/run_tool.h"
@@ -53,8 +56,45 @@ const char* FamilyName(const ModelLoadFacts& facts) {
   return nullptr;
 }
 
-ModelResult ConvertBatchModel(const BatchModel& model, const std::string& outputRoot, WorkPool* pool,
-                              int maxPending, std::atomic<uint64_t>* written) {
+bool OpenModelFolder(const OutputFolder& root, const std::string& output, OutputFolder& folder, std::string& error) {
+  folder = OutputFolder();
+  folder.createSubfolders = true;
+  int fd = ::dup(root.fd);
+  std::string made = root.absolutePath;
+  size_t start = 0;
+  while (fd >= 0 && start <= output.size()) {
+    size_t slash = output.find('/', start);
+    if (slash == std::string::npos) slash = output.size();
+    std::string part = output.substr(start, slash - start);
+    start = slash + 1;
+    if (part.empty()) continue;
+    made += "/" + part;
+    if (::mkdirat(fd, part.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = made + ": " + std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int openError = errno;
+    ::close(fd);
+    fd = next;
+    if (fd < 0) {
+      error = made + ": " + std::strerror(openError);
+      errno = openError;
+      return false;
+    }
+  }
+  if (fd < 0) {
+    error = made + ": " + std::strerror(errno);
+    return false;
+  }
+  folder.fd = fd;
+  folder.absolutePath = made;
+  return true;
+}
+
+ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
+                              std::atomic<uint64_t>* written) {
   auto start = std::chrono::steady_clock::now();
   ModelResult result;
   result.finished = true;
@@ -63,7 +103,7 @@ ModelResult ConvertBatchModel(const BatchModel& model, const std::string& output
 
   OutputFolder folder;
   std::string error;
-  if (!OpenNamedFolder(folder, outputRoot + "/" + model.output, error)) {
+  if (!OpenModelFolder(root, model.output, folder, error)) {
     // As -file -out says it on the console; there is no folder for a log.
     result.log = "Can't create the output folder: " + error + "\n";
     result.exitStatus = kExitUsage;

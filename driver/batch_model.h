@@ -10,6 +10,7 @@
 
 #include "driver/batch_plan.h"
 #include "driver/model_load.h"
+#include "io/output_folder.h"
 
 class WorkPool;
 
@@ -49,7 +50,13 @@ const char* ModelStatus(const ModelLoadFacts& facts, int exitStatus, bool writeF
 // The family text of a supported version; nullptr otherwise.
 const char* FamilyName(const ModelLoadFacts& facts);
 
-// Converts `model` into "<outputRoot>/<model.output>". `written`, when set,
-// grows by each committed file's size as it is committed.
-ModelResult ConvertBatchModel(const BatchModel& model, const std::string& outputRoot, WorkPool* pool,
-                              int maxPending, std::atomic<uint64_t>* written);
+// Opens "<root>/<output>", making each missing folder of `output` below the
+// root's descriptor without following a link; its absolute path (for "$cd")
+// is the root's real path and `output`, as a -file -out run finds it. False
+// with `error` ("<path>: <reason>") and errno set when it cannot.
+bool OpenModelFolder(const OutputFolder& root, const std::string& output, OutputFolder& folder, std::string& error);
+
+// Converts `model` into "<root>/<model.output>". `written`, when set, grows by
+// each committed file's size as it is committed.
+ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
+                              std::atomic<uint64_t>* written);

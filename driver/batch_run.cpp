@@ -35,8 +35,8 @@ double SecondsSince(Clock::time_point start) {
 // Everything the coordinators, the monitor and the end of the run share.
 class Batch {
  public:
-  Batch(const BatchOptions& options, BatchPlan plan, int rootFd, bool progress)
-      : options_(options), plan_(std::move(plan)), rootFd_(rootFd), console_(progress),
+  Batch(const BatchOptions& options, BatchPlan plan, const OutputFolder& root, bool progress)
+      : options_(options), plan_(std::move(plan)), root_(root), console_(progress),
         results_(plan_.models.size()) {
     for (size_t i = 0; i < plan_.models.size(); ++i) {
       const BatchModel& model = plan_.models[i];
@@ -99,9 +99,10 @@ class Batch {
       size_t k = next_.fetch_add(1);
       if (k >= order_.size()) break;
       size_t i = order_[k];
-      ModelResult result =
-          ConvertBatchModel(plan_.models[i], options_.out, pool, 2 * options_.jobs, &bytesWritten_);
-      bytesRead_ += result.bytesRead;
+      // Counted as read when it starts, corrected when it ends.
+      bytesRead_ += plan_.models[i].inputBytes;
+      ModelResult result = ConvertBatchModel(plan_.models[i], root_, pool, 2 * options_.jobs, &bytesWritten_);
+      bytesRead_ += result.bytesRead - plan_.models[i].inputBytes;
       inputDone_ += plan_.models[i].inputBytes;
       if (result.diskFull) diskFull_ = true;
       bool failed = result.status != kStatusConverted;
@@ -193,7 +194,7 @@ class Batch {
     }
     std::lock_guard<std::mutex> lock(reportMutex_);
     std::string error;
-    if (!WriteReportFile(rootFd_, text, error)) {
+    if (!WriteReportFile(root_.fd, text, error)) {
       if (final) console_.PrintLine("tamberlo: cannot write " + options_.out + "/" + error);
       return false;
     }
@@ -219,7 +220,7 @@ class Batch {
 
   const BatchOptions& options_;
   const BatchPlan plan_;
-  const int rootFd_;
+  const OutputFolder& root_;
   const Clock::time_point start_ = Clock::now();
   BatchConsole console_;
 
@@ -279,7 +280,7 @@ int RunBatch(const BatchOptions& options) {
   bool progress = !options.quiet && ::isatty(2);
   int status;
   {
-    Batch batch(options, FindModels(options.paths, settings), root.fd, progress);
+    Batch batch(options, FindModels(options.paths, settings), root, progress);
     status = batch.Run();
   }
   RestoreInterruptHandlers();
