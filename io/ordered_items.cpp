@@ -22,8 +22,11 @@ void OrderedItems::Run(Entry& entry) {
     entry.failure = std::current_exception();
   }
   entry.work = nullptr;
+  // Once `done` is set the owner may release the entry and destroy this
+  // object; only the pool, which outlives every conversion, is touched after.
+  WorkPool* pool = pool_;
   entry.done.store(true, std::memory_order_release);
-  if (pool_ != nullptr) pool_->Notify();
+  if (pool != nullptr) pool->Notify();
 }
 
 void OrderedItems::Start(OutputFile&& out, ItemWork work) {
