@@ -88,7 +88,7 @@ class Batch {
     bool reportWritten = WriteReport(true);
     int status = ExitStatus();
     if (!reportWritten && status == 0) status = kExitDoneWithErrors;
-    console_.PrintLine(SummaryLine(status));
+    console_.PrintLine(SummaryLine(status, reportWritten));
     return status;
   }
 
@@ -202,7 +202,7 @@ class Batch {
     return true;
   }
 
-  std::string SummaryLine(int status) const {
+  std::string SummaryLine(int status, bool reportWritten) const {
     size_t converted = 0, notStarted = 0;
     for (size_t i = 0; i < results_.size(); ++i) {
       if (results_[i].status == kStatusConverted) ++converted;
@@ -211,10 +211,11 @@ class Batch {
     char text[512];
     std::snprintf(text, sizeof text,
                   "tamberlo: %zu models: %zu converted, %zu with errors, %zu not started; %.1f MB read, %.1f MB "
-                  "written in %.1f s%s; report %s/report.json",
+                  "written in %.1f s%s; report %s/report.json%s",
                   results_.size(), converted, results_.size() - converted - notStarted, notStarted,
                   static_cast<double>(bytesRead_.load()) / 1e6, static_cast<double>(bytesWritten_.load()) / 1e6,
-                  SecondsSince(start_), status >= 128 ? ", interrupted" : "", options_.out.c_str());
+                  SecondsSince(start_), status >= 128 ? ", interrupted" : "", options_.out.c_str(),
+                  reportWritten ? "" : " not brought up to date");
     return text;
   }
 

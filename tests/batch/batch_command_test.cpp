@@ -144,3 +144,24 @@ TEST(BatchCommand, InterruptFinishesTheModelsInProgressAndWritesTheReport) {
     EXPECT_EQ(name.find(".report.json"), std::string::npos) << name;
   }
 }
+
+TEST(BatchCommand, AFullDiskEndsTheModelsInProgressAndStartsNoMore) {
+  ScratchDir dir;
+  fs::create_directory(dir.path / "small");
+  // A small file system of its own: needs the right to mount, as root has.
+  if (std::system(("mount -t tmpfs -o size=256k tmpfs '" + (dir.path / "small").string() + "' 2>/dev/null").c_str()) !=
+      0)
+    GTEST_SKIP() << "cannot mount a small file system here";
+  for (int i = 0; i < 20; ++i) PutModel(dir.path / "in" / ("m" + std::to_string(i)), LongBox(20000));
+  ToolRun run = RunTool(dir.path, {"-batch", "in", "-out", "small/out", "-jobs", "2"});
+  std::system(("umount '" + (dir.path / "small").string() + "'").c_str());
+  EXPECT_EQ(run.status, 2);
+  size_t failed = 0;
+  for (size_t at = 0; (at = run.console.find("tamberlo: write failed: in/m", at)) != std::string::npos; ++at) ++failed;
+  EXPECT_GE(failed, 1u) << run.console;
+  EXPECT_LE(failed, 2u) << run.console;  // only the models in progress
+  EXPECT_NE(run.console.find(" 0 converted, " + std::to_string(failed) + " with errors, " +
+                             std::to_string(20 - failed) + " not started;"),
+            std::string::npos)
+      << run.console;
+}
