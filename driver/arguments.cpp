@@ -1,5 +1,7 @@
 #include "driver/arguments.h"
 
+#include <cstdlib>
+
 namespace {
 
 bool EqualIgnoringAsciiCase(const char* a, const char* b) {
@@ -43,4 +45,11 @@ bool ParseByteSize(const char* text, uint64_t& bytes) {
   if (shift != 0 && value > (UINT64_MAX >> shift)) return false;
   bytes = value << shift;
   return true;
+}
+
+int ParseJobs(const char* text) {
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > 1024) return 0;
+  return static_cast<int>(value);
 }

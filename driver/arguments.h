@@ -11,3 +11,6 @@ char* FindArgument(int argc, char** argv, const char* name, char* fallback);
 // A size in bytes: a whole number, optionally followed by K, M or G (either
 // case; powers of 1024). False for anything else, or a size above 2^64 - 1.
 bool ParseByteSize(const char* text, uint64_t& bytes);
+
+// "-jobs N": a whole number from 1 to 1024; 0 when the text is anything else.
+int ParseJobs(const char* text);

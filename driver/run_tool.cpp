@@ -1,17 +1,22 @@
 #include "driver/run_tool.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "anim/anim_export.h"
 #include "driver/arguments.h"
+#include "driver/batch_run.h"
+#include "driver/help_text.h"
+#include "driver/model_load.h"
 #include "formats/conversion.h"
 #include "formats/layout.h"
-#include "io/input_file.h"
 #include "io/names.h"
 #include "io/ordered_items.h"
 #include "io/work_pool.h"
@@ -21,28 +26,10 @@
 
 namespace {
 
-constexpr size_t kPathBufferSize = 256;
-
-// Formats "<base><suffix>" into a zero-filled 256-byte buffer; false when it
-// would not fit with its terminator.
-bool FormatPath(char (&path)[kPathBufferSize], const char* base, const char* suffix) {
-  std::memset(path, 0, sizeof path);
-  int length = std::snprintf(path, sizeof path, "%s%s", base, suffix);
-  return length >= 0 && static_cast<size_t>(length) < sizeof path;
-}
-
 // The tables are filled once, before the first conversion, and only read after.
 void StartMathOnce() {
   static std::once_flag once;
   std::call_once(once, [] { MathStartup(2.2f, 2.2f, 0.0f, 2, 1, 1, 1, 1); });
-}
-
-// "-jobs N": a whole number from 1 to 1024; 0 when the text is anything else.
-int ParseJobs(const char* text) {
-  char* end = nullptr;
-  long value = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || value < 1 || value > 1024) return 0;
-  return static_cast<int>(value);
 }
 
 }  // namespace
@@ -100,34 +87,41 @@ namespace {
 // The run once the output folder and its log are open.
 int RunInFolder(char* name, Destination& to, int jobs) {
   StripExtension(name);
-  char modelPath[kPathBufferSize];
-  char stripPath[kPathBufferSize];
-  // The longer strip path decides: a base name above 246 characters is refused
-  // before anything is loaded.
-  if (!FormatPath(modelPath, name, ".mdl") || !FormatPath(stripPath, name, ".dx80.vtx")) {
-    LogMessage(to.sink, "Model name too long (at most 246 characters): %s\n", name);
-    return kExitNotLoaded;
-  }
-  FileBlock modelFile = ReadWholeFile(modelPath);
-  if (modelFile.size == 0) {
-    LogMessage(to.sink, "Can't open: %s\n", modelPath);
-    return kExitNotLoaded;
-  }
-  FileBlock stripFile = ReadWholeFile(stripPath);
-  if (stripFile.size == 0) {
-    LogMessage(to.sink, "Can't open: %s\n", stripPath);
-    return kExitNotLoaded;
-  }
   // The calling thread walks the model and helps the workers while it waits.
   std::unique_ptr<WorkPool> pool;
   if (jobs > 1) pool = std::make_unique<WorkPool>(jobs - 1);
-  return ConvertImages(modelFile.data.get(), modelFile.size, modelPath, stripFile.data.get(), stripFile.size,
-                       stripPath, to, pool.get(), 2 * jobs);
+  return LoadAndConvert(name, ".mdl", to, pool.get(), 2 * jobs, nullptr);
+}
+
+// -h, -help or --help (any letter case) as an option of its own, not as the
+// value of another option.
+bool AsksFor(int argc, char** argv, std::initializer_list<const char*> names) {
+  for (int i = 1; i < argc; ++i) {
+    for (const char* name : names) {
+      if (::strcasecmp(argv[i], name) == 0) return true;
+    }
+    for (const char* takesValue : {"-file", "-out", "-jobs"}) {
+      if (::strcasecmp(argv[i], takesValue) == 0) {
+        ++i;
+        break;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace
 
 int RunTamberlo(int argc, char** argv) {
+  if (AsksFor(argc, argv, {"-h", "-help", "--help"})) {
+    std::fputs(HelpText().c_str(), stdout);
+    return kExitNotLoaded;
+  }
+  if (AsksFor(argc, argv, {"--version"})) {
+    std::fputs(VersionText().c_str(), stdout);
+    return kExitNotLoaded;
+  }
+  if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   char* name = FindArgument(argc, argv, "-file", nullptr);
   const char* outPath = FindArgument(argc, argv, "-out", nullptr);
   const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);

@@ -22,8 +22,8 @@ void OrderedItems::Run(Entry& entry) {
     entry.failure = std::current_exception();
   }
   entry.work = nullptr;
-  // Once done is set the caller may release the entry and destroy this
-  // object at any moment: nothing of either is touched after the store.
+  // Once `done` is set the owner may release the entry and destroy this
+  // object; only the pool, which outlives every conversion, is touched after.
   WorkPool* pool = pool_;
   entry.done.store(true, std::memory_order_release);
   if (pool != nullptr) pool->Notify();

@@ -253,6 +253,8 @@ bool CommitOutputFile(Destination& to, OutputFile& out) {
     LogMessage(to.sink, "Write failed: %s (%s)\n", out.name.c_str(), std::strerror(out.writeErrno));
     to.hadErrors = true;
   }
+  if (to.folder != nullptr && to.folder->onCommit != nullptr)
+    (*to.folder->onCommit)(out.name, out.bytesWritten, ok ? 0 : (out.writeErrno != 0 ? out.writeErrno : EIO));
   // The temporary name is gone (renamed or removed) before the folder it was
   // registered with is closed.
   ReleaseRegisteredFile(out.tempSlot);

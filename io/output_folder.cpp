@@ -58,9 +58,9 @@ bool OpenNamedFolder(OutputFolder& folder, const std::string& path, std::string&
 }
 
 OutputFolder InMemoryFolder() {
-  OutputFolder folder;
-  folder.inMemory = true;
-  folder.absolutePath = ".";
+  // Built in place: GCC 12 at -O3 warns falsely (-Wrestrict) on assigning a
+  // literal to the member of a local that is returned.
+  OutputFolder folder{-1, false, true, std::string(1, '.'), nullptr};
   return folder;
 }
 

@@ -3,7 +3,16 @@
 // link, whatever the current folder is or becomes.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+
+// Told of every output file committed into a folder: its name as asked for,
+// its size, and 0 or the errno that kept it from being written whole. Called
+// by the thread that commits the file, which for one conversion is always the
+// thread that walks it, so the hook needs no lock of its own.
+using CommitHook = std::function<void(std::string_view name, uint64_t bytes, int error)>;
 
 struct OutputFolder {
   int fd = -1;
@@ -13,6 +22,7 @@ struct OutputFolder {
   // Nothing is created: every file is formatted and discarded (the fuzzer).
   bool inMemory = false;
   std::string absolutePath;  // for "$cd"; "." when it could not be found
+  const CommitHook* onCommit = nullptr;  // optional
 };
 
 // The current folder. False when it cannot be opened.

@@ -28,10 +28,13 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path, ignored);
 }
 
+const char* ToolPath() { return TAMBERLO_EXE; }
+
 StartedTool StartTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
                       const std::filesystem::path& console) {
   StartedTool tool;
   tool.console = console;
+  tool.errors = console.string() + ".errors";
   std::vector<std::string> argvStrings = {TAMBERLO_EXE};
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -41,6 +44,7 @@ StartedTool StartTool(const std::filesystem::path& dir, const std::vector<std::s
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, tool.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // The child starts in the scratch folder; this process stays where it is.
   posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   posix_spawnattr_t attributes;
@@ -64,7 +68,9 @@ ToolRun WaitForTool(const StartedTool& tool) {
   waitpid(tool.pid, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
   run.console = ReadFileText(tool.console);
+  run.errors = ReadFileText(tool.errors);
   std::filesystem::remove(tool.console);
+  std::filesystem::remove(tool.errors);
   return run;
 }
 

@@ -10,6 +10,7 @@
 struct ToolRun {
   int status = -1;      // exit status, -1 when the process did not exit normally
   std::string console;  // standard output
+  std::string errors;   // standard error
 };
 
 // A fresh empty folder under the system temp folder, removed by the destructor.
@@ -25,16 +26,21 @@ struct ScratchDir {
 ToolRun RunTool(const std::filesystem::path& dir, const std::vector<std::string>& args);
 
 // A tool process that runs while the test goes on. Its standard output goes to
-// `console`; SIGINT, SIGTERM and SIGHUP have their default action in it,
-// whatever the test process was started with.
+// `console` and its standard error to `console` + ".errors"; SIGINT, SIGTERM
+// and SIGHUP have their default action in it, whatever the test process was
+// started with.
 struct StartedTool {
   pid_t pid = -1;
   std::filesystem::path console;
+  std::filesystem::path errors;
 };
 StartedTool StartTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
                       const std::filesystem::path& console);
-// Waits for it to end; the console file is read and removed.
+// Waits for it to end; what it printed is read and the files removed.
 ToolRun WaitForTool(const StartedTool& tool);
+
+// The tool's executable.
+const char* ToolPath();
 
 std::string ReadFileText(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);

@@ -1,0 +1,51 @@
+#include "driver/batch_options.h"
+
+#include <strings.h>
+
+#include "driver/arguments.h"
+#include "io/work_pool.h"
+
+bool IsBatchCommand(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (::strcasecmp(argv[i], "-batch") == 0) return true;
+  }
+  return false;
+}
+
+bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string& error) {
+  options = BatchOptions();
+  int first = 1;
+  while (first < argc && ::strcasecmp(argv[first], "-batch") != 0) ++first;
+  for (int i = first + 1; i < argc && argv[i][0] != '-'; ++i) {
+    if (argv[i][0] == '\0') {
+      error = "-batch takes no empty PATH";
+      return false;
+    }
+    options.paths.push_back(argv[i]);
+  }
+  if (options.paths.empty()) {
+    error = "-batch needs at least one PATH (a model or a folder)";
+    return false;
+  }
+  if (FindArgument(argc, argv, "-file", nullptr) != nullptr) {
+    error = "-batch and -file cannot be used together";
+    return false;
+  }
+  const char* out = FindArgument(argc, argv, "-out", nullptr);
+  if (out == nullptr || out[0] == '\0') {
+    error = "-batch needs -out DIR";
+    return false;
+  }
+  options.out = out;
+  const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);
+  options.jobs = jobsText == nullptr ? AvailableProcessors() : ParseJobs(jobsText);
+  if (options.jobs == 0) {
+    error = std::string("-jobs takes a whole number from 1 to 1024, not \"") + jobsText + "\"";
+    return false;
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (::strcasecmp(argv[i], "-quiet") == 0) options.quiet = true;
+    if (::strcasecmp(argv[i], "-follow-links") == 0) options.followLinks = true;
+  }
+  return true;
+}

@@ -1,0 +1,22 @@
+// The command line of a batch run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+  std::vector<std::string> paths;  // models and folders, as given
+  std::string out;                 // the output root
+  int jobs = 1;
+  bool quiet = false;
+  bool followLinks = false;
+};
+
+// True when one argument (argument 0 aside) is "-batch" in any letter case.
+bool IsBatchCommand(int argc, char** argv);
+// Reads "-batch PATH... -out DIR [-jobs N] [-quiet] [-follow-links]", options
+// in any order and letter case; the PATHs are the arguments after -batch up to
+// the next one starting with '-'. False with `error` set for a line that
+// cannot be run: no PATH, an empty PATH, no -out or an empty one, a -jobs
+// value that is not a whole number from 1 to 1024, or -file beside -batch.
+bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string& error);

@@ -1,0 +1,24 @@
+// DIR/report.json: every model of a batch and a summary, as JSON.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/batch_model.h"
+#include "driver/batch_plan.h"
+
+struct BatchTotals {
+  double seconds = 0;
+  bool interrupted = false;
+  int exitStatus = 0;  // of the batch; while it runs, what it would be if it ended now
+};
+
+// The report's text. `results` holds one entry per model of `plan`.
+std::string BatchReportText(const std::vector<std::string>& paths, const BatchPlan& plan,
+                            const std::vector<ModelResult>& results, const BatchTotals& totals);
+
+// Writes `text` to "report.json" below `folderFd` whole: a temporary file in
+// the same folder renamed into place, so a reader sees the old report or the
+// new one, never a part. False with `error` set when it could not.
+bool WriteReportFile(int folderFd, const std::string& text, std::string& error);

@@ -1,0 +1,31 @@
+// Loading one model's two files and converting them: the same steps, messages
+// and exit status for a -file run and for each model of a batch.
+#pragma once
+
+#include <cstdint>
+
+#include "io/destination.h"
+
+class WorkPool;
+struct ModelLayout;
+
+// What a load-and-convert found, beside its exit status.
+struct ModelLoadFacts {
+  enum class Stage {
+    NameTooLong,      // the paths do not fit the 256-byte buffers; nothing read
+    ModelUnreadable,  // "<base><extension>" missing, unreadable, empty or not a regular file
+    StripUnreadable,  // the same for "<base>.dx80.vtx"
+    Loaded,           // both read; ConvertImages ran
+  };
+  Stage stage = Stage::NameTooLong;
+  bool versionRead = false;               // the model holds a complete version field
+  int32_t version = 0;
+  const ModelLayout* layout = nullptr;    // nullptr: version not supported (or not read)
+  int64_t bytesRead = 0;                  // both files, when loaded
+};
+
+// Loads "<base><modelExtension>" and "<base>.dx80.vtx" and converts them into
+// `to` (see ConvertImages for `pool` and `maxPending`). A base longer than 246
+// characters is refused before anything is read. `facts` may be nullptr.
+int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, WorkPool* pool, int maxPending,
+                   ModelLoadFacts* facts);
