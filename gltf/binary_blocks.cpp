@@ -1,0 +1,61 @@
+#include "gltf/binary_blocks.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Large enough that the copy into the file runs at memory speed, small enough
+// that the one block held beyond the file's size does not matter.
+constexpr size_t kBlockSize = size_t{8} << 20;
+
+}  // namespace
+
+BinaryBlocks::~BinaryBlocks() {
+  for (Block& block : blocks_) Release(block);
+}
+
+void BinaryBlocks::Append(const void* data, size_t length) {
+  if (static_cast<int64_t>(length) > kMaxGlbBytes - size_) throw GlbTooLarge{size_ + static_cast<int64_t>(length)};
+  const unsigned char* from = static_cast<const unsigned char*>(data);
+  while (length > 0) {
+    if (blocks_.empty() || blocks_.back().used == kBlockSize) {
+      // Mapped directly, not through the allocator: a released block must
+      // leave the process at once, which the allocator does not promise for
+      // memory it keeps in its own heap.
+      void* mapped = mmap(nullptr, kBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (mapped == MAP_FAILED) throw std::bad_alloc();
+      blocks_.push_back(Block{static_cast<unsigned char*>(mapped), 0});
+    }
+    Block& block = blocks_.back();
+    const size_t piece = std::min(length, kBlockSize - block.used);
+    std::memcpy(block.data + block.used, from, piece);
+    block.used += piece;
+    from += piece;
+    length -= piece;
+    size_ += static_cast<int64_t>(piece);
+  }
+}
+
+void BinaryBlocks::PadTo4() {
+  static constexpr unsigned char kZeros[3] = {};
+  Append(kZeros, static_cast<size_t>((4 - size_ % 4) % 4));
+}
+
+void BinaryBlocks::MoveTo(std::vector<unsigned char>& out) {
+  for (Block& block : blocks_) {
+    out.insert(out.end(), block.data, block.data + block.used);
+    Release(block);
+  }
+  blocks_.clear();
+  size_ = 0;
+}
+
+void BinaryBlocks::Release(Block& block) {
+  if (block.data != nullptr) munmap(block.data, kBlockSize);
+  block.data = nullptr;
+  block.used = 0;
+}
