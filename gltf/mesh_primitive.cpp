@@ -42,7 +42,7 @@ void MeshPrimitive::Begin(const MeshRecord& mesh) {
   vertices_.clear();
   indices_.clear();
   vertexBase_ = mesh.vertexBase;
-  source_ = nullptr;
+  textureName_ = {};
   for (int axis = 0; axis < 3; ++axis) {
     low_[axis] = std::numeric_limits<float>::infinity();
     high_[axis] = -std::numeric_limits<float>::infinity();
@@ -52,7 +52,7 @@ void MeshPrimitive::Begin(const MeshRecord& mesh) {
 
 void MeshPrimitive::AddStripGroup(const MeshSource& source, const VertexSpan& span,
                                   const std::vector<uint16_t>& corners) {
-  source_ = &source;
+  textureName_ = source.textureName;  // a view into the model file
   for (uint16_t corner : corners) {
     const int64_t n = span.first + corner;
     const size_t key = static_cast<size_t>(n - vertexBase_ + kKeyBias);
@@ -124,11 +124,11 @@ void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n) {
   }
 }
 
-int MeshPrimitive::MaterialFor(const MeshSource& source) {
-  auto found = build_.materials.find(source.textureName);
+int MeshPrimitive::Material() {
+  auto found = build_.materials.find(textureName_);
   if (found != build_.materials.end()) return found->second;
-  const int index = build_.document.Add("materials", Json{{"name", std::string(source.textureName)}});
-  build_.materials.emplace(std::string(source.textureName), index);
+  const int index = build_.document.Add("materials", Json{{"name", std::string(textureName_)}});
+  build_.materials.emplace(std::string(textureName_), index);
   return index;
 }
 
@@ -172,5 +172,5 @@ Json MeshPrimitive::Finish() {
   const int indexView = document.AddBufferView(start, 0, kIndexTarget);
   const int indices = document.AddAccessor(indexView, 0, shortIndices ? kUnsignedShort : kUnsignedInt,
                                            static_cast<int64_t>(indices_.size()), "SCALAR");
-  return Json{{"attributes", std::move(attributes)}, {"indices", indices}, {"material", MaterialFor(*source_)}};
+  return Json{{"attributes", std::move(attributes)}, {"indices", indices}, {"material", Material()}};
 }

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "gltf/glb_build.h"
@@ -34,13 +35,14 @@ class MeshPrimitive {
 
  private:
   void PutVertex(const VertexSpan& span, int64_t n);
-  int MaterialFor(const MeshSource& source);
+  // The material of the mesh's texture name, added at its first use.
+  int Material();
 
   GlbBuild& build_;
   int stride_ = 0;
   bool shortJoints_ = false;
   int64_t vertexBase_ = 0;
-  const MeshSource* source_ = nullptr;
+  std::string_view textureName_;
   std::vector<int32_t> localOf_;  // by model vertex - vertexBase + 32768; -1: not used yet
   std::vector<uint16_t> usedKeys_;
   std::vector<unsigned char> vertices_;
