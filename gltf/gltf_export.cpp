@@ -1,5 +1,6 @@
 #include "gltf/gltf_export.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "gltf/animation_channels.h"
@@ -36,11 +37,12 @@ void AddScenes(GlbBuild& build) {
 }
 
 std::string RepairsLine(const Repairs& repairs) {
-  std::string line = "glb: values glTF cannot hold were replaced:";
-  if (repairs.notFinite > 0) line += " " + std::to_string(repairs.notFinite) + " numbers that are not finite";
-  if (repairs.notFinite > 0 && repairs.normalLength > 0) line += ",";
-  if (repairs.normalLength > 0) line += " " + std::to_string(repairs.normalLength) + " normals not of unit length";
-  return line + "\n";
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "glb: values glTF cannot hold were replaced: %lld numbers that are not finite, %lld normals not of "
+                "unit length\n",
+                static_cast<long long>(repairs.notFinite), static_cast<long long>(repairs.normalLength));
+  return line;
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ Quaternion RepairedRotation(const Quaternion& q, Repairs& repairs) {
     ++repairs.notFinite;
     return Quaternion{0, 0, 0, 1};
   }
+  if (std::fabs(squared - 1.0) <= 2 * kRotationTolerance) return q;  // the length within kRotationTolerance
   const double length = std::sqrt(squared);
-  if (std::fabs(length - 1.0) <= kRotationTolerance) return q;
   return Quaternion{static_cast<float>(q.x / length), static_cast<float>(q.y / length),
                     static_cast<float>(q.z / length), static_cast<float>(q.w / length)};
 }
@@ -38,9 +38,9 @@ Quaternion RepairedRotation(const Quaternion& q, Repairs& repairs) {
 Vector3 RepairedNormal(const Vector3& n, Repairs& repairs) {
   const double squared =
       static_cast<double>(n.x) * n.x + static_cast<double>(n.y) * n.y + static_cast<double>(n.z) * n.z;
-  const double length = std::sqrt(squared);
-  if (std::fabs(length - 1.0) <= kNormalTolerance) return n;  // false for NaN
+  if (std::fabs(squared - 1.0) <= 2 * kNormalTolerance) return n;  // the length within kNormalTolerance; false for NaN
   ++repairs.normalLength;
+  const double length = std::sqrt(squared);
   if (!std::isfinite(length) || length == 0) return Vector3{0, 0, 1};
   return Vector3{static_cast<float>(n.x / length), static_cast<float>(n.y / length), static_cast<float>(n.z / length)};
 }
