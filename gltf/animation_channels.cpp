@@ -34,13 +34,18 @@ void SampleBone(GlbBuild& build, BoneTrack& track, int32_t frames, BoneKeys& key
   Repairs& repairs = build.repairs;
   BoneSample previous;
   Quaternion rotation;
+  // AnglesToQuaternion in its two steps: an axis whose angle holds keeps its
+  // half-angle sine and cosine, as for a bone turning about one axis.
+  HalfAngleMemo halves[3];
   for (int32_t frame = 0; frame < frames; ++frame) {
     build.place.frame = frame;
     const BoneSample sample = SampleBoneTrack(view, track, frame, 0.0f);
     keys.positions[static_cast<size_t>(frame)] = RepairedVector(sample.position, repairs);
     // The rotation depends on the sample alone: a held pose is converted once.
     if (frame == 0 || std::memcmp(&sample, &previous, sizeof sample) != 0) {
-      AnglesToQuaternion(SampleAngles(track, sample, 0.0f), rotation);
+      const Vector3 angles = SampleAngles(track, sample, 0.0f);
+      HalfAnglesToQuaternion(MemoizedHalfAngle(halves[0], angles.x), MemoizedHalfAngle(halves[1], angles.y),
+                             MemoizedHalfAngle(halves[2], angles.z), rotation);
       rotation = RepairedRotation(rotation, repairs);
       previous = sample;
     }
