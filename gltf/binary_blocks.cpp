@@ -1,6 +1,7 @@
 #include "gltf/binary_blocks.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,13 @@ namespace {
 constexpr size_t kBlockSize = size_t{8} << 20;
 
 }  // namespace
+
+void AdviseLargePages(void* data, size_t length) {
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + length) / page * page;
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 BinaryBlocks::~BinaryBlocks() {
   for (Block& block : blocks_) Release(block);
@@ -28,6 +36,7 @@ void BinaryBlocks::Append(const void* data, size_t length) {
       // memory it keeps in its own heap.
       void* mapped = mmap(nullptr, kBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
       if (mapped == MAP_FAILED) throw std::bad_alloc();
+      AdviseLargePages(mapped, kBlockSize);
       blocks_.push_back(Block{static_cast<unsigned char*>(mapped), 0});
     }
     Block& block = blocks_.back();

@@ -12,6 +12,11 @@
 #include <cstdint>
 #include <vector>
 
+// Asks the system to back the whole pages of [data, data + length) with
+// large pages where it can. Fresh memory costs a fault per page on first
+// write, and this writer fills tens of MB of it.
+void AdviseLargePages(void* data, size_t length);
+
 // A .glb states its total length in 32 bits.
 constexpr int64_t kMaxGlbBytes = 0xFFFFFFFFLL;
 

@@ -27,6 +27,7 @@ std::vector<unsigned char> AssembleGlb(const std::string& json, BinaryBlocks& bi
 
   std::vector<unsigned char> out;
   out.reserve(static_cast<size_t>(total));
+  AdviseLargePages(out.data(), static_cast<size_t>(total));
   PutU32(out, kMagic);
   PutU32(out, 2);
   PutU32(out, static_cast<uint32_t>(total));
