@@ -13,8 +13,9 @@
 #include <vector>
 
 // Asks the system to back the whole pages of [data, data + length) with
-// large pages where it can. Fresh memory costs a fault per page on first
-// write, and this writer fills tens of MB of it.
+// large pages where it can, for ranges of at least one large page. Fresh
+// memory costs a fault per page on its first write, and this writer fills
+// tens of MB of it.
 void AdviseLargePages(void* data, size_t length);
 
 // A .glb states its total length in 32 bits.
@@ -44,6 +45,7 @@ class BinaryBlocks {
  private:
   struct Block {
     unsigned char* data = nullptr;
+    size_t size = 0;
     size_t used = 0;
   };
   void Release(Block& block);
