@@ -1,5 +1,6 @@
 #include "gltf/animation_channels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,19 +10,12 @@
 #include "anim/anim_export.h"
 #include "anim/bone_track.h"
 #include "formats/file_budget.h"
-#include "gltf/value_repair.h"
-#include "mathlib/rotation.h"
+#include "gltf/bone_sampling.h"
 
 namespace {
 
 // The rate used when an animation's own gives no increasing key times.
 constexpr double kFallbackFps = 30.0;
-
-// One bone's keys, frame by frame, reused from bone to bone.
-struct BoneKeys {
-  std::vector<Vector3> positions;
-  std::vector<Quaternion> rotations;
-};
 
 // Where a channel's keys lie in the animation's buffer view.
 struct ChannelData {
@@ -29,45 +23,17 @@ struct ChannelData {
   bool oneKey = false;
 };
 
-void SampleBone(GlbBuild& build, BoneTrack& track, int32_t frames, BoneKeys& keys) {
-  const ByteView& view = build.model.bytes;
-  Repairs& repairs = build.repairs;
-  BoneSample previous;
-  Quaternion rotation;
-  // AnglesToQuaternion in its two steps: an axis whose angle holds keeps its
-  // half-angle sine and cosine, as for a bone turning about one axis.
-  HalfAngleMemo halves[3];
-  for (int32_t frame = 0; frame < frames; ++frame) {
-    build.place.frame = frame;
-    const BoneSample sample = SampleBoneTrack(view, track, frame, 0.0f);
-    keys.positions[static_cast<size_t>(frame)] = RepairedVector(sample.position, repairs);
-    // The rotation depends on the sample alone: a held pose is converted once.
-    if (frame == 0 || std::memcmp(&sample, &previous, sizeof sample) != 0) {
-      const Vector3 angles = SampleAngles(track, sample, 0.0f);
-      HalfAnglesToQuaternion(MemoizedHalfAngle(halves[0], angles.x), MemoizedHalfAngle(halves[1], angles.y),
-                             MemoizedHalfAngle(halves[2], angles.z), rotation);
-      rotation = RepairedRotation(rotation, repairs);
-      previous = sample;
-    }
-    keys.rotations[static_cast<size_t>(frame)] = rotation;
-  }
-  build.place.frame = -1;
-}
-static_assert(sizeof(BoneSample) == 9 * sizeof(float), "samples are compared bytewise");
+// Bones are sampled in batches of at most this many bytes of keys.
+constexpr size_t kBatchBytes = size_t{32} << 20;
 
 template <class T>
-bool AllEqual(const std::vector<T>& values, size_t count) {
-  for (size_t i = 1; i < count; ++i)
-    if (std::memcmp(&values[i], &values[0], sizeof(T)) != 0) return false;
-  return true;
-}
-
-template <class T>
-ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, const std::vector<T>& values, size_t count) {
+ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, const T* values, int32_t count) {
   ChannelData channel;
   channel.offset = binary.Size() - viewStart;
-  channel.oneKey = AllEqual(values, count);
-  binary.Append(values.data(), (channel.oneKey ? 1 : count) * sizeof(T));
+  channel.oneKey = true;
+  for (int32_t i = 1; i < count && channel.oneKey; ++i)
+    channel.oneKey = std::memcmp(&values[i], &values[0], sizeof(T)) == 0;
+  binary.Append(values, static_cast<size_t>(channel.oneKey ? 1 : count) * sizeof(T));
   return channel;
 }
 
@@ -84,7 +50,7 @@ bool KeyTimes(double fps, int32_t frames, std::vector<float>& times) {
   return true;
 }
 
-void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, BoneKeys& keys) {
+void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, SampledBones& keys) {
   const ModelFile& model = build.model;
   const ModelHeader& header = build.header;
   GltfDocument& document = build.document;
@@ -114,20 +80,31 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Bon
     KeyTimes(kFallbackFps, frames, times);
   }
 
-  keys.positions.resize(static_cast<size_t>(frames));
-  keys.rotations.resize(static_cast<size_t>(frames));
+  // Every track first, as the animation SMD writer prepares them.
+  std::vector<BoneTrack> tracks;
+  tracks.reserve(static_cast<size_t>(bones));
+  for (int32_t b = 0; b < bones; ++b) {
+    build.place.bone = b;
+    tracks.push_back(PrepareBoneTrack(model, header, anim, b));
+  }
+  build.place.bone = -1;
+
   std::vector<ChannelData> translations, rotations;
   translations.reserve(static_cast<size_t>(bones));
   rotations.reserve(static_cast<size_t>(bones));
   const int64_t viewStart = binary.Size();
-  for (int32_t b = 0; b < bones; ++b) {
-    build.place.bone = b;
-    BoneTrack track = PrepareBoneTrack(model, header, anim, b);
-    SampleBone(build, track, frames, keys);
-    translations.push_back(PutChannel(binary, viewStart, keys.positions, static_cast<size_t>(frames)));
-    rotations.push_back(PutChannel(binary, viewStart, keys.rotations, static_cast<size_t>(frames)));
+  const int threads = SamplingThreads(int64_t{bones} * frames);
+  const size_t keyBytes = static_cast<size_t>(frames) * (sizeof(Vector3) + sizeof(Quaternion));
+  const int32_t batch = static_cast<int32_t>(std::clamp<size_t>(kBatchBytes / keyBytes, 1, static_cast<size_t>(bones)));
+  for (int32_t first = 0; first < bones; first += batch) {
+    const int32_t count = std::min(batch, bones - first);
+    SampleBones(build, tracks, first, count, frames, threads, keys);
+    for (int32_t i = 0; i < count; ++i) {
+      const size_t at = static_cast<size_t>(i) * static_cast<size_t>(frames);
+      translations.push_back(PutChannel(binary, viewStart, &keys.positions[at], frames));
+      rotations.push_back(PutChannel(binary, viewStart, &keys.rotations[at], frames));
+    }
   }
-  build.place.bone = -1;
 
   // The key times: all frames, and the first alone for channels that hold.
   bool allKeysUsed = false, oneKeyUsed = false;
@@ -182,6 +159,6 @@ void AddAnimations(GlbBuild& build) {
   // Animations that point at one set of per-bone records would multiply the
   // output for nothing; in a well-formed file each has its own.
   FileBudget perBoneBudget = WholeFileBudget(model.bytes);
-  BoneKeys keys;
+  SampledBones keys;  // reused from animation to animation
   for (int32_t i = 0; i < header.animDescCount; ++i) AddAnimation(build, i, perBoneBudget, keys);
 }

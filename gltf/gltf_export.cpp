@@ -1,6 +1,7 @@
 #include "gltf/gltf_export.h"
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 #include "gltf/animation_channels.h"
@@ -64,8 +65,12 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
     result.hadErrors = true;
     return result;
   } catch (const GlbTooLarge& tooLarge) {
-    result.messages = {"glb abandoned: it needs more than " + std::to_string(tooLarge.needed - 1) +
-                       " bytes, and a .glb holds at most " + std::to_string(kMaxGlbBytes) + "\n"};
+    result.messages = {"glb abandoned: it needs at least " + std::to_string(tooLarge.needed) +
+                       " bytes, more than the " + std::to_string(kMaxGlbBytes) + " a .glb can hold\n"};
+    result.hadErrors = true;
+    return result;
+  } catch (const std::bad_alloc&) {
+    result.messages = {"glb abandoned: not enough memory to build it\n"};
     result.hadErrors = true;
     return result;
   }

@@ -68,6 +68,28 @@ TEST(GlbBadData, MessagesNameTheItemTheFieldAndTheOffset) {
   EXPECT_TRUE(glb.bytes.empty());
 }
 
+TEST(GlbBadData, LowestBoneWithBadDataIsReportedWhateverTheThreads) {
+  // 40 bones of 1000 frames each, sampled on several threads.
+  tb::ModelDescription model = tb::BoxModel(37);
+  model.bones = tb::BoneChain(40);
+  model.animations[0].frameCount = 1000;
+  model.animations[0].bones.clear();
+  std::vector<int16_t> values(1000);
+  for (int f = 0; f < 1000; ++f) values[static_cast<size_t>(f)] = static_cast<int16_t>(f);
+  for (int b = 0; b < 40; ++b)
+    model.animations[0].bones.push_back(tb::CodedBoneAnim({}, {tb::PerFrameStream(values), {}, {}}));
+  tb::BuiltModel built = tb::BuildModel(model);
+  // Per-frame streams hold runs of 255 frames: bone 3 loses the values of
+  // its run from frame 765 on, bone 20 of its first run.
+  tb::PutU8(built.model.bytes, tb::At(built.model, "anim0.bone3.rotation0") + 3 * (2 + 2 * 255), 0);
+  tb::PutU8(built.model.bytes, tb::At(built.model, "anim0.bone20.rotation0"), 0);
+  const GlbResult glb = Loaded(std::move(built)).Glb();
+  EXPECT_TRUE(glb.bytes.empty());
+  ASSERT_EQ(glb.messages.size(), 1u);
+  EXPECT_TRUE(StartsWith(glb.messages[0], "Bad data: glb animation 0 \"idle\" bone 3 frame 765: test.mdl: "))
+      << glb.messages[0];
+}
+
 TEST(GlbBadData, VertexBonesOutsideTheTableGoToBoneZeroReportedOncePerMesh) {
   tb::ModelDescription model = SampleModel(37);
   tb::SubModelDescription& box = model.bodyParts[0].subModels[0];

@@ -68,9 +68,33 @@ tb::ModelDescription MixedModel(int32_t version) {
   return model;
 }
 
+// Long enough that its bones are sampled on several threads.
+tb::ModelDescription LongModel(int32_t version) {
+  tb::ModelDescription model = tb::BoxModel(version);
+  model.bones = tb::BoneChain(30);
+  tb::AnimationDescription& anim = model.animations[0];
+  anim.name = "long";
+  anim.fps = 60;
+  anim.frameCount = 1000;
+  anim.bones.clear();
+  for (int b = 0; b < 30; ++b) {
+    model.bones[static_cast<size_t>(b)].angleScale = {0.0005f, 0.0005f, 0.0005f};
+    std::vector<int16_t> x, z;
+    for (int f = 0; f < 1000; ++f) {
+      x.push_back(static_cast<int16_t>(3000 * std::sin(0.01 * f + b)));
+      z.push_back(static_cast<int16_t>(2000 * std::cos(0.017 * f - b)));
+    }
+    anim.bones.push_back(tb::CodedBoneAnim(
+        {b == 0 ? tb::PerFrameStream(x) : tb::AxisStream{}, {}, {}},
+        {tb::PerFrameStream(x), tb::ConstantStream(static_cast<int16_t>(b), 1000), tb::PerFrameStream(z)}));
+  }
+  return model;
+}
+
 tb::ModelDescription Describe(const std::string& kind, int32_t version) {
   if (kind == "sample") return SampleModel(version);
   if (kind == "box") return tb::BoxModel(version);
+  if (kind == "long") return LongModel(version);
   return MixedModel(version);
 }
 
@@ -259,7 +283,8 @@ TEST_P(GlbMatchesSmd, KeysAreTheAnimationFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, GlbMatchesSmd,
-                         ::testing::Combine(::testing::Values("sample", "box", "mixed"), ::testing::Values(37, 36, 29)),
+                         ::testing::Combine(::testing::Values("sample", "box", "mixed", "long"),
+                                            ::testing::Values(37, 36, 29)),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param)) + "_v" + std::to_string(std::get<1>(info.param));
                          });
