@@ -1,6 +1,8 @@
 #include "gltf/bone_sampling.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -47,10 +49,18 @@ struct WorkerResult {
   std::exception_ptr other;  // anything else, such as running out of memory
 };
 
-// Bones first + worker, first + worker + threads, ...; stops at its first bad data.
+// The next bone to sample, shared by the threads: each takes bones in
+// increasing order until none is left, so a thread that is held up holds up
+// only the bone it has.
+struct BoneQueue {
+  std::atomic<int32_t> next{0};
+  std::atomic<int32_t> firstFailed{INT32_MAX};  // bones above a failed one need no sampling
+};
+
+// Takes bones until none is left; stops at its first bad data.
 void SampleShare(const ByteView& view, std::vector<BoneTrack>& tracks, int32_t first, int32_t count, int32_t frames,
-                 int worker, int threads, SampledBones& keys, WorkerResult& result) {
-  for (int32_t i = worker; i < count; i += threads) {
+                 BoneQueue& queue, SampledBones& keys, WorkerResult& result) {
+  for (int32_t i = queue.next++; i < count && i < queue.firstFailed; i = queue.next++) {
     int32_t frame = -1;
     const size_t at = static_cast<size_t>(i) * static_cast<size_t>(frames);
     try {
@@ -60,9 +70,12 @@ void SampleShare(const ByteView& view, std::vector<BoneTrack>& tracks, int32_t f
       result.failedBone = first + i;
       result.failedFrame = frame;
       result.error = error;
+      for (int32_t failed = queue.firstFailed; i < failed && !queue.firstFailed.compare_exchange_weak(failed, i);) {
+      }
       return;
     } catch (...) {
       result.other = std::current_exception();
+      queue.firstFailed = -1;
       return;
     }
   }
@@ -84,12 +97,13 @@ void SampleBones(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t first,
   keys.rotations.resize(samples);
   threads = std::max(1, std::min(threads, count));
   std::vector<WorkerResult> results(static_cast<size_t>(threads));
+  BoneQueue queue;
   std::vector<std::thread> workers;
   for (int w = 1; w < threads; ++w) {
-    workers.emplace_back(SampleShare, std::cref(build.model.bytes), std::ref(tracks), first, count, frames, w, threads,
-                         std::ref(keys), std::ref(results[static_cast<size_t>(w)]));
+    workers.emplace_back(SampleShare, std::cref(build.model.bytes), std::ref(tracks), first, count, frames,
+                         std::ref(queue), std::ref(keys), std::ref(results[static_cast<size_t>(w)]));
   }
-  SampleShare(build.model.bytes, tracks, first, count, frames, 0, threads, keys, results[0]);
+  SampleShare(build.model.bytes, tracks, first, count, frames, queue, keys, results[0]);
   for (std::thread& worker : workers) worker.join();
 
   const WorkerResult* failed = nullptr;

@@ -4,10 +4,10 @@
 // (AnglesToQuaternion, in its two steps so that an axis whose angle holds
 // keeps its half-angle sine and cosine).
 //
-// Bones are independent of each other, so a run of bones is shared out to
-// several threads; each bone's keys depend only on its own track, and bad
-// data is reported for the lowest bone that has any, so the result is the
-// same for any number of threads.
+// Bones are independent of each other, so the threads take the bones of a
+// run one after the other as they get free; each bone's keys depend only on
+// its own track, and bad data is reported for the lowest bone that has any,
+// so the result is the same for any number of threads.
 #pragma once
 
 #include <cstdint>
