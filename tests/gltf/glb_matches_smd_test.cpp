@@ -282,6 +282,36 @@ TEST_P(GlbMatchesSmd, KeysAreTheAnimationFiles) {
   EXPECT_EQ(gltf_.animations.size(), animations);
 }
 
+// Positions are the sampled floats themselves: a raw position as stored, a
+// coded one reference + value * scale rounded once to float, an axis without
+// a stream the reference.
+TEST(GlbKeys, PositionsAreTheSampledFloats) {
+  for (int32_t version : {37, 29}) {
+    const Loaded loaded(MixedModel(version));
+    const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().bytes);
+    const tinygltf::Animation& swing = gltf.animations.at(0);
+    ASSERT_EQ(swing.name, "swing");
+    const std::vector<int>& joints = gltf.skins.at(0).joints;
+    auto translationKey = [&](int bone, size_t frame) {
+      for (const tinygltf::AnimationChannel& channel : swing.channels) {
+        if (channel.target_node != joints[static_cast<size_t>(bone)] || channel.target_path != "translation") continue;
+        const int output = swing.samplers[static_cast<size_t>(channel.sampler)].output;
+        const size_t keys = gltf.accessors[static_cast<size_t>(output)].count;
+        const std::vector<double> value = Element(gltf, output, keys == 1 ? 0 : frame);
+        return std::vector<float>(value.begin(), value.end());
+      }
+      return std::vector<float>();
+    };
+    const int16_t stored[5] = {0, 50, 100, 150, 200};
+    for (size_t f = 0; f < 5; ++f) {
+      EXPECT_EQ(translationKey(0, f), (std::vector<float>{1, 2, 3}));
+      const float x = static_cast<float>(2.0 + stored[f] * static_cast<double>(0.01f));
+      EXPECT_EQ(translationKey(1, f), (std::vector<float>{x, 0, 0}));
+      EXPECT_EQ(translationKey(2, f), (std::vector<float>{1 / 3.0f, 0.1f, 0}));
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, GlbMatchesSmd,
                          ::testing::Combine(::testing::Values("sample", "box", "mixed", "long"),
                                             ::testing::Values(37, 36, 29)),
