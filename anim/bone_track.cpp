@@ -44,6 +44,10 @@ const RunValues& RunValuesAt(const ByteView& view, StreamCursor& cursor, Current
   return current.values;
 }
 
+bool IsNegativeZero(float value) { return value == 0.0f && std::signbit(value); }
+
+}  // namespace
+
 HalfAngle MemoizedHalfAngle(HalfAngleMemo& memo, float radians) {
   uint32_t bits;
   std::memcpy(&bits, &radians, sizeof bits);
@@ -54,10 +58,6 @@ HalfAngle MemoizedHalfAngle(HalfAngleMemo& memo, float radians) {
   }
   return memo.half;
 }
-
-bool IsNegativeZero(float value) { return value == 0.0f && std::signbit(value); }
-
-}  // namespace
 
 BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame, float s) {
   BoneSample sample;

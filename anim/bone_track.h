@@ -24,6 +24,8 @@ struct HalfAngleMemo {
   uint32_t angleBits = 0;
   HalfAngle half;
 };
+// HalfAngleOf(radians), computed only when the angle differs from the last one.
+HalfAngle MemoizedHalfAngle(HalfAngleMemo& memo, float radians);
 
 struct BoneTrack {
   int32_t bone = 0;

@@ -2,6 +2,8 @@
 // and exit status for a -file run and for each model of a batch.
 #pragma once
 
+#include "driver/run_tool.h"
+
 #include <cstdint>
 
 #include "io/destination.h"
@@ -28,4 +30,4 @@ struct ModelLoadFacts {
 // `to` (see ConvertImages for `pool` and `maxPending`). A base longer than 246
 // characters is refused before anything is read. `facts` may be nullptr.
 int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, WorkPool* pool, int maxPending,
-                   ModelLoadFacts* facts);
+                   ModelLoadFacts* facts, OutputFormat format = OutputFormat::Smd);

@@ -16,7 +16,9 @@
 #include "driver/help_text.h"
 #include "driver/model_load.h"
 #include "formats/conversion.h"
+#include "driver/version.h"
 #include "formats/layout.h"
+#include "gltf/gltf_export.h"
 #include "io/names.h"
 #include "io/ordered_items.h"
 #include "io/work_pool.h"
@@ -32,11 +34,52 @@ void StartMathOnce() {
   std::call_once(once, [] { MathStartup(2.2f, 2.2f, 0.0f, 2, 1, 1, 1, 1); });
 }
 
+// "<base name>.glb": the model file's name without its folders and extension.
+std::string GlbName(std::string_view modelPath) {
+  std::string_view name = modelPath.substr(modelPath.find_last_of('/') + 1);
+  size_t dot = name.find_last_of('.');
+  if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
+  return std::string(name) + ".glb";
+}
+
+// The .glb is built whole in memory and then written like any output file:
+// bad data abandons it with its messages, and it counts against the output limit.
+void WriteGlbFile(Conversion& conv, const std::string& fileName) {
+  OutputLimit* limit = conv.to.limit;
+  if (limit != nullptr && limit->reached) return;
+  const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
+                        : limit->used < limit->bytes      ? limit->bytes - limit->used
+                                                          : 1;
+  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room);
+  if (glb.outputLimitReached) {
+    LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
+               ByteSizeText(limit->bytes).c_str(), fileName.c_str());
+    limit->reached = true;
+    conv.to.hadErrors = true;
+    return;
+  }
+  for (const std::string& message : glb.messages) EmitMessage(conv.to.sink, message);
+  if (glb.hadErrors) conv.to.hadErrors = true;
+  if (glb.bytes.empty()) return;
+  OutputFile out;
+  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
+  PutBytes(out, reinterpret_cast<const char*>(glb.bytes.data()), glb.bytes.size());
+  CloseOutputFile(conv.to, out);
+}
+
 }  // namespace
+
+bool ParseOutputFormat(const char* text, OutputFormat& format) {
+  if (::strcasecmp(text, "smd") == 0) format = OutputFormat::Smd;
+  else if (::strcasecmp(text, "gltf") == 0) format = OutputFormat::Gltf;
+  else if (::strcasecmp(text, "all") == 0) format = OutputFormat::All;
+  else return false;
+  return true;
+}
 
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
-                  WorkPool* pool, int maxPending) {
+                  WorkPool* pool, int maxPending, OutputFormat format) {
   StartMathOnce();
   ByteView modelBytes{modelData, modelSize, modelPath};
   if (modelSize < 8) {
@@ -69,15 +112,18 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
       ReportBadData(conv.to, what, error);
     }
   };
-  runWriter("dec.qc", [&] { WriteBuildScript(conv); });
-  runWriter("mesh export", [&] {
-    ExportMeshes(conv);
-    if (items) items->FinishAll();
-  });
-  runWriter("animation export", [&] {
-    ExportAnimations(conv);
-    if (items) items->FinishAll();
-  });
+  if (format != OutputFormat::Gltf) {
+    runWriter("dec.qc", [&] { WriteBuildScript(conv); });
+    runWriter("mesh export", [&] {
+      ExportMeshes(conv);
+      if (items) items->FinishAll();
+    });
+    runWriter("animation export", [&] {
+      ExportAnimations(conv);
+      if (items) items->FinishAll();
+    });
+  }
+  if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath));
   to = conv.to;
   return to.hadErrors ? kExitDoneWithErrors : kExitDone;
 }
@@ -85,12 +131,12 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
 namespace {
 
 // The run once the output folder and its log are open.
-int RunInFolder(char* name, Destination& to, int jobs) {
+int RunInFolder(char* name, Destination& to, int jobs, OutputFormat format) {
   StripExtension(name);
   // The calling thread walks the model and helps the workers while it waits.
   std::unique_ptr<WorkPool> pool;
   if (jobs > 1) pool = std::make_unique<WorkPool>(jobs - 1);
-  return LoadAndConvert(name, ".mdl", to, pool.get(), 2 * jobs, nullptr);
+  return LoadAndConvert(name, ".mdl", to, pool.get(), 2 * jobs, nullptr, format);
 }
 
 // -h, -help or --help (any letter case) as an option of its own, not as the
@@ -100,7 +146,7 @@ bool AsksFor(int argc, char** argv, std::initializer_list<const char*> names) {
     for (const char* name : names) {
       if (::strcasecmp(argv[i], name) == 0) return true;
     }
-    for (const char* takesValue : {"-file", "-out", "-jobs"}) {
+    for (const char* takesValue : {"-file", "-out", "-jobs", "-max-output", "-format"}) {
       if (::strcasecmp(argv[i], takesValue) == 0) {
         ++i;
         break;
@@ -126,6 +172,8 @@ int RunTamberlo(int argc, char** argv) {
   const char* outPath = FindArgument(argc, argv, "-out", nullptr);
   const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);
   const char* limitText = FindArgument(argc, argv, "-max-output", nullptr);
+  const char* formatText = FindArgument(argc, argv, "-format", nullptr);
+  OutputFormat format = OutputFormat::Smd;
 
   OutputFolder folder;
   LogChannel channel;
@@ -156,8 +204,11 @@ int RunTamberlo(int argc, char** argv) {
     LogMessage(to.sink, "-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"%s\"\n",
                limitText);
     status = kExitUsage;
+  } else if (formatText != nullptr && !ParseOutputFormat(formatText, format)) {
+    LogMessage(to.sink, "-format takes smd, gltf or all, not \"%s\"\n", formatText);
+    status = kExitUsage;
   } else {
-    status = RunInFolder(name, to, jobs);
+    status = RunInFolder(name, to, jobs, format);
   }
   // A log that was refused or not written completely ends the run with errors.
   if (channel.failed && status != kExitUsage) status = kExitDoneWithErrors;

@@ -23,6 +23,13 @@ int RunTamberlo(int argc, char** argv);
 // One conversion after loading: math start-up (once per process), version
 // dispatch and the three writers, into `to` (and within its output limit). With a pool, mesh and animation
 // files are formatted by its workers, at most `maxPending` at a time.
+// Which files a conversion writes: the build script and SMD files, one .glb
+// named after the model file, or both.
+enum class OutputFormat { Smd, Gltf, All };
+// "smd", "gltf" or "all" in any letter case; false for anything else.
+bool ParseOutputFormat(const char* text, OutputFormat& format);
+
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
-                  WorkPool* pool, int maxPending);
+                  WorkPool* pool, int maxPending,
+                  OutputFormat format = OutputFormat::Smd);

@@ -1,0 +1,61 @@
+// The binary chunk of a .glb while it is being built.
+//
+// The chunk is the largest part of the file and its size is known only at
+// the end, after the JSON that describes it. Kept in one growing vector, each
+// growth would hold the old and the new copy at once, and the final file
+// would need a third. Here the bytes go into fixed blocks taken straight from
+// the system, and MoveTo hands each block back as soon as it has been copied
+// into the file, so building costs the file's size plus one block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Asks the system to back the whole pages of [data, data + length) with
+// large pages where it can, for ranges of at least one large page. Fresh
+// memory costs a fault per page on its first write, and this writer fills
+// tens of MB of it.
+void AdviseLargePages(void* data, size_t length);
+
+// A .glb states its total length in 32 bits.
+constexpr int64_t kMaxGlbBytes = 0xFFFFFFFFLL;
+
+// Thrown by BinaryBlocks::Append when the chunk would no longer fit a .glb.
+struct GlbTooLarge {
+  int64_t needed = 0;
+  bool outputLimit = false;  // the run's output limit, not the format's, was passed
+};
+
+class BinaryBlocks {
+ public:
+  BinaryBlocks() = default;
+  BinaryBlocks(const BinaryBlocks&) = delete;
+  BinaryBlocks& operator=(const BinaryBlocks&) = delete;
+  ~BinaryBlocks();
+
+  int64_t Size() const { return size_; }
+  // A run's output limit below the format's; 0 leaves kMaxGlbBytes.
+  void SetOutputLimit(uint64_t bytes) { outputLimit_ = bytes; }
+  // Throws GlbTooLarge when `more` bytes would pass kMaxGlbBytes or the
+  // output limit; called before a large block is sampled into memory.
+  void CheckRoom(int64_t more) const;
+  // Throws GlbTooLarge when the chunk would pass kMaxGlbBytes or the output limit.
+  void Append(const void* data, size_t length);
+  // Zero bytes up to the next multiple of 4: every accessor starts aligned.
+  void PadTo4();
+  // Appends every byte to `out`, releasing each block once copied; the
+  // chunk is empty afterwards.
+  void MoveTo(std::vector<unsigned char>& out);
+
+ private:
+  struct Block {
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    size_t used = 0;
+  };
+  void Release(Block& block);
+  std::vector<Block> blocks_;
+  int64_t size_ = 0;
+  uint64_t outputLimit_ = 0;
+};

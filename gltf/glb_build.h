@@ -1,0 +1,67 @@
+// What the parts of the .glb writer share while one file is built: the input
+// files, the document, where the reading stands (for the bad-data message),
+// the messages so far, and the nodes the scenes will list.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/model_records.h"
+#include "formats/strip_records.h"
+#include "gltf/gltf_document.h"
+
+// The rotation turning the Z-up model to glTF's Y-up: -90 degrees about X,
+// as x, y, z, w.
+inline Json YUpRotation() {
+  constexpr float kHalfTurn = 0.70710678f;  // sin and cos of 45 degrees
+  return Json::array({-kHalfTurn, 0.0f, 0.0f, kHalfTurn});
+}
+
+// The item being read, named in a "Bad data" line the way the SMD writers
+// name theirs, with "glb" in front.
+struct GlbPlace {
+  enum class Part { Header, Skeleton, BodyPart, SubModel, Lods, Mesh, Animations, Animation };
+  Part part = Part::Header;
+  int32_t bodyPart = -1, subModel = -1, lod = -1, mesh = -1;
+  int32_t animation = -1, bone = -1, frame = -1;
+  std::string name;    // the mesh node's or the animation's
+  bool named = false;  // the name has been read
+};
+std::string DescribePlace(const GlbPlace& place);
+
+// Values glTF cannot hold as stored, replaced so that the file stays valid.
+struct Repairs {
+  int64_t notFinite = 0;     // set to 0 (a rotation: to none, a matrix: to the identity)
+  int64_t normalLength = 0;  // normals not of unit length, normalised (a zero normal: +Z)
+};
+
+struct GlbBuild {
+  GlbBuild(const ModelFile& model, const StripFile& strip, std::string_view generator)
+      : model(model), strip(strip), document(generator) {}
+
+  const ModelFile& model;
+  const StripFile& strip;
+  ModelHeader header;
+  GltfDocument document;
+  GlbPlace place;
+  std::vector<std::string> messages;
+  bool hadErrors = false;
+  Repairs repairs;
+
+  // Set by the skeleton.
+  int32_t boneCount = 0;
+  int rootNode = -1;       // turns the Z-up model to Y-up; parent of the root bones
+  int firstBoneNode = -1;  // bone b is node firstBoneNode + b
+  int skin = -1;           // -1: the model has no bones, meshes are not skinned
+  // Set by the meshes.
+  std::vector<int> lodZeroNodes;                      // listed in the default scene
+  std::vector<int> lowerLodNodes;                     // the other levels of detail
+  std::map<std::string, int, std::less<>> materials;  // by texture name
+
+  // A message line for `place` about bad data that does not abandon the
+  // file; notes the error.
+  void ReportBadData(const std::string& what);
+};

@@ -1,0 +1,46 @@
+// The model as one glTF 2.0 binary file (.glb): the skeleton, the meshes of
+// every level of detail, the materials by name and the animations, holding
+// the same values as the SMD files of the same model. A pure function: it
+// reads the loaded files and returns the file's bytes and its messages;
+// writing and logging are the caller's.
+//
+// Layout of the file:
+//   - node 0, named after the model, turns the Z-up model to glTF's Y-up
+//     (-90 degrees about X) and holds the root bones; units are kept;
+//   - one node per bone (gltf/skeleton_nodes.h) and one skin over all bones;
+//   - per sub-model with vertices and level of detail, a mesh and a node
+//     named like its SMD file (gltf/mesh_nodes.h); the default scene shows
+//     the skeleton and level 0, a second scene ("lower levels of detail") the
+//     skeleton and the others. Skinned mesh nodes stay at the top of the node
+//     tree, as glTF ignores the transforms above them; a model without bones
+//     has static meshes under node 0, its lower levels under a node of their
+//     own;
+//   - one material per texture name the meshes use, carrying the name; no
+//     images;
+//   - one animation per animation description (gltf/animation_channels.h).
+//
+// Bad data: a FormatError anywhere abandons the whole file (no bytes) with
+// one message "Bad data: <item>: <what>". Data faults the file can still hold
+// (a vertex bone outside the bone table, a bone whose parent is not an
+// earlier bone) are reported and the file is built. Both set hadErrors.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/model_records.h"
+#include "formats/strip_records.h"
+
+struct GlbResult {
+  std::vector<unsigned char> bytes;   // the whole .glb; empty when abandoned
+  std::vector<std::string> messages;  // each a full log line ending in "\n", in order
+  bool hadErrors = false;             // bad data met: the run must end with status 2
+  bool outputLimitReached = false;    // abandoned: it would pass `outputLimit`
+};
+
+// `generator` names the tool and its version for asset.generator. A non-zero
+// `outputLimit` abandons the file once its binary data would pass that many
+// bytes, before they are held in memory.
+GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
+                   uint64_t outputLimit = 0);

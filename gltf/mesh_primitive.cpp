@@ -1,0 +1,176 @@
+#include "gltf/mesh_primitive.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "gltf/value_repair.h"
+
+// The binary chunk is little-endian; values are copied as the host holds them.
+static_assert(std::endian::native == std::endian::little, "the host stores numbers little-endian");
+
+namespace {
+
+// Model vertices of a mesh lie within a signed 16-bit step of its vertexBase.
+constexpr int64_t kKeyBias = 32768;
+constexpr size_t kKeyCount = 65536;
+
+// The interleaved glTF vertex: position, normal, texture coordinate, then
+// with a skin four joints (bytes, or 16-bit with more than 256 bones) and
+// four weights as normalised bytes.
+constexpr int kPositionAt = 0;
+constexpr int kNormalAt = 12;
+constexpr int kTexCoordAt = 24;
+constexpr int kJointsAt = 32;
+constexpr int kStaticStride = 32;
+
+// Index 65535 of 16-bit indices means a strip restart to some readers.
+constexpr int64_t kMaxShortIndexedVertices = 65535;
+
+}  // namespace
+
+MeshPrimitive::MeshPrimitive(GlbBuild& build) : build_(build), localOf_(kKeyCount, -1) {
+  shortJoints_ = build.boneCount > 256;
+  stride_ = build.skin < 0 ? kStaticStride : kJointsAt + (shortJoints_ ? 8 : 4) + 4;
+}
+
+void MeshPrimitive::Begin(const MeshRecord& mesh) {
+  for (uint16_t key : usedKeys_) localOf_[key] = -1;
+  usedKeys_.clear();
+  vertices_.clear();
+  indices_.clear();
+  vertexBase_ = mesh.vertexBase;
+  textureName_ = {};
+  for (int axis = 0; axis < 3; ++axis) {
+    low_[axis] = std::numeric_limits<float>::infinity();
+    high_[axis] = -std::numeric_limits<float>::infinity();
+  }
+  strayBones_ = 0;
+}
+
+void MeshPrimitive::AddStripGroup(const MeshSource& source, const VertexSpan& span,
+                                  const std::vector<uint16_t>& corners) {
+  textureName_ = source.textureName;  // a view into the model file
+  for (uint16_t corner : corners) {
+    const int64_t n = span.first + corner;
+    const size_t key = static_cast<size_t>(n - vertexBase_ + kKeyBias);
+    int32_t local = localOf_[key];
+    if (local < 0) {
+      local = static_cast<int32_t>(usedKeys_.size());
+      localOf_[key] = local;
+      usedKeys_.push_back(static_cast<uint16_t>(key));
+      PutVertex(span, n);
+    }
+    indices_.push_back(static_cast<uint32_t>(local));
+  }
+}
+
+void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n) {
+  const int64_t k = n - span.first;
+  const unsigned char* position;
+  const unsigned char* normal;
+  const unsigned char* texCoord;
+  int32_t bone = 0;
+  if (span.records != nullptr) {
+    const unsigned char* record = span.records + k * kVertexRecordSize;
+    position = record + kRecordPosition;
+    normal = record + kRecordNormal;
+    texCoord = record + kRecordTexCoord;
+    bone = LoadI16(record + kRecordBone);
+    if (build_.skin >= 0 && (bone < 0 || bone >= build_.boneCount)) {
+      if (strayBones_++ == 0) {
+        firstStrayAt_ = record + kRecordBone - build_.model.bytes.data;
+        firstStrayBone_ = bone;
+      }
+      bone = 0;
+    }
+  } else {
+    position = span.positions + 12 * k;
+    normal = span.normals + 12 * k;
+    texCoord = span.texCoords + 8 * k;
+  }
+
+  Repairs& repairs = build_.repairs;
+  const size_t at = vertices_.size();
+  vertices_.resize(at + static_cast<size_t>(stride_));
+  unsigned char* out = vertices_.data() + at;
+  float values[8];
+  for (int i = 0; i < 3; ++i) {
+    const float p = RepairedNumber(LoadF32(position + 4 * i), repairs);
+    values[i] = p;
+    low_[i] = std::min(low_[i], p);
+    high_[i] = std::max(high_[i], p);
+  }
+  const Vector3 n3 = RepairedNormal(Vector3{LoadF32(normal), LoadF32(normal + 4), LoadF32(normal + 8)}, repairs);
+  values[3] = n3.x;
+  values[4] = n3.y;
+  values[5] = n3.z;
+  values[6] = RepairedNumber(LoadF32(texCoord), repairs);
+  values[7] = RepairedNumber(LoadF32(texCoord + 4), repairs);
+  std::memcpy(out + kPositionAt, values, sizeof values);
+  static_assert(kNormalAt == 12 && kTexCoordAt == 24, "position, normal and texture coordinate in one run");
+  if (build_.skin < 0) return;
+  unsigned char* joints = out + kJointsAt;
+  std::memset(joints, 0, static_cast<size_t>(stride_ - kJointsAt));
+  if (shortJoints_) {
+    joints[0] = static_cast<unsigned char>(bone);
+    joints[1] = static_cast<unsigned char>(bone >> 8);
+    joints[8] = 255;  // weight 1 on the first joint
+  } else {
+    joints[0] = static_cast<unsigned char>(bone);
+    joints[4] = 255;
+  }
+}
+
+int MeshPrimitive::Material() {
+  auto found = build_.materials.find(textureName_);
+  if (found != build_.materials.end()) return found->second;
+  const int index = build_.document.Add("materials", Json{{"name", std::string(textureName_)}});
+  build_.materials.emplace(std::string(textureName_), index);
+  return index;
+}
+
+Json MeshPrimitive::Finish() {
+  if (indices_.empty()) return Json();
+  if (strayBones_ > 0) {
+    build_.ReportBadData(std::string(build_.model.bytes.fileName) + ": vertex bone at offset " +
+                         std::to_string(firstStrayAt_) + " names bone " + std::to_string(firstStrayBone_) +
+                         " of a table of " + std::to_string(build_.boneCount) + " (" + std::to_string(strayBones_) +
+                         " such vertices); they are weighted to bone 0");
+  }
+  GltfDocument& document = build_.document;
+  BinaryBlocks& binary = document.Binary();
+  const int64_t vertexCount = static_cast<int64_t>(usedKeys_.size());
+
+  int64_t start = binary.Size();
+  binary.Append(vertices_.data(), vertices_.size());
+  const int vertexView = document.AddBufferView(start, stride_, kVertexTarget);
+  Json attributes;
+  const int position = document.AddAccessor(vertexView, kPositionAt, kFloat, vertexCount, "VEC3");
+  document.Accessor(position)["min"] = {low_[0], low_[1], low_[2]};
+  document.Accessor(position)["max"] = {high_[0], high_[1], high_[2]};
+  attributes["POSITION"] = position;
+  attributes["NORMAL"] = document.AddAccessor(vertexView, kNormalAt, kFloat, vertexCount, "VEC3");
+  attributes["TEXCOORD_0"] = document.AddAccessor(vertexView, kTexCoordAt, kFloat, vertexCount, "VEC2");
+  if (build_.skin >= 0) {
+    attributes["JOINTS_0"] =
+        document.AddAccessor(vertexView, kJointsAt, shortJoints_ ? kUnsignedShort : kUnsignedByte, vertexCount, "VEC4");
+    attributes["WEIGHTS_0"] =
+        document.AddAccessor(vertexView, kJointsAt + (shortJoints_ ? 8 : 4), kUnsignedByte, vertexCount, "VEC4", true);
+  }
+
+  start = binary.Size();
+  const bool shortIndices = vertexCount <= kMaxShortIndexedVertices;
+  if (shortIndices) {
+    std::vector<uint16_t> narrow(indices_.begin(), indices_.end());
+    binary.Append(narrow.data(), narrow.size() * sizeof(uint16_t));
+  } else {
+    binary.Append(indices_.data(), indices_.size() * sizeof(uint32_t));
+  }
+  const int indexView = document.AddBufferView(start, 0, kIndexTarget);
+  const int indices = document.AddAccessor(indexView, 0, shortIndices ? kUnsignedShort : kUnsignedInt,
+                                           static_cast<int64_t>(indices_.size()), "SCALAR");
+  return Json{{"attributes", std::move(attributes)}, {"indices", indices}, {"material", Material()}};
+}

@@ -1,0 +1,55 @@
+// One glTF primitive from the triangles of one mesh record at one level of
+// detail.
+//
+// Each model vertex a triangle uses becomes one glTF vertex, numbered in the
+// order of first use; the indices keep the triangles in the mesh SMD's
+// order. Attributes, interleaved in one buffer view per primitive:
+//   POSITION, NORMAL      the stored floats
+//   TEXCOORD_0            the stored u and v: the model's texture origin is
+//                         the top-left corner, as in glTF (the SMD writes -v
+//                         for its bottom-left origin)
+//   JOINTS_0, WEIGHTS_0   with a skin: the vertex's one bone at weight 1 (the
+//                         split-array family stores none: bone 0); a bone
+//                         outside the bone table is weighted to bone 0 and
+//                         reported once per mesh
+// Indices are 16-bit when the primitive has at most 65535 vertices, else
+// 32-bit.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "gltf/glb_build.h"
+#include "gltf/mesh_corners.h"
+
+class MeshPrimitive {
+ public:
+  explicit MeshPrimitive(GlbBuild& build);
+
+  void Begin(const MeshRecord& mesh);
+  void AddStripGroup(const MeshSource& source, const VertexSpan& span, const std::vector<uint16_t>& corners);
+  // Writes the primitive's data and returns its JSON; null when the mesh drew
+  // no triangle. Reports stray vertex bones for build.place.
+  Json Finish();
+
+ private:
+  void PutVertex(const VertexSpan& span, int64_t n);
+  // The material of the mesh's texture name, added at its first use.
+  int Material();
+
+  GlbBuild& build_;
+  int stride_ = 0;
+  bool shortJoints_ = false;
+  int64_t vertexBase_ = 0;
+  std::string_view textureName_;
+  std::vector<int32_t> localOf_;  // by model vertex - vertexBase + 32768; -1: not used yet
+  std::vector<uint16_t> usedKeys_;
+  std::vector<unsigned char> vertices_;
+  std::vector<uint32_t> indices_;
+  float low_[3] = {}, high_[3] = {};
+  // Vertices whose bone lies outside the bone table.
+  int64_t strayBones_ = 0;
+  int64_t firstStrayAt_ = 0;
+  int32_t firstStrayBone_ = 0;
+};

@@ -1,0 +1,154 @@
+#include "gltf/skeleton_nodes.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "gltf/value_repair.h"
+#include "mathlib/rotation.h"
+
+namespace {
+
+// A rigid transform in double: m[r][c], column 3 the translation.
+struct Affine {
+  double m[3][4] = {};
+};
+
+Affine RestMatrix(const Quaternion& q, const Vector3& t) {
+  const double x = q.x, y = q.y, z = q.z, w = q.w;
+  Affine a;
+  a.m[0][0] = 1 - 2 * (y * y + z * z);
+  a.m[0][1] = 2 * (x * y - z * w);
+  a.m[0][2] = 2 * (x * z + y * w);
+  a.m[1][0] = 2 * (x * y + z * w);
+  a.m[1][1] = 1 - 2 * (x * x + z * z);
+  a.m[1][2] = 2 * (y * z - x * w);
+  a.m[2][0] = 2 * (x * z - y * w);
+  a.m[2][1] = 2 * (y * z + x * w);
+  a.m[2][2] = 1 - 2 * (x * x + y * y);
+  a.m[0][3] = t.x;
+  a.m[1][3] = t.y;
+  a.m[2][3] = t.z;
+  return a;
+}
+
+Affine Multiply(const Affine& a, const Affine& b) {
+  Affine p;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      double sum = c == 3 ? a.m[r][3] : 0.0;
+      for (int k = 0; k < 3; ++k) sum += a.m[r][k] * b.m[k][c];
+      p.m[r][c] = sum;
+    }
+  }
+  return p;
+}
+
+// The inverse by cofactors; false when a is singular or not finite.
+bool Invert(const Affine& a, Affine& inverse) {
+  const auto& m = a.m;
+  const double c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+  const double c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+  const double c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+  const double determinant = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+  if (!std::isfinite(determinant) || determinant == 0) return false;
+  const double f = 1.0 / determinant;
+  double r[3][3] = {
+      {c00 * f, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * f, (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * f},
+      {c01 * f, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * f, (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * f},
+      {c02 * f, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * f, (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * f},
+  };
+  for (int row = 0; row < 3; ++row) {
+    double t = 0;
+    for (int k = 0; k < 3; ++k) {
+      inverse.m[row][k] = r[row][k];
+      t -= r[row][k] * m[k][3];
+    }
+    inverse.m[row][3] = t;
+  }
+  return true;
+}
+
+// The 4x4 column-major matrix glTF stores; the identity for a singular rest
+// matrix, which only damaged data gives.
+void PutInverseBindMatrix(GlbBuild& build, const Affine& world) {
+  Affine inverse;
+  float values[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  if (Invert(world, inverse)) {
+    bool finite = true;
+    for (int c = 0; c < 4; ++c)
+      for (int r = 0; r < 3; ++r) {
+        values[4 * c + r] = static_cast<float>(inverse.m[r][c]);
+        finite = finite && std::isfinite(values[4 * c + r]);
+      }
+    if (!finite) {
+      for (int i = 0; i < 16; ++i) values[i] = i % 5 == 0 ? 1.0f : 0.0f;
+      ++build.repairs.notFinite;
+    }
+  } else {
+    ++build.repairs.notFinite;
+  }
+  build.document.Binary().Append(values, sizeof values);
+}
+
+}  // namespace
+
+void AddSkeleton(GlbBuild& build) {
+  const ModelFile& model = build.model;
+  const ModelHeader& header = build.header;
+  GltfDocument& document = build.document;
+  build.place = GlbPlace{};
+  build.place.part = GlbPlace::Part::Skeleton;
+  CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
+  const int32_t boneCount = header.boneCount > 0 ? header.boneCount : 0;
+
+  build.rootNode = document.Add("nodes", Json{{"name", std::string(ModelName(model))}, {"rotation", YUpRotation()}});
+  build.firstBoneNode = build.rootNode + 1;
+  Json& nodes = document.Root()["nodes"];
+
+  std::vector<Affine> world(static_cast<size_t>(boneCount));
+  int32_t strayParents = 0, firstStray = -1;
+  std::string strayReport;
+  for (int32_t b = 0; b < boneCount; ++b) {
+    build.place.bone = b;
+    const BoneRecord bone = ReadBone(model, header, b);
+    const std::string_view name = BoneName(model, bone);
+    const Vector3 translation = RepairedVector(bone.referencePosition, build.repairs);
+    Quaternion rotation;
+    AnglesToQuaternion(bone.referenceAngles, rotation);
+    rotation = RepairedRotation(rotation, build.repairs);
+    const int node = document.Add("nodes", Json{{"name", std::string(name)},
+                                                {"translation", {translation.x, translation.y, translation.z}},
+                                                {"rotation", {rotation.x, rotation.y, rotation.z, rotation.w}}});
+    const Affine local = RestMatrix(rotation, translation);
+    const int32_t parent = bone.parentIndex;
+    if (parent >= 0 && parent < b) {
+      nodes[static_cast<size_t>(build.firstBoneNode + parent)]["children"].push_back(node);
+      world[static_cast<size_t>(b)] = Multiply(world[static_cast<size_t>(parent)], local);
+      continue;
+    }
+    nodes[static_cast<size_t>(build.rootNode)]["children"].push_back(node);
+    world[static_cast<size_t>(b)] = local;
+    if (parent != -1 && strayParents++ == 0) {
+      strayReport = std::string(model.bytes.fileName) + ": bone parent index at offset " + std::to_string(bone.at + 4) +
+                    " names bone " + std::to_string(parent) + ", not an earlier bone";
+      firstStray = b;
+    }
+  }
+  if (strayParents > 0) {
+    build.place.bone = firstStray;
+    build.ReportBadData(strayReport + " (" + std::to_string(strayParents) +
+                        " such bones); they hang on the model's root node");
+  }
+  build.place.bone = -1;
+  build.boneCount = boneCount;
+  if (boneCount == 0) return;
+
+  const int64_t start = document.Binary().Size();
+  for (const Affine& matrix : world) PutInverseBindMatrix(build, matrix);
+  const int view = document.AddBufferView(start);
+  const int matrices = document.AddAccessor(view, 0, kFloat, boneCount, "MAT4");
+  Json joints = Json::array();
+  for (int32_t b = 0; b < boneCount; ++b) joints.push_back(build.firstBoneNode + b);
+  build.skin = document.Add("skins", Json{{"joints", std::move(joints)}, {"inverseBindMatrices", matrices}});
+}
