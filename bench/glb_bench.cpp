@@ -25,6 +25,7 @@
 #include "anim/anim_export.h"
 #include "formats/layout.h"
 #include "gltf/gltf_export.h"
+#include "io/work_pool.h"
 #include "mesh/mesh_export.h"
 
 namespace {
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
       ExportMeshes(conv);
       ExportAnimations(conv);
     } else {
-      const GlbResult glb = BuildGlb(model, strip, "glb_bench");
+      const GlbResult glb = BuildGlb(model, strip, "glb_bench", 0, AvailableProcessors());
       glbSize = glb.bytes.size();
       if (glb.bytes.empty() || glb.hadErrors) {
         for (const std::string& message : glb.messages) std::fputs(message.c_str(), stderr);

@@ -44,13 +44,13 @@ std::string GlbName(std::string_view modelPath) {
 
 // The .glb is built whole in memory and then written like any output file:
 // bad data abandons it with its messages, and it counts against the output limit.
-void WriteGlbFile(Conversion& conv, const std::string& fileName) {
+void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
   OutputLimit* limit = conv.to.limit;
   if (limit != nullptr && limit->reached) return;
   const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
                         : limit->used < limit->bytes      ? limit->bytes - limit->used
                                                           : 1;
-  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room);
+  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, threads);
   if (glb.outputLimitReached) {
     LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
                ByteSizeText(limit->bytes).c_str(), fileName.c_str());
@@ -123,7 +123,8 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
       if (items) items->FinishAll();
     });
   }
-  if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath));
+  // The workers' share: the walk thread and the pool's (maxPending is 2 per worker).
+  if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath), pool != nullptr ? maxPending / 2 : 1);
   to = conv.to;
   return to.hadErrors ? kExitDoneWithErrors : kExitDone;
 }

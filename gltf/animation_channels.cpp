@@ -93,7 +93,7 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
   translations.reserve(static_cast<size_t>(bones));
   rotations.reserve(static_cast<size_t>(bones));
   const int64_t viewStart = binary.Size();
-  const int threads = SamplingThreads(int64_t{bones} * frames);
+  const int threads = SamplingThreads(int64_t{bones} * frames, build.threads);
   const size_t keyBytes = static_cast<size_t>(frames) * (sizeof(Vector3) + sizeof(Quaternion));
   const int32_t batch = static_cast<int32_t>(std::clamp<size_t>(kBatchBytes / keyBytes, 1, static_cast<size_t>(bones)));
   for (int32_t first = 0; first < bones; first += batch) {

@@ -83,10 +83,9 @@ void SampleShare(const ByteView& view, std::vector<BoneTrack>& tracks, int32_t f
 
 }  // namespace
 
-int SamplingThreads(int64_t boneFrames) {
+int SamplingThreads(int64_t boneFrames, int allowed) {
   const int64_t wanted = std::max<int64_t>(1, boneFrames / kSamplesPerThread);
-  const int available = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return static_cast<int>(std::min<int64_t>({wanted, available, kMaxThreads}));
+  return static_cast<int>(std::min<int64_t>({wanted, std::max(1, allowed), kMaxThreads}));
 }
 
 void SampleBones(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t first, int32_t count, int32_t frames,

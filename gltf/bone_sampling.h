@@ -25,7 +25,7 @@ struct SampledBones {
 
 // How many threads to share `boneFrames` samples out to: one for small
 // animations, where starting threads costs more than it saves.
-int SamplingThreads(int64_t boneFrames);
+int SamplingThreads(int64_t boneFrames, int allowed);
 
 // Samples bones first .. first + count - 1 of `tracks` into `keys`, counting
 // replaced values in build.repairs. Throws the FormatError of the lowest bone

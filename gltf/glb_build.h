@@ -44,6 +44,7 @@ struct GlbBuild {
 
   const ModelFile& model;
   const StripFile& strip;
+  int threads = 1;  // at most this many sample an animation's bones
   ModelHeader header;
   GltfDocument document;
   GlbPlace place;

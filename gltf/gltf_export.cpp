@@ -49,9 +49,10 @@ std::string RepairsLine(const Repairs& repairs) {
 }  // namespace
 
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit) {
+                   uint64_t outputLimit, int threads) {
   GlbResult result;
   GlbBuild build(model, strip, generator);
+  build.threads = threads;
   build.document.Binary().SetOutputLimit(outputLimit);
   try {
     build.header = ReadModelHeader(model);

@@ -41,6 +41,7 @@ struct GlbResult {
 
 // `generator` names the tool and its version for asset.generator. A non-zero
 // `outputLimit` abandons the file once its binary data would pass that many
-// bytes, before they are held in memory.
+// bytes, before they are held in memory. Long animations are sampled on up
+// to `threads` threads (at most 4); the bytes are the same for any number.
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit = 0);
+                   uint64_t outputLimit = 0, int threads = 1);

@@ -12,7 +12,8 @@
 # from BUILD_DIR/npm, where it is installed with npm when missing.
 #
 # Exit status: 0 all valid, 1 a file has errors or warnings (or a step
-# failed), 77 skipped because node or npm is not installed.
+# failed), 77 skipped because node or npm is not installed (1 instead when
+# GLTF_VALIDATOR_REQUIRED is set, as in CI).
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -23,15 +24,17 @@ SOURCE_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 BUILD_DIR="$(cd "$1" && pwd)"
 OUT="$BUILD_DIR/glb-validation"
 
+SKIP=77
+if [[ -n "${GLTF_VALIDATOR_REQUIRED:-}" ]]; then SKIP=1; fi
 if ! command -v node >/dev/null 2>&1; then
   echo "SKIPPED: node is not installed"
-  exit 77
+  exit "$SKIP"
 fi
 MODULES="${GLTF_VALIDATOR_MODULES:-$BUILD_DIR/npm/node_modules}"
 if [[ ! -f "$MODULES/gltf-validator/package.json" ]]; then
   if ! command -v npm >/dev/null 2>&1; then
     echo "SKIPPED: npm is not installed, and there is no gltf-validator in $MODULES"
-    exit 77
+    exit "$SKIP"
   fi
   echo "== installing gltf-validator into $BUILD_DIR/npm"
   npm install --prefix "$BUILD_DIR/npm" --no-audit --no-fund gltf-validator
