@@ -94,7 +94,7 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
 }
 
 ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
-                              std::atomic<uint64_t>* written) {
+                              std::atomic<uint64_t>* written, OutputFormat format, uint64_t maxOutput) {
   auto start = std::chrono::steady_clock::now();
   ModelResult result;
   result.finished = true;
@@ -136,8 +136,9 @@ ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root,
   LogChannel channel;
   channel.folderFd = folder.fd;
   channel.console = &result.log;
-  Destination to{&folder, MessageSink{&channel, nullptr}, false};
-  int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, pool, maxPending, &facts);
+  OutputLimit limit{maxOutput};
+  Destination to{&folder, MessageSink{&channel, nullptr}, false, &limit};
+  int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, pool, maxPending, &facts, format);
   if (channel.failed) {
     writeFailed = true;
     status = kExitDoneWithErrors;

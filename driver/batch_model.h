@@ -59,4 +59,5 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
 // Converts `model` into "<root>/<model.output>". `written`, when set, grows by
 // each committed file's size as it is committed.
 ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
-                              std::atomic<uint64_t>* written);
+                              std::atomic<uint64_t>* written, OutputFormat format = OutputFormat::Smd,
+                              uint64_t maxOutput = kDefaultOutputLimit);

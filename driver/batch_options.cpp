@@ -43,6 +43,17 @@ bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string
     error = std::string("-jobs takes a whole number from 1 to 1024, not \"") + jobsText + "\"";
     return false;
   }
+  const char* formatText = FindArgument(argc, argv, "-format", nullptr);
+  if (formatText != nullptr && !ParseOutputFormat(formatText, options.format)) {
+    error = std::string("-format takes smd, gltf or all, not \"") + formatText + "\"";
+    return false;
+  }
+  const char* limitText = FindArgument(argc, argv, "-max-output", nullptr);
+  if (limitText != nullptr && !ParseByteSize(limitText, options.maxOutput)) {
+    error = std::string("-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"") +
+            limitText + "\"";
+    return false;
+  }
   for (int i = 1; i < argc; ++i) {
     if (::strcasecmp(argv[i], "-quiet") == 0) options.quiet = true;
     if (::strcasecmp(argv[i], "-follow-links") == 0) options.followLinks = true;

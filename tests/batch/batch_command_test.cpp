@@ -165,3 +165,26 @@ TEST(BatchCommand, AFullDiskEndsTheModelsInProgressAndStartsNoMore) {
             std::string::npos)
       << run.console;
 }
+
+namespace {
+
+// -format and -max-output hold for every model of a batch, each model with a
+// limit of its own.
+TEST(BatchCommand, FormatAndOutputLimitApplyToEachModel) {
+  ScratchDir dir;
+  PutModel(dir.path / "in/a", SampleModel(37));
+  PutModel(dir.path / "in/sub/b", SampleModel(29));
+  ToolRun run = RunTool(dir.path, {"-batch", "in", "-out", "out", "-format", "all", "-jobs", "2"});
+  EXPECT_EQ(run.status, 0) << run.console;
+  for (const char* glb : {"out/a/a.glb", "out/sub/b/b.glb"}) EXPECT_TRUE(fs::exists(dir.path / glb)) << glb;
+  EXPECT_TRUE(fs::exists(dir.path / "out/a/dec.qc"));
+
+  run = RunTool(dir.path, {"-batch", "in", "-out", "small", "-max-output", "1K"});
+  EXPECT_EQ(run.status, 2);
+  for (const char* log : {"small/a/streams.log", "small/sub/b/streams.log"})
+    EXPECT_NE(ReadFileText(dir.path / log).find("Output limit reached (1K): "), std::string::npos) << log;
+
+  EXPECT_EQ(RunTool(dir.path, {"-batch", "in", "-out", "x", "-format", "obj"}).status, 64);
+}
+
+}  // namespace
