@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "mathlib/rounded_trig.h"
+
 // Every conversion here feeds text that is compared byte for byte with other
 // implementations, so each result must equal double-precision evaluation of
 // the formula as written, rounded to float32 only where a value is stored in
@@ -10,7 +12,10 @@
 //    operations are grouped and ordered exactly as in the formulas below;
 //  - the build uses -ffp-contract=off: fusing a*b+c into one rounding, or
 //    reassociating a sum, changes the last bit of some results;
-//  - the two angle-unit constants are float32 values, not exact ones.
+//  - the two angle-unit constants are float32 values, not exact ones;
+//  - sine, cosine and atan2 come from mathlib/rounded_trig.h, whose float32
+//    results equal those of the C library's sin, cos and atan2 rounded the
+//    same way (the atan2 ones after the scaling to degrees).
 
 namespace {
 
@@ -26,17 +31,15 @@ void MatrixToAngles(const Matrix3x4& matrix, Vector3& degrees) {
   const double m00 = matrix.m[0][0];
   const double m10 = matrix.m[1][0];
   const double xy = std::sqrt(m00 * m00 + m10 * m10);  // stays double
-  degrees[0] = static_cast<float>(std::atan2(-static_cast<double>(matrix.m[2][0]), xy) *
-                                  kRadiansToDegrees);
+  // Each is static_cast<float>(std::atan2(y, x) * kRadiansToDegrees).
+  degrees[0] = ScaledAtan2ToFloat(-static_cast<double>(matrix.m[2][0]), xy, kRadiansToDegrees);
   if (xy > kGimbalThreshold) {
-    degrees[1] = static_cast<float>(std::atan2(m10, m00) * kRadiansToDegrees);
-    degrees[2] = static_cast<float>(
-        std::atan2(static_cast<double>(matrix.m[2][1]), static_cast<double>(matrix.m[2][2])) *
-        kRadiansToDegrees);
+    degrees[1] = ScaledAtan2ToFloat(m10, m00, kRadiansToDegrees);
+    degrees[2] = ScaledAtan2ToFloat(static_cast<double>(matrix.m[2][1]), static_cast<double>(matrix.m[2][2]),
+                                    kRadiansToDegrees);
   } else {
-    degrees[1] = static_cast<float>(
-        std::atan2(-static_cast<double>(matrix.m[0][1]), static_cast<double>(matrix.m[1][1])) *
-        kRadiansToDegrees);
+    degrees[1] = ScaledAtan2ToFloat(-static_cast<double>(matrix.m[0][1]), static_cast<double>(matrix.m[1][1]),
+                                    kRadiansToDegrees);
     degrees[2] = 0.0f;
   }
 }
@@ -69,10 +72,13 @@ void QuaternionToAngles(const Quaternion& q, Vector3& radians) {
 }
 
 HalfAngle HalfAngleOf(float radians) {
-  // The half angle, its sine and its cosine are float32 temporaries.
+  // The half angle, its sine and its cosine are float32 temporaries: the
+  // sine is static_cast<float>(std::sin(static_cast<double>(half))), the
+  // cosine likewise.
   const float half = static_cast<float>(static_cast<double>(radians) * 0.5);
-  return HalfAngle{static_cast<float>(std::sin(static_cast<double>(half))),
-                   static_cast<float>(std::cos(static_cast<double>(half)))};
+  HalfAngle result;
+  SineCosineToFloat(half, result.sine, result.cosine);
+  return result;
 }
 
 void HalfAnglesToQuaternion(const HalfAngle& aboutX, const HalfAngle& aboutY, const HalfAngle& aboutZ,
