@@ -11,10 +11,15 @@
 #include "formats/model_records.h"
 #include "mathlib/rotation.h"
 
-// The run a stream's cursor stands in, read once per run rather than once per frame.
+// The run a stream's cursor stands in, read once per run rather than once per
+// frame. Every frame from firstFrame to firstFrame + span - 1 falls into it at
+// offset frame - firstFrame, whatever frames were asked before (a span of 0:
+// no such frames known, as for a stream that met a run resetting the offset).
 struct CurrentRun {
   int64_t at = -1;  // -1: none read yet
   RunValues values;
+  int32_t firstFrame = 0;
+  uint32_t span = 0;
 };
 
 // The last angle of one axis (as bits, so -0.0 and NaN are told apart) and the
