@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "mathlib/paired_rotation.h"
 #include "mathlib/rotation_formulas.h"
 
 BoneTrack PrepareBoneTrack(const ModelFile& model, const ModelHeader& header, const AnimDescRecord& anim,
@@ -148,4 +149,49 @@ Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s) {
   Vector3 angles;
   rotation_formulas::QuaternionToAngles(q, angles);
   return angles;
+}
+
+namespace {
+
+bool SameAngles(const Vector3& a, const Vector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+bool FiniteAngles(const Vector3& a) { return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z); }
+
+}  // namespace
+
+void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
+                            std::span<const uint32_t> bones, std::span<Vector3> angles) {
+  // A bone that takes the common path waits here for a second one.
+  uint32_t waiting = 0;
+  bool isWaiting = false, waitingNormalises = false;
+  for (const uint32_t bone : bones) {
+    const BoneTrack& track = tracks[bone];
+    const BoneSample& sample = samples[bone];
+    if (!track.rotationCoded) {
+      angles[bone] = track.rawAngles;
+      continue;
+    }
+    // Equal angles take the quaternion as it is; different finite ones
+    // normalise it (see SampleAngles); anything else blends.
+    const bool equal = SameAngles(sample.a1, sample.a2);
+    if (!equal && !(FiniteAngles(sample.a1) && FiniteAngles(sample.a2))) {
+      angles[bone] = SampleAngles(tracks[bone], sample, 0.0f);
+      continue;
+    }
+    if (!isWaiting) {
+      waiting = bone;
+      waitingNormalises = !equal;
+      isWaiting = true;
+      continue;
+    }
+    isWaiting = false;
+    const uint32_t pair[2] = {waiting, bone};
+    const Vector3 pairAngles[2] = {samples[waiting].a1, sample.a1};
+    const bool normalise[2] = {waitingNormalises, !equal};
+    Vector3 radians[2];
+    const int done = paired_rotation::WholeFrameAngles(pairAngles, normalise, radians);
+    for (int lane = 0; lane < 2; ++lane) {
+      angles[pair[lane]] = (done & (1 << lane)) ? radians[lane] : SampleAngles(tracks[pair[lane]], samples[pair[lane]], 0.0f);
+    }
+  }
+  if (isWaiting) angles[waiting] = SampleAngles(tracks[waiting], samples[waiting], 0.0f);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "anim/stream_decode.h"
 #include "formats/model_records.h"
@@ -63,3 +64,9 @@ BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame
 // half-angle sines and cosines; at s = 0 the quaternion of a2 is computed
 // only where it can change the result.
 Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s);
+
+// SampleAngles(tracks[b], samples[b], 0) into angles[b] for every b in
+// `bones`, bit for bit, two bones at a time where both take the common path:
+// the whole frames of an animation.
+void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
+                            std::span<const uint32_t> bones, std::span<Vector3> angles);

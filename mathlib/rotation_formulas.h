@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "mathlib/rotation.h"
 #include "mathlib/rounded_trig.h"
@@ -23,6 +26,17 @@ namespace rotation_formulas {
 //    results equal those of the C library's sin, cos and atan2 rounded the
 //    same way (the atan2 ones after the scaling to degrees).
 
+// std::sqrt's result (the correctly rounded square root) without its path
+// that sets the error number for negative arguments, which the compiler
+// otherwise keeps as a call.
+inline double SquareRoot(double x) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(x)));
+#else
+  return std::sqrt(x);
+#endif
+}
+
 constexpr double kRadiansToDegrees = 57.29578f;   // float32 of 180/pi
 constexpr double kDegreesToRadians = 0.017453292f;  // float32 of pi/180
 // Below this horizontal length the Y rotation is within about 0.057 degrees
@@ -32,7 +46,7 @@ constexpr double kGimbalThreshold = 0.001f;
 inline void MatrixToAngles(const Matrix3x4& matrix, Vector3& degrees) {
   const double m00 = matrix.m[0][0];
   const double m10 = matrix.m[1][0];
-  const double xy = std::sqrt(m00 * m00 + m10 * m10);  // stays double
+  const double xy = SquareRoot(m00 * m00 + m10 * m10);  // stays double
   // Each is static_cast<float>(std::atan2(y, x) * kRadiansToDegrees).
   degrees[0] = ScaledAtan2ToFloat(-static_cast<double>(matrix.m[2][0]), xy, kRadiansToDegrees);
   if (xy > kGimbalThreshold) {
@@ -118,7 +132,7 @@ inline float NormalizeQuaternion(Quaternion& q) {
   double squared = 0.0;
   for (int i = 0; i < 4; ++i) squared += static_cast<double>(q[i]) * q[i];
   if (squared == 0.0) return 0.0f;
-  const double length = std::sqrt(squared);
+  const double length = SquareRoot(squared);
   const double inverse = 1.0 / length;
   for (int i = 0; i < 4; ++i) q[i] = static_cast<float>(q[i] * inverse);
   return static_cast<float>(length);
