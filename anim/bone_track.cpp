@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "mathlib/paired_rotation.h"
+#include "mathlib/rotation_lanes.h"
 #include "mathlib/rotation_formulas.h"
 
 BoneTrack PrepareBoneTrack(const ModelFile& model, const ModelHeader& header, const AnimDescRecord& anim,
@@ -160,9 +160,25 @@ bool FiniteAngles(const Vector3& a) { return std::isfinite(a.x) && std::isfinite
 
 void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
                             std::span<const uint32_t> bones, std::span<Vector3> angles) {
-  // A bone that takes the common path waits here for a second one.
-  uint32_t waiting = 0;
-  bool isWaiting = false, waitingNormalises = false;
+  // Bones that take the common path wait here until the lanes are full.
+  const int lanes = rotation_lanes::LaneCount();
+  uint32_t waiting[rotation_lanes::kMostLanes];
+  Vector3 waitingAngles[rotation_lanes::kMostLanes];
+  bool waitingNormalise[rotation_lanes::kMostLanes];
+  int count = 0;
+  const auto computeWaiting = [&] {
+    for (int lane = count; lane < lanes; ++lane) {  // unused lanes repeat the first bone
+      waitingAngles[lane] = waitingAngles[0];
+      waitingNormalise[lane] = waitingNormalise[0];
+    }
+    Vector3 radians[rotation_lanes::kMostLanes];
+    const int done = rotation_lanes::WholeFrameAngles(lanes, waitingAngles, waitingNormalise, radians);
+    for (int lane = 0; lane < count; ++lane) {
+      const uint32_t bone = waiting[lane];
+      angles[bone] = (done & (1 << lane)) ? radians[lane] : SampleAngles(tracks[bone], samples[bone], 0.0f);
+    }
+    count = 0;
+  };
   for (const uint32_t bone : bones) {
     const BoneTrack& track = tracks[bone];
     const BoneSample& sample = samples[bone];
@@ -177,21 +193,10 @@ void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSam
       angles[bone] = SampleAngles(tracks[bone], sample, 0.0f);
       continue;
     }
-    if (!isWaiting) {
-      waiting = bone;
-      waitingNormalises = !equal;
-      isWaiting = true;
-      continue;
-    }
-    isWaiting = false;
-    const uint32_t pair[2] = {waiting, bone};
-    const Vector3 pairAngles[2] = {samples[waiting].a1, sample.a1};
-    const bool normalise[2] = {waitingNormalises, !equal};
-    Vector3 radians[2];
-    const int done = paired_rotation::WholeFrameAngles(pairAngles, normalise, radians);
-    for (int lane = 0; lane < 2; ++lane) {
-      angles[pair[lane]] = (done & (1 << lane)) ? radians[lane] : SampleAngles(tracks[pair[lane]], samples[pair[lane]], 0.0f);
-    }
+    waiting[count] = bone;
+    waitingAngles[count] = sample.a1;
+    waitingNormalise[count] = !equal;
+    if (++count == lanes) computeWaiting();
   }
-  if (isWaiting) angles[waiting] = SampleAngles(tracks[waiting], samples[waiting], 0.0f);
+  if (count > 0) computeWaiting();
 }

@@ -64,8 +64,8 @@ constexpr uint64_t kPowersOfTen[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 
 }  // namespace float_format_internal
 
 // Below 2^23 the printed number is the value rounded once, half away from
-// zero (see FormatFloatFixedAny in the source): (m * 10^precision) >> E plus
-// the first dropped bit, for value = m * 2^-E. With a whole part of one or two
+// zero (see FormatFloatFixedAny in the source): (m * 10^precision + 2^(E-1))
+// >> E for value = m * 2^-E. With a whole part of one or two
 // digits, the eight digits of that number times 10^(6 - precision) are the
 // whole part (with a leading zero for one digit) and the decimals, and the
 // text is those bytes with the point moved in.
@@ -82,8 +82,7 @@ inline size_t FormatFloatFixed(char* out, float value) {
     if (exponentBits - 110 >= 40) [[unlikely]] return FormatFloatFixedAny<kPrecision>(out, value);
     const uint64_t m = (bits & 0x7fffff) | 0x800000u;
     const int shift = 150 - static_cast<int>(exponentBits);  // 1..40
-    const uint64_t scaled = m * kPowersOfTen[kPrecision];
-    const uint64_t rounded = (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
+    const uint64_t rounded = (m * kPowersOfTen[kPrecision] + (uint64_t{1} << (shift - 1))) >> shift;
     if (rounded >= kPowersOfTen[kPrecision + 2]) return FormatFloatFixedAny<kPrecision>(out, value);
     out[0] = '-';
     char* p = out + (bits >> 31);  // m is never 0 here

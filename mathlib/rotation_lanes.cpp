@@ -1,0 +1,101 @@
+#include "mathlib/rotation_lanes.h"
+
+#include <cstdint>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+#include "mathlib/rotation_formulas.h"
+#include "mathlib/rounded_trig.h"
+
+namespace rotation_lanes {
+namespace {
+
+// Two lanes: the vectors of SSE2, which every x86-64 processor has (other
+// processors get the same code through the compiler's generic vectors).
+namespace two_lanes {
+
+constexpr int kLanes = 2;
+using Doubles = double __attribute__((vector_size(16)));
+using Floats = float __attribute__((vector_size(8)));
+using Lanes = int64_t __attribute__((vector_size(16)));  // masks: each lane all ones or all zeros
+using Words = int32_t __attribute__((vector_size(16)));
+
+inline Words SpreadLowWords(Words w) { return __builtin_shufflevector(w, w, 0, 0, 2, 2); }
+// Bit k for lane k, from each lane's sign bit.
+inline int LaneBits(Lanes mask) {
+#if defined(__SSE2__)
+  return _mm_movemask_pd(reinterpret_cast<__m128d>(mask));
+#else
+  return (mask[0] < 0 ? 1 : 0) | (mask[1] < 0 ? 2 : 0);
+#endif
+}
+inline Doubles SquareRoot(Doubles v) {  // correctly rounded in each lane, as std::sqrt
+#if defined(__SSE2__)
+  return reinterpret_cast<Doubles>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)));
+#else
+  return Doubles{rotation_formulas::SquareRoot(v[0]), rotation_formulas::SquareRoot(v[1])};
+#endif
+}
+
+#include "mathlib/rotation_lanes.inc"
+
+}  // namespace two_lanes
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TAMBERLO_FOUR_LANES 1
+// Four lanes: the vectors of AVX2, compiled for it here and used only where
+// the processor has it.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace four_lanes {
+
+constexpr int kLanes = 4;
+using Doubles = double __attribute__((vector_size(32)));
+using Floats = float __attribute__((vector_size(16)));
+using Lanes = int64_t __attribute__((vector_size(32)));
+using Words = int32_t __attribute__((vector_size(32)));
+
+inline Words SpreadLowWords(Words w) { return __builtin_shufflevector(w, w, 0, 0, 2, 2, 4, 4, 6, 6); }
+inline int LaneBits(Lanes mask) { return _mm256_movemask_pd(reinterpret_cast<__m256d>(mask)); }
+inline Doubles SquareRoot(Doubles v) { return reinterpret_cast<Doubles>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v))); }
+
+#include "mathlib/rotation_lanes.inc"
+
+int WholeFrameAngles(const Vector3* angles, const bool* normalise, Vector3* radians) {
+  return WholeFrameAnglesOfLanes(angles, normalise, radians);
+}
+
+}  // namespace four_lanes
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
+
+}  // namespace
+
+int LaneCount() {
+#if defined(TAMBERLO_FOUR_LANES)
+  static const int count = __builtin_cpu_supports("avx2") ? 4 : 2;
+  return count;
+#else
+  return 2;
+#endif
+}
+
+int WholeFrameAngles(int lanes, const Vector3* angles, const bool* normalise, Vector3* radians) {
+#if defined(TAMBERLO_FOUR_LANES)
+  if (lanes == 4 && LaneCount() == 4) return four_lanes::WholeFrameAngles(angles, normalise, radians);
+#endif
+  int done = two_lanes::WholeFrameAnglesOfLanes(angles, normalise, radians);
+  if (lanes == 4) done |= two_lanes::WholeFrameAnglesOfLanes(angles + 2, normalise + 2, radians + 2) << 2;
+  return done;
+}
+
+}  // namespace rotation_lanes

@@ -1,0 +1,27 @@
+// The rotation chain of whole animation frames (angles -> quaternion ->
+// normalised quaternion -> matrix -> angles) for several bones at once, one
+// in each lane of a vector of doubles: the bones' long chains of dependent
+// operations run side by side, and one instruction serves them all. Each
+// lane's result is the scalar one (SampleAngles at s = 0) bit for bit.
+#pragma once
+
+#include "mathlib/vector_types.h"
+
+namespace rotation_lanes {
+
+constexpr int kMostLanes = 4;
+
+// How many bones WholeFrameAngles takes at once on this processor: 4 where
+// it has AVX2, else 2.
+int LaneCount();
+
+// The angles of `lanes` bones' whole frames (2 or 4; 4 is done as two times
+// 2 where the processor lacks AVX2), as SampleAngles gives them for s = 0 from the frame's angles:
+// normalise[lane] says whether the lane's
+// quaternion is normalised (the next frame's angles differ, all six finite)
+// or taken as it is (they are equal). Returns the bits of the lanes done
+// (bit k for lane k); a lane is left undone where SampleAngles would blend
+// (a -0.0 in the quaternion to normalise), for the caller to compute.
+int WholeFrameAngles(int lanes, const Vector3* angles, const bool* normalise, Vector3* radians);
+
+}  // namespace rotation_lanes
