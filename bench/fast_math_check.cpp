@@ -1,11 +1,15 @@
-// Checks the rounded sine, cosine and atan2 (mathlib/rounded_trig.h) against
-// the C library, comparing the float32 results bit for bit:
+// Checks the fast sine, cosine and atan2 against the C library, comparing
+// the float32 results bit for bit: the scalar functions of
+// mathlib/rounded_trig.h, the same kernels on vectors of 2 and 4 lanes
+// (mathlib/rotation_lanes.h, 4 lanes only where the processor has AVX2), the
+// atan2 led by a nearby angle, and the whole rotation chain of animation
+// frames.
 //
 //   fast_math_check [--threads N] sine [STRIDE]
-//       every float32 the sine and cosine kernel takes (|x| <= 4: every
-//       half angle the rotation math can meet there, subnormals, zeros and
-//       both signs included; larger, infinite and NaN inputs go to the C
-//       library untouched); with STRIDE, every STRIDE-th bit pattern only;
+//       every float32 the sine and cosine kernels take (|x| <= 4: every half
+//       angle of a turn and more, subnormals, zeros and both signs included;
+//       larger, infinite and NaN inputs go to the C library untouched); with
+//       STRIDE, every STRIDE-th bit pattern only;
 //   fast_math_check [--threads N] atan2 COUNT [SEED]
 //       COUNT random pairs in four equal shares: float32 pairs in [-1, 1]
 //       (matrix entries), a float32 against the double length
@@ -16,14 +20,22 @@
 //       boundary: a float32 y and a double x placed so that
 //       atan2(y, x) * 57.29578f is within a few double units of the halfway
 //       point between two floats (half of them), and float32 pairs chosen as
-//       the closest to such a halfway point among 64 neighbours.
+//       the closest to such a halfway point among 64 neighbours;
+//   fast_math_check [--threads N] chain COUNT [SEED]
+//       COUNT random angle triples (within a turn, within two, near the
+//       vertical where the angle about Z is folded in, small, large and any
+//       float32) through the rotation chain of a whole frame, against the
+//       chain evaluated with the C library (tests/mathlib/rotation_reference).
 //
-// The angle scale is the one the rotation math uses (57.29578f). Prints the
-// inputs checked, the differences (the first few listed), how many the
-// rounding test passed to the C library, how many the kernel alone would have
-// rounded wrongly (what the test guards against), the time, and, with GCC's
-// quadruple precision, the kernels' largest error seen on a sample as a
-// fraction of the bound the test uses. Exits with 1 on any difference.
+// The led atan2 gets half the correct angle as a float32, moved by up to
+// three float units, and for a quarter of the pairs the opposite direction,
+// as the rotation chain gives it. The angle scale is the one the rotation
+// math uses (57.29578f). Prints the inputs checked, the differences (the
+// first few listed), for the scalar kernels how many inputs the rounding test
+// passed to the C library and how many the kernel alone would have rounded
+// wrongly (what the test guards against), the time, and, with GCC's
+// quadruple precision, the scalar kernels' largest error seen on a sample in
+// ulps of their double result. Exits with 1 on any difference.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -37,7 +49,10 @@
 #include <thread>
 #include <vector>
 
+#include "mathlib/rotation.h"
+#include "mathlib/rotation_lanes.h"
 #include "mathlib/rounded_trig.h"
+#include "tests/mathlib/rotation_reference.h"
 
 #if defined(TAMBERLO_HAVE_QUADMATH)
 #include <quadmath.h>
@@ -83,6 +98,8 @@ struct Tally {
 std::mutex reportMutex;
 std::atomic<int> reported{0};
 
+const int kMostLanes = rotation_lanes::kMostLanes;
+
 void ReportDifference(const char* what, double y, double x, float got, float want) {
   std::lock_guard<std::mutex> lock(reportMutex);
   if (reported++ < 20) {
@@ -102,30 +119,49 @@ double ErrorInUlps(double value, __float128 exact) {
 
 // ---- sine and cosine
 
+// The lane kernels on a block of four inputs (the first `count` real, the
+// rest copies), in 2 and in 4 lanes, against the C library's results.
+void CheckSineLanes(const float x[], const float wantSine[], const float wantCosine[], int count, Tally& tally) {
+  for (int lanes : {2, 4}) {
+    float sine[kMostLanes], cosine[kMostLanes];
+    for (int first = 0; first < kMostLanes; first += lanes) {
+      rotation_lanes::SineCosineToFloat(lanes, x + first, sine + first, cosine + first);
+    }
+    for (int i = 0; i < count; ++i) {
+      if (BitsOf(sine[i]) != BitsOf(wantSine[i]) || BitsOf(cosine[i]) != BitsOf(wantCosine[i])) {
+        ++tally.differences;
+        ReportDifference(lanes == 2 ? "sin/cos in 2 lanes" : "sin/cos in 4 lanes", x[i], 0, sine[i], wantSine[i]);
+      }
+    }
+  }
+}
+
 void CheckSineRange(uint64_t first, uint64_t end, uint64_t stride, Tally& tally) {
+  float block[kMostLanes], wantSine[kMostLanes], wantCosine[kMostLanes];
+  int filled = 0;
   for (uint64_t bits = first; bits < end; bits += stride) {
     const float x = FromBits(static_cast<uint32_t>(bits));
     const double wide = x;
     if (!(std::fabs(wide) <= rounded_trig::kSineLimit)) continue;
     float sine, cosine;
     SineCosineToFloat(x, sine, cosine);
-    const float wantSine = static_cast<float>(std::sin(wide));
-    const float wantCosine = static_cast<float>(std::cos(wide));
+    const float wantS = static_cast<float>(std::sin(wide));
+    const float wantC = static_cast<float>(std::cos(wide));
     ++tally.checked;
     ++tally.inRange;
-    if (BitsOf(sine) != BitsOf(wantSine)) {
+    if (BitsOf(sine) != BitsOf(wantS)) {
       ++tally.differences;
-      ReportDifference("sin", wide, 0, sine, wantSine);
+      ReportDifference("sin", wide, 0, sine, wantS);
     }
-    if (BitsOf(cosine) != BitsOf(wantCosine)) {
+    if (BitsOf(cosine) != BitsOf(wantC)) {
       ++tally.differences;
-      ReportDifference("cos", wide, 0, cosine, wantCosine);
+      ReportDifference("cos", wide, 0, cosine, wantC);
     }
     float fastSine, fastCosine;
     if (!rounded_trig::FastSineCosine(x, fastSine, fastCosine)) ++tally.undecided;
     const rounded_trig::SineCosine kernel = rounded_trig::SineCosineOf(wide);
-    if (BitsOf(static_cast<float>(kernel.sine)) != BitsOf(wantSine) ||
-        BitsOf(static_cast<float>(kernel.cosine)) != BitsOf(wantCosine)) {
+    if (BitsOf(static_cast<float>(kernel.sine)) != BitsOf(wantS) ||
+        BitsOf(static_cast<float>(kernel.cosine)) != BitsOf(wantC)) {
       ++tally.kernelWrong;
     }
 #if defined(TAMBERLO_HAVE_QUADMATH)
@@ -135,6 +171,17 @@ void CheckSineRange(uint64_t first, uint64_t end, uint64_t stride, Tally& tally)
       tally.NoteError(ErrorInUlps(kernel.cosine, cosq(q)));
     }
 #endif
+    block[filled] = x;
+    wantSine[filled] = wantS;
+    wantCosine[filled] = wantC;
+    if (++filled == kMostLanes) {
+      CheckSineLanes(block, wantSine, wantCosine, filled, tally);
+      filled = 0;
+    }
+  }
+  if (filled > 0) {
+    for (int i = filled; i < kMostLanes; ++i) block[i] = block[0];
+    CheckSineLanes(block, wantSine, wantCosine, filled, tally);
   }
 }
 
@@ -224,8 +271,49 @@ void BoundaryPair(std::mt19937_64& random, uint64_t i, double& y, double& x) {
   }
 }
 
+// Half the angle a led atan2 gets: the correct one (in radians) as a float32,
+// moved by up to three float units, for a quarter of the pairs the opposite
+// direction.
+float GuideHalf(std::mt19937_64& random, double angle) {
+  const uint64_t r = random();
+  if ((r & 3) == 0) angle -= std::copysign(3.14159265358979323846, angle);
+  const float half = static_cast<float>(angle / 2);
+  return FromBits(BitsOf(half) + static_cast<uint32_t>(static_cast<int>((r >> 2) % 7) - 3));
+}
+
 void CheckAtan2(bool boundary, uint64_t count, uint64_t seed, Tally& tally) {
   std::mt19937_64 random(seed);
+  double ys[kMostLanes], xs[kMostLanes];
+  float wants[kMostLanes], guides[kMostLanes];
+  int filled = 0;
+  const auto checkLanes = [&] {
+    for (int i = filled; i < kMostLanes; ++i) {  // pad with copies of the first
+      ys[i] = ys[0];
+      xs[i] = xs[0];
+      guides[i] = guides[0];
+    }
+    for (int lanes : {2, 4}) {
+      for (int led = 0; led < 2; ++led) {
+        float got[kMostLanes];
+        for (int first = 0; first < kMostLanes; first += lanes) {
+          if (led) {
+            rotation_lanes::ScaledAtan2NearToFloat(lanes, ys + first, xs + first, guides + first, kScale, got + first);
+          } else {
+            rotation_lanes::ScaledAtan2ToFloat(lanes, ys + first, xs + first, kScale, got + first);
+          }
+        }
+        for (int i = 0; i < filled; ++i) {
+          if (BitsOf(got[i]) != BitsOf(wants[i])) {
+            ++tally.differences;
+            ReportDifference(led ? (lanes == 2 ? "led atan2 in 2 lanes" : "led atan2 in 4 lanes")
+                                 : (lanes == 2 ? "atan2 in 2 lanes" : "atan2 in 4 lanes"),
+                             ys[i], xs[i], got[i], wants[i]);
+          }
+        }
+      }
+    }
+    filled = 0;
+  };
   for (uint64_t i = 0; i < count; ++i) {
     double y, x;
     if (boundary) {
@@ -233,8 +321,9 @@ void CheckAtan2(bool boundary, uint64_t count, uint64_t seed, Tally& tally) {
     } else {
       RandomPair(random, i, y, x);
     }
+    const double angle = std::atan2(y, x);
     const float got = ScaledAtan2ToFloat(y, x, kScale);
-    const float want = static_cast<float>(std::atan2(y, x) * kScale);
+    const float want = static_cast<float>(angle * kScale);
     ++tally.checked;
     if (BitsOf(got) != BitsOf(want)) {
       ++tally.differences;
@@ -252,7 +341,109 @@ void CheckAtan2(bool boundary, uint64_t count, uint64_t seed, Tally& tally) {
       }
 #endif
     }
+    ys[filled] = y;
+    xs[filled] = x;
+    wants[filled] = want;
+    guides[filled] = std::isfinite(angle) ? GuideHalf(random, angle) : 0.0f;
+    if (++filled == kMostLanes) checkLanes();
   }
+  if (filled > 0) checkLanes();
+}
+
+// ---- the rotation chain
+
+float AnyFloat(std::mt19937_64& random) { return FromBits(static_cast<uint32_t>(random())); }
+
+float Within(std::mt19937_64& random, double limit) {
+  return static_cast<float>((static_cast<double>(random() >> 11) * 0x1p-53 * 2 - 1) * limit);
+}
+
+Vector3 RandomAngles(std::mt19937_64& random, uint64_t i) {
+  constexpr double kPi = 3.14159265358979323846;
+  Vector3 a;
+  switch (i % 6) {
+    case 0:  // within a turn
+      a = {Within(random, kPi), Within(random, kPi), Within(random, kPi)};
+      break;
+    case 1:  // within two turns: the angle about Y beyond a quarter turn comes out folded
+      a = {Within(random, 2 * kPi), Within(random, 2 * kPi), Within(random, 2 * kPi)};
+      break;
+    case 2: {  // near the vertical, where the matrix is too close to split X from Z
+      const float tilt = static_cast<float>(kPi / 2 + Within(random, 0.003));
+      a = {Within(random, kPi), (random() & 1) ? tilt : -tilt, Within(random, kPi)};
+      break;
+    }
+    case 3:  // small angles and exact zeros
+      a = {Within(random, 0.01), (random() & 1) ? 0.0f : Within(random, 1e-6), (random() & 3) ? Within(random, 0.1) : -0.0f};
+      break;
+    case 4:  // large angles
+      a = {Within(random, 1000), Within(random, 30), Within(random, 5)};
+      break;
+    default:  // any float32 but NaN, which never reaches these paths (NaN angles blend)
+      for (int axis = 0; axis < 3; ++axis) {
+        do a[axis] = AnyFloat(random);
+        while (std::isnan(a[axis]));
+      }
+      break;
+  }
+  return a;
+}
+
+bool Finite(const Vector3& a) { return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z); }
+
+void CheckChain(uint64_t count, uint64_t seed, Tally& tally) {
+  std::mt19937_64 random(seed);
+  Vector3 angles[kMostLanes], wants[kMostLanes];
+  bool normalise[kMostLanes];
+  for (uint64_t i = 0; i < count; i += kMostLanes) {
+    for (int lane = 0; lane < kMostLanes; ++lane) {
+      angles[lane] = RandomAngles(random, i + static_cast<uint64_t>(lane));
+      // The normalised path is taken only with finite angles.
+      normalise[lane] = Finite(angles[lane]) && (random() & 3) != 0;
+      wants[lane] = ReferenceWholeFrameAngles(angles[lane], normalise[lane]);
+      // The scalar functions the export uses elsewhere must agree too.
+      Quaternion q;
+      AnglesToQuaternion(angles[lane], q);
+      if (normalise[lane]) NormalizeQuaternion(q);
+      Vector3 scalar;
+      QuaternionToAngles(q, scalar);
+      bool negativeZero = false;
+      for (int i = 0; i < 4; ++i) negativeZero |= q[i] == 0.0f && std::signbit(q[i]);
+      for (int axis = 0; axis < 3 && !(normalise[lane] && negativeZero); ++axis) {
+        if (BitsOf(scalar[axis]) != BitsOf(wants[lane][axis])) {
+          ++tally.differences;
+          ReportDifference("scalar chain", angles[lane][axis], axis, scalar[axis], wants[lane][axis]);
+        }
+      }
+    }
+    for (int lanes : {2, 4}) {
+      Vector3 got[kMostLanes];
+      int done = 0;
+      for (int first = 0; first < kMostLanes; first += lanes) {
+        done |= rotation_lanes::WholeFrameAngles(lanes, angles + first, normalise + first, got + first) << first;
+      }
+      for (int lane = 0; lane < kMostLanes; ++lane) {
+        if (lanes == 4) ++tally.checked;
+        if (!(done & (1 << lane))) {
+          if (lanes == 4) ++tally.undecided;  // left to the blend: a -0.0 in the quaternion
+          continue;
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+          if (BitsOf(got[lane][axis]) != BitsOf(wants[lane][axis])) {
+            ++tally.differences;
+            ReportDifference(lanes == 2 ? "chain in 2 lanes" : "chain in 4 lanes", angles[lane][axis], axis,
+                             got[lane][axis], wants[lane][axis]);
+          }
+        }
+      }
+    }
+  }
+}
+
+void PrintChainTally(const Tally& tally, double seconds) {
+  std::printf("chain: %llu angle triples, %llu differences; %llu left to the blend (a -0.0 in the quaternion); %.1f s\n",
+              static_cast<unsigned long long>(tally.checked), static_cast<unsigned long long>(tally.differences),
+              static_cast<unsigned long long>(tally.undecided), seconds);
 }
 
 void PrintTally(const char* what, const Tally& tally, unsigned slack, double seconds) {
@@ -273,7 +464,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: fast_math_check [--threads N] sine [STRIDE]\n"
                "       fast_math_check [--threads N] atan2 COUNT [SEED]\n"
-               "       fast_math_check [--threads N] atan2-boundary COUNT [SEED]\n");
+               "       fast_math_check [--threads N] atan2-boundary COUNT [SEED]\n"
+               "       fast_math_check [--threads N] chain COUNT [SEED]\n");
   return 2;
 }
 
@@ -301,7 +493,7 @@ int main(int argc, char** argv) {
       const uint64_t end = total * static_cast<uint64_t>(t + 1) / static_cast<uint64_t>(threads);
       workers.emplace_back([&, t, first, end] { CheckSineRange(first, end, stride, tallies[static_cast<size_t>(t)]); });
     }
-  } else if (mode == "atan2" || mode == "atan2-boundary") {
+  } else if (mode == "atan2" || mode == "atan2-boundary" || mode == "chain") {
     if (arg + 1 >= argc) return Usage();
     const uint64_t count = std::strtoull(argv[arg + 1], nullptr, 10);
     const uint64_t seed = arg + 2 < argc ? std::strtoull(argv[arg + 2], nullptr, 10) : 1;
@@ -309,7 +501,12 @@ int main(int argc, char** argv) {
     for (int t = 0; t < threads; ++t) {
       const uint64_t share = count / static_cast<uint64_t>(threads) + (static_cast<uint64_t>(t) < count % threads ? 1 : 0);
       workers.emplace_back([&, t, share] {
-        CheckAtan2(boundary, share, seed * 1000003 + static_cast<uint64_t>(t), tallies[static_cast<size_t>(t)]);
+        const uint64_t threadSeed = seed * 1000003 + static_cast<uint64_t>(t);
+        if (mode == "chain") {
+          CheckChain(share, threadSeed, tallies[static_cast<size_t>(t)]);
+        } else {
+          CheckAtan2(boundary, share, threadSeed, tallies[static_cast<size_t>(t)]);
+        }
       });
     }
   } else {
@@ -319,6 +516,10 @@ int main(int argc, char** argv) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   Tally total;
   for (const Tally& tally : tallies) total.Add(tally);
-  PrintTally(mode.c_str(), total, mode == "sine" ? rounded_trig::kSineSlack : rounded_trig::kAtanSlack, seconds);
+  if (mode == "chain") {
+    PrintChainTally(total, seconds);
+  } else {
+    PrintTally(mode.c_str(), total, mode == "sine" ? rounded_trig::kSineSlack : rounded_trig::kAtanSlack, seconds);
+  }
   return total.differences == 0 ? 0 : 1;
 }

@@ -69,6 +69,10 @@ inline Doubles SquareRoot(Doubles v) { return reinterpret_cast<Doubles>(_mm256_s
 int WholeFrameAngles(const Vector3* angles, const bool* normalise, Vector3* radians) {
   return WholeFrameAnglesOfLanes(angles, normalise, radians);
 }
+void SineCosine(const float* x, float* sine, float* cosine) { SineCosineOfLanes(x, sine, cosine); }
+void ScaledAtan2(const double* y, const double* x, const float* guideHalf, double scale, float* result) {
+  ScaledAtan2OfLanes(y, x, guideHalf, scale, result);
+}
 
 }  // namespace four_lanes
 #if defined(__clang__)
@@ -96,6 +100,38 @@ int WholeFrameAngles(int lanes, const Vector3* angles, const bool* normalise, Ve
   int done = two_lanes::WholeFrameAnglesOfLanes(angles, normalise, radians);
   if (lanes == 4) done |= two_lanes::WholeFrameAnglesOfLanes(angles + 2, normalise + 2, radians + 2) << 2;
   return done;
+}
+
+void SineCosineToFloat(int lanes, const float* x, float* sine, float* cosine) {
+#if defined(TAMBERLO_FOUR_LANES)
+  if (lanes == 4 && LaneCount() == 4) return four_lanes::SineCosine(x, sine, cosine);
+#endif
+  two_lanes::SineCosineOfLanes(x, sine, cosine);
+  if (lanes == 4) two_lanes::SineCosineOfLanes(x + 2, sine + 2, cosine + 2);
+}
+
+namespace {
+
+void ScaledAtan2Lanes(int lanes, const double* y, const double* x, const float* guideHalf, double scale,
+                      float* result) {
+#if defined(TAMBERLO_FOUR_LANES)
+  if (lanes == 4 && LaneCount() == 4) return four_lanes::ScaledAtan2(y, x, guideHalf, scale, result);
+#endif
+  two_lanes::ScaledAtan2OfLanes(y, x, guideHalf, scale, result);
+  if (lanes == 4) {
+    two_lanes::ScaledAtan2OfLanes(y + 2, x + 2, guideHalf == nullptr ? nullptr : guideHalf + 2, scale, result + 2);
+  }
+}
+
+}  // namespace
+
+void ScaledAtan2ToFloat(int lanes, const double* y, const double* x, double scale, float* result) {
+  ScaledAtan2Lanes(lanes, y, x, nullptr, scale, result);
+}
+
+void ScaledAtan2NearToFloat(int lanes, const double* y, const double* x, const float* guideHalf, double scale,
+                            float* result) {
+  ScaledAtan2Lanes(lanes, y, x, guideHalf, scale, result);
 }
 
 }  // namespace rotation_lanes

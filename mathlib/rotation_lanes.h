@@ -24,4 +24,15 @@ int LaneCount();
 // (a -0.0 in the quaternion to normalise), for the caller to compute.
 int WholeFrameAngles(int lanes, const Vector3* angles, const bool* normalise, Vector3* radians);
 
+// The kernels WholeFrameAngles uses, on `lanes` values (2 or 4), for
+// checking them against the C library: each result is what the scalar
+// function of rounded_trig.h gives (SineCosineToFloat, ScaledAtan2ToFloat).
+void SineCosineToFloat(int lanes, const float* x, float* sine, float* cosine);
+void ScaledAtan2ToFloat(int lanes, const double* y, const double* x, double scale, float* result);
+// The atan2 led by an angle near its result or near the opposite direction,
+// given as half that angle (a float32, as WholeFrameAngles has it); any
+// guide gives the same results, a far one only more slowly.
+void ScaledAtan2NearToFloat(int lanes, const double* y, const double* x, const float* guideHalf, double scale,
+                            float* result);
+
 }  // namespace rotation_lanes
