@@ -235,8 +235,9 @@ inline bool FastSineCosine(float x, float& sine, float& cosine) {
   const SineCosine kernel = SineCosineOf(wide);
   const int minExponent = kernel.j == 0 ? kSineMinExponentNear0 : kSineMinExponent;
   // Results up to 1 (exponent 0).
-  return RoundsToOneFloat(kernel.sine, minExponent, 1 - minExponent, kSineSlack, sine) &
-         RoundsToOneFloat(kernel.cosine, minExponent, 1 - minExponent, kSineSlack, cosine);
+  const bool sineDecided = RoundsToOneFloat(kernel.sine, minExponent, 1 - minExponent, kSineSlack, sine);
+  const bool cosineDecided = RoundsToOneFloat(kernel.cosine, minExponent, 1 - minExponent, kSineSlack, cosine);
+  return sineDecided && cosineDecided;
 }
 
 // atan2 of finite arguments with magnitudes in [2^-400, 2^401).
@@ -355,7 +356,7 @@ inline double Atan2Of(double y, double x) {
 
 // float32 of the C library's atan2(y, x) * scale, when the kernel decides it.
 inline bool FastScaledAtan2(double y, double x, double scale, float& result) {
-  if (!(InAtanRange(y) & InAtanRange(x))) return false;
+  if (!InAtanRange(y) || !InAtanRange(x)) return false;
   return RoundsToOneFloat(Atan2Of(y, x) * scale, kAtanMinExponent, kAtanExponentSpan, kAtanSlack, result);
 }
 
