@@ -100,6 +100,8 @@ std::atomic<int> reported{0};
 
 const int kMostLanes = rotation_lanes::kMostLanes;
 
+std::string LanesName(const char* what, int lanes) { return std::string(what) + " in " + std::to_string(lanes) + " lanes"; }
+
 void ReportDifference(const char* what, double y, double x, float got, float want) {
   std::lock_guard<std::mutex> lock(reportMutex);
   if (reported++ < 20) {
@@ -122,7 +124,7 @@ double ErrorInUlps(double value, __float128 exact) {
 // The lane kernels on a block of four inputs (the first `count` real, the
 // rest copies), in 2 and in 4 lanes, against the C library's results.
 void CheckSineLanes(const float x[], const float wantSine[], const float wantCosine[], int count, Tally& tally) {
-  for (int lanes : {2, 4}) {
+  for (int lanes : {2, 4, 8}) {
     float sine[kMostLanes], cosine[kMostLanes];
     for (int first = 0; first < kMostLanes; first += lanes) {
       rotation_lanes::SineCosineToFloat(lanes, x + first, sine + first, cosine + first);
@@ -130,7 +132,7 @@ void CheckSineLanes(const float x[], const float wantSine[], const float wantCos
     for (int i = 0; i < count; ++i) {
       if (BitsOf(sine[i]) != BitsOf(wantSine[i]) || BitsOf(cosine[i]) != BitsOf(wantCosine[i])) {
         ++tally.differences;
-        ReportDifference(lanes == 2 ? "sin/cos in 2 lanes" : "sin/cos in 4 lanes", x[i], 0, sine[i], wantSine[i]);
+        ReportDifference(LanesName("sin/cos", lanes).c_str(), x[i], 0, sine[i], wantSine[i]);
       }
     }
   }
@@ -292,7 +294,7 @@ void CheckAtan2(bool boundary, uint64_t count, uint64_t seed, Tally& tally) {
       xs[i] = xs[0];
       guides[i] = guides[0];
     }
-    for (int lanes : {2, 4}) {
+    for (int lanes : {2, 4, 8}) {
       for (int led = 0; led < 2; ++led) {
         float got[kMostLanes];
         for (int first = 0; first < kMostLanes; first += lanes) {
@@ -305,9 +307,7 @@ void CheckAtan2(bool boundary, uint64_t count, uint64_t seed, Tally& tally) {
         for (int i = 0; i < filled; ++i) {
           if (BitsOf(got[i]) != BitsOf(wants[i])) {
             ++tally.differences;
-            ReportDifference(led ? (lanes == 2 ? "led atan2 in 2 lanes" : "led atan2 in 4 lanes")
-                                 : (lanes == 2 ? "atan2 in 2 lanes" : "atan2 in 4 lanes"),
-                             ys[i], xs[i], got[i], wants[i]);
+            ReportDifference(LanesName(led ? "led atan2" : "atan2", lanes).c_str(), ys[i], xs[i], got[i], wants[i]);
           }
         }
       }
@@ -416,23 +416,23 @@ void CheckChain(uint64_t count, uint64_t seed, Tally& tally) {
         }
       }
     }
-    for (int lanes : {2, 4}) {
+    for (int lanes : {2, 4, 8}) {
       Vector3 got[kMostLanes];
       int done = 0;
       for (int first = 0; first < kMostLanes; first += lanes) {
         done |= rotation_lanes::WholeFrameAngles(lanes, angles + first, normalise + first, got + first) << first;
       }
       for (int lane = 0; lane < kMostLanes; ++lane) {
-        if (lanes == 4) ++tally.checked;
+        if (lanes == 2) ++tally.checked;
         if (!(done & (1 << lane))) {
-          if (lanes == 4) ++tally.undecided;  // left to the blend: a -0.0 in the quaternion
+          if (lanes == 2) ++tally.undecided;  // left to the blend: a -0.0 in the quaternion
           continue;
         }
         for (int axis = 0; axis < 3; ++axis) {
           if (BitsOf(got[lane][axis]) != BitsOf(wants[lane][axis])) {
             ++tally.differences;
-            ReportDifference(lanes == 2 ? "chain in 2 lanes" : "chain in 4 lanes", angles[lane][axis], axis,
-                             got[lane][axis], wants[lane][axis]);
+            ReportDifference(LanesName("chain", lanes).c_str(), angles[lane][axis], axis, got[lane][axis],
+                             wants[lane][axis]);
           }
         }
       }

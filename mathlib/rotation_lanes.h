@@ -9,14 +9,15 @@
 
 namespace rotation_lanes {
 
-constexpr int kMostLanes = 4;
+constexpr int kMostLanes = 8;
 
-// How many bones WholeFrameAngles takes at once on this processor: 4 where
-// it has AVX2, else 2.
+// How many bones WholeFrameAngles takes at once on this processor: 8 where
+// it has AVX-512 (foundation, double and quad words), 4 where it has AVX2,
+// else 2.
 int LaneCount();
 
-// The angles of `lanes` bones' whole frames (2 or 4; 4 is done as two times
-// 2 where the processor lacks AVX2), as SampleAngles gives them for s = 0 from the frame's angles:
+// The angles of `lanes` bones' whole frames (2, 4 or 8; more lanes than the
+// processor has are done a few at a time), as SampleAngles gives them for s = 0 from the frame's angles:
 // normalise[lane] says whether the lane's
 // quaternion is normalised (the next frame's angles differ, all six finite)
 // or taken as it is (they are equal). Returns the bits of the lanes done

@@ -43,22 +43,22 @@ std::vector<Vector3> AngleTriples() {
 
 TEST(WholeFrameAngles, EachLaneEqualsTheFormulasWithTheCLibrary) {
   const std::vector<Vector3> triples = AngleTriples();
-  for (int lanes : {2, 4}) {
+  for (int lanes : {2, 4, 8}) {
     int done = 0;
-    for (size_t i = 0; i + 4 <= triples.size(); i += 4) {
-      bool normalise[4];
-      for (int k = 0; k < 4; ++k) {
+    for (size_t i = 0; i + 8 <= triples.size(); i += 8) {
+      bool normalise[8];
+      for (int k = 0; k < 8; ++k) {
         // Infinite angles only reach the chain when both frames hold them.
         const Vector3& a = triples[i + k];
-        normalise[k] = std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z) && ((i / 4 + k) % 3 != 0);
+        normalise[k] = std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z) && ((i / 8 + k) % 3 != 0);
       }
-      Vector3 got[4];
+      Vector3 got[8];
       int lanesDone = 0;
-      for (int first = 0; first < 4; first += lanes) {
+      for (int first = 0; first < 8; first += lanes) {
         lanesDone |= rotation_lanes::WholeFrameAngles(lanes, &triples[i + first], normalise + first, got + first)
                      << first;
       }
-      for (int k = 0; k < 4; ++k) {
+      for (int k = 0; k < 8; ++k) {
         if (!(lanesDone & (1 << k))) continue;  // a -0.0 to normalise: the blend's case
         ++done;
         const Vector3 want = ReferenceWholeFrameAngles(triples[i + k], normalise[k]);
@@ -74,11 +74,17 @@ TEST(WholeFrameAngles, EachLaneEqualsTheFormulasWithTheCLibrary) {
 }
 
 TEST(WholeFrameAngles, ANegativeZeroToNormaliseIsLeftToTheCaller) {
-  // Angles of -0.0 about X and 0 about Y and Z make the quaternion's x -0.0.
-  const Vector3 angles[4] = {{-0.0f, 0.0f, 0.0f}, {0.1f, 0.2f, 0.3f}, {-0.0f, 0.0f, 0.0f}, {0.1f, 0.2f, 0.3f}};
-  const bool normalise[4] = {true, true, false, false};
-  Vector3 radians[4];
-  EXPECT_EQ(rotation_lanes::WholeFrameAngles(4, angles, normalise, radians), 0b1110);
+  // Angles of -0.0 about X and 0 about Y and Z make the quaternion's x -0.0;
+  // lanes 0 and 2 normalise such a quaternion, lanes 4 and 6 take it as it is.
+  Vector3 angles[8];
+  bool normalise[8];
+  for (int k = 0; k < 8; ++k) {
+    angles[k] = k % 2 == 0 ? Vector3{-0.0f, 0.0f, 0.0f} : Vector3{0.1f, 0.2f, 0.3f};
+    normalise[k] = k < 4;
+  }
+  Vector3 radians[8];
+  EXPECT_EQ(rotation_lanes::WholeFrameAngles(8, angles, normalise, radians), 0b11111010);
+  EXPECT_EQ(rotation_lanes::WholeFrameAngles(4, angles, normalise, radians), 0b1010);
   EXPECT_EQ(rotation_lanes::WholeFrameAngles(2, angles, normalise, radians), 0b10);
 }
 

@@ -106,13 +106,13 @@ TEST(SineCosine, EqualsTheCLibraryOnSamplesAndHardCases) {
 
 TEST(SineCosine, LanesGiveTheScalarResults) {
   const std::vector<float> inputs = SineInputs();
-  for (int lanes : {2, 4}) {
-    for (size_t i = 0; i + 4 <= inputs.size(); i += 4) {
-      float sine[4], cosine[4];
-      for (int first = 0; first < 4; first += lanes) {
+  for (int lanes : {2, 4, 8}) {
+    for (size_t i = 0; i + 8 <= inputs.size(); i += 8) {
+      float sine[8], cosine[8];
+      for (int first = 0; first < 8; first += lanes) {
         rotation_lanes::SineCosineToFloat(lanes, &inputs[i + first], sine + first, cosine + first);
       }
-      for (int k = 0; k < 4; ++k) {
+      for (int k = 0; k < 8; ++k) {
         float wantSine, wantCosine;
         SineCosineToFloat(inputs[i + k], wantSine, wantCosine);
         EXPECT_EQ(Bits(sine[k]), Bits(wantSine)) << lanes << " lanes " << std::hexfloat << inputs[i + k];
@@ -170,23 +170,23 @@ TEST(ScaledAtan2, EqualsTheCLibraryNextToHalfwayPointsAndElsewhere) {
 
 TEST(ScaledAtan2, LanesAndTheLedFormGiveTheScalarResults) {
   const std::vector<Atan2Case> cases = Atan2Inputs(400);
-  for (int lanes : {2, 4}) {
-    for (size_t i = 0; i + 4 <= cases.size(); i += 4) {
-      double y[4], x[4];
-      float guides[4], plain[4], led[4];
-      for (int k = 0; k < 4; ++k) {
+  for (int lanes : {2, 4, 8}) {
+    for (size_t i = 0; i + 8 <= cases.size(); i += 8) {
+      double y[8], x[8];
+      float guides[8], plain[8], led[8];
+      for (int k = 0; k < 8; ++k) {
         y[k] = cases[i + k].y;
         x[k] = cases[i + k].x;
         // Half the angle as a guide, now and then for the opposite direction.
         double angle = std::atan2(y[k], x[k]);
-        if (k == 3) angle -= std::copysign(3.141592653589793, angle);
+        if (k % 4 == 3) angle -= std::copysign(3.141592653589793, angle);
         guides[k] = static_cast<float>(angle / 2);
       }
-      for (int first = 0; first < 4; first += lanes) {
+      for (int first = 0; first < 8; first += lanes) {
         rotation_lanes::ScaledAtan2ToFloat(lanes, y + first, x + first, kScale, plain + first);
         rotation_lanes::ScaledAtan2NearToFloat(lanes, y + first, x + first, guides + first, kScale, led + first);
       }
-      for (int k = 0; k < 4; ++k) {
+      for (int k = 0; k < 8; ++k) {
         const float want = ScaledAtan2ToFloat(y[k], x[k], kScale);
         EXPECT_EQ(Bits(plain[k]), Bits(want)) << lanes << " lanes " << std::hexfloat << y[k] << " " << x[k];
         EXPECT_EQ(Bits(led[k]), Bits(want)) << lanes << " lanes, led " << std::hexfloat << y[k] << " " << x[k];
