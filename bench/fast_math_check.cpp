@@ -74,6 +74,8 @@ struct Tally {
   uint64_t checked = 0;
   uint64_t differences = 0;
   uint64_t inRange = 0;        // inside the kernel's range
+  uint64_t typical = 0;        // of those, sine inputs from 2^-20 up and atan2 pairs of floats in [-1, 1]
+  uint64_t typicalUndecided = 0;
   uint64_t undecided = 0;      // of those, passed to the C library by the rounding test
   uint64_t kernelWrong = 0;    // the kernel's own rounding would differ
   double worstUlps = 0;        // largest |kernel - exact| on the sampled inputs, in ulps of the kernel's double
@@ -87,6 +89,8 @@ struct Tally {
   void Add(const Tally& other) {
     checked += other.checked;
     inRange += other.inRange;
+    typical += other.typical;
+    typicalUndecided += other.typicalUndecided;
     differences += other.differences;
     undecided += other.undecided;
     kernelWrong += other.kernelWrong;
@@ -160,7 +164,12 @@ void CheckSineRange(uint64_t first, uint64_t end, uint64_t stride, Tally& tally)
       ReportDifference("cos", wide, 0, cosine, wantC);
     }
     float fastSine, fastCosine;
-    if (!rounded_trig::FastSineCosine(x, fastSine, fastCosine)) ++tally.undecided;
+    const bool decided = rounded_trig::FastSineCosine(x, fastSine, fastCosine);
+    if (!decided) ++tally.undecided;
+    if (std::fabs(wide) >= 0x1p-20) {
+      ++tally.typical;
+      if (!decided) ++tally.typicalUndecided;
+    }
     const rounded_trig::SineCosine kernel = rounded_trig::SineCosineOf(wide);
     if (BitsOf(static_cast<float>(kernel.sine)) != BitsOf(wantS) ||
         BitsOf(static_cast<float>(kernel.cosine)) != BitsOf(wantC)) {
@@ -332,7 +341,12 @@ void CheckAtan2(bool boundary, uint64_t count, uint64_t seed, Tally& tally) {
     if (rounded_trig::InAtanRange(y) && rounded_trig::InAtanRange(x)) {
       ++tally.inRange;
       float fast;
-      if (!rounded_trig::FastScaledAtan2(y, x, kScale, fast)) ++tally.undecided;
+      const bool decided = rounded_trig::FastScaledAtan2(y, x, kScale, fast);
+      if (!decided) ++tally.undecided;
+      if (!boundary && i % 4 == 0) {
+        ++tally.typical;
+        if (!decided) ++tally.typicalUndecided;
+      }
       const double v = rounded_trig::Atan2Of(y, x);
       if (BitsOf(static_cast<float>(v * kScale)) != BitsOf(want)) ++tally.kernelWrong;
 #if defined(TAMBERLO_HAVE_QUADMATH)
@@ -453,6 +467,12 @@ void PrintTally(const char* what, const Tally& tally, unsigned slack, double sec
               static_cast<unsigned long long>(tally.inRange), static_cast<unsigned long long>(tally.undecided),
               tally.inRange ? 100.0 * static_cast<double>(tally.undecided) / static_cast<double>(tally.inRange) : 0.0,
               static_cast<unsigned long long>(tally.kernelWrong), seconds);
+  if (tally.typical > 0) {
+    std::printf("  %s: %llu inputs, of which %llu (%.3g %%) passed to the C library\n",
+                tally.inRange == tally.checked ? "from 2^-20 up" : "float32 pairs in [-1, 1]",
+                static_cast<unsigned long long>(tally.typical), static_cast<unsigned long long>(tally.typicalUndecided),
+                100.0 * static_cast<double>(tally.typicalUndecided) / static_cast<double>(tally.typical));
+  }
   if (tally.sampled > 0) {
     std::printf("  largest kernel error on %llu sampled results (against quadruple precision): %.3g ulps of a double; "
                 "the rounding test allows %u\n",

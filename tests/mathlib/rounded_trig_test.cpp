@@ -148,8 +148,11 @@ std::vector<Atan2Case> Atan2Inputs(int halfwayCount) {
   std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
   for (int i = 0; i < 2000; ++i) cases.push_back({unit(random), unit(random)});
   const double inf = INFINITY, nan = NAN;
-  for (double y : {0.0, -0.0, 1e-300, 1.0, -1.0, inf, nan}) {
-    for (double x : {0.0, -0.0, 1e-300, 1.0, -1.0, -inf, nan}) cases.push_back({y, x});
+  for (int i = 0; i < 40; ++i) {  // huge arguments, whose products overflow
+    cases.push_back({std::ldexp(unit(random), 1024), std::ldexp(unit(random), 1024)});
+  }
+  for (double y : {0.0, -0.0, 1e-300, 1.0, -1.0, 1.7e308, inf, nan}) {
+    for (double x : {0.0, -0.0, 1e-300, 1.0, -1.0, -1.6e308, -inf, nan}) cases.push_back({y, x});
   }
   return cases;
 }
@@ -177,10 +180,12 @@ TEST(ScaledAtan2, LanesAndTheLedFormGiveTheScalarResults) {
       for (int k = 0; k < 8; ++k) {
         y[k] = cases[i + k].y;
         x[k] = cases[i + k].x;
-        // Half the angle as a guide, now and then for the opposite direction.
+        // Half the angle as a guide, off by a few float units as the angles
+        // of the rotation chain are, now and then for the opposite direction.
         double angle = std::atan2(y[k], x[k]);
         if (k % 4 == 3) angle -= std::copysign(3.141592653589793, angle);
         guides[k] = static_cast<float>(angle / 2);
+        for (int step = 0; step < k % 3; ++step) guides[k] = std::nextafter(guides[k], 4.0f);
       }
       for (int first = 0; first < 8; first += lanes) {
         rotation_lanes::ScaledAtan2ToFloat(lanes, y + first, x + first, kScale, plain + first);
