@@ -37,13 +37,16 @@ struct LineCache {
 };
 static_assert(sizeof(BoneSample) == 9 * sizeof(float), "samples are compared bytewise");
 
-void WriteBoneLine(const ModelFile& model, OutputFile& out, BoneTrack& track, LineCache& cache, int32_t frame) {
-  const BoneSample sample = SampleBoneTrack(model.bytes, track, frame, 0.0f);
-  if (cache.valid && std::memcmp(&sample, &cache.sample, sizeof sample) == 0) {
+bool SameSample(const LineCache& cache, const BoneSample& sample) {
+  return cache.valid && std::memcmp(&sample, &cache.sample, sizeof sample) == 0;
+}
+
+void WriteBoneLine(OutputFile& out, const BoneTrack& track, LineCache& cache, const BoneSample& sample,
+                   const Vector3& angles) {
+  if (SameSample(cache, sample)) {
     PutBytes(out, cache.line.data(), cache.line.size());
     return;
   }
-  const Vector3 angles = SampleAngles(track, sample, 0.0f);
   const float values[6] = {sample.position.x, sample.position.y, sample.position.z, angles.x, angles.y, angles.z};
   char* line = ReserveBytes(out, kMaxBoneLine);
   size_t length = FormatInteger(line, track.bone);
@@ -74,6 +77,9 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
     PutText(out, "skeleton\n");
     std::vector<BoneTrack> tracks;
     std::vector<LineCache> lines;
+    std::vector<BoneSample> samples;
+    std::vector<Vector3> angles;
+    std::vector<uint32_t> changed;
     if (anim.frameCount > 0 && header.boneCount > 0) {
       // The bone table was checked by the node list, so this loop is bounded by the file.
       tracks.reserve(static_cast<size_t>(header.boneCount));
@@ -82,6 +88,9 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
         tracks.push_back(PrepareBoneTrack(model, header, anim, b));
       }
       lines.resize(tracks.size());
+      samples.resize(tracks.size());
+      angles.resize(tracks.size());
+      changed.reserve(tracks.size());
       bone = {};
     }
     // Once a write has failed the file is lost; the rest is not formatted.
@@ -90,10 +99,16 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
       PutText(out, "time ");
       PutInt(out, frame);
       PutChar(out, '\n');
+      // The frame's samples first, then the angles of the lines that change
+      // (their long computations overlap), then the lines.
       for (size_t b = 0; b < tracks.size(); ++b) {
         bone = {"bone", static_cast<int64_t>(b)};
-        WriteBoneLine(model, out, tracks[b], lines[b], frame);
+        samples[b] = SampleBoneTrack(model.bytes, tracks[b], frame, 0.0f);
+        if (!SameSample(lines[b], samples[b])) changed.push_back(static_cast<uint32_t>(b));
       }
+      SampleWholeFrameAngles(tracks, samples, changed, angles);
+      changed.clear();
+      for (size_t b = 0; b < tracks.size(); ++b) WriteBoneLine(out, tracks[b], lines[b], samples[b], angles[b]);
       bone = {};
     }
     PutText(out, "end\n");

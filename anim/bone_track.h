@@ -6,15 +6,21 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "anim/stream_decode.h"
 #include "formats/model_records.h"
 #include "mathlib/rotation.h"
 
-// The run a stream's cursor stands in, read once per run rather than once per frame.
+// The run a stream's cursor stands in, read once per run rather than once per
+// frame. Every frame from firstFrame to firstFrame + span - 1 falls into it at
+// offset frame - firstFrame, whatever frames were asked before (a span of 0:
+// no such frames known, as for a stream that met a run resetting the offset).
 struct CurrentRun {
   int64_t at = -1;  // -1: none read yet
   RunValues values;
+  int32_t firstFrame = 0;
+  uint32_t span = 0;
 };
 
 // The last angle of one axis (as bits, so -0.0 and NaN are told apart) and the
@@ -60,3 +66,9 @@ BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame
 // half-angle sines and cosines; at s = 0 the quaternion of a2 is computed
 // only where it can change the result.
 Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s);
+
+// SampleAngles(tracks[b], samples[b], 0) into angles[b] for every b in
+// `bones`, bit for bit, two bones at a time where both take the common path:
+// the whole frames of an animation.
+void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
+                            std::span<const uint32_t> bones, std::span<Vector3> angles);

@@ -56,7 +56,9 @@ StreamRun WalkStreamCursor(const ByteView& view, StreamCursor& cursor, int32_t f
   if (frame < 0) frame = 0;
   if (frame < cursor.lastFrame || cursor.lastFrame < 0) StartStreamCursor(cursor, cursor.streamAt);
   int64_t at = cursor.runAt;
-  RunHeader run = ReadRunHeader(view, at);
+  // The header where the last walk stopped was kept; reading it again would
+  // cost a cache miss, as the walk comes back to a stream only after its run.
+  RunHeader run = cursor.lastFrame >= 0 ? RunHeader{cursor.storedCount, cursor.runLength} : ReadRunHeader(view, at);
   int64_t firstFrame = cursor.runFirstFrame;
   auto stopAt = [&](int64_t r) {
     cursor.runAt = at;

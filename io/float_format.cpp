@@ -207,25 +207,6 @@ size_t FormatInteger(char* out, int64_t value) {
   return n + PutFixedPoint(out + n, magnitude, 0);
 }
 
-namespace {
-
-// The eight decimal digits of value (< 10^8), leading zeros included, in
-// memory order (most significant first) packed into a little-endian uint64,
-// computed without a loop: the two 4-digit halves are
-// split into 2-digit and then 1-digit lanes by multiplications that divide by
-// 100 and 10 exactly in this range (5243 / 2^19 below 43699, 103 / 2^10 below
-// 179). Returns the digit values (0..9 per byte); add kAsciiZeros for text.
-constexpr uint64_t kAsciiZeros = 0x3030303030303030ull;
-inline uint64_t EightDigits(uint64_t value) {
-  const uint64_t high = value / 10000, low = value - high * 10000;
-  uint64_t x = high | (low << 32);  // the more significant half in the low lane
-  const uint64_t hundreds = ((x * 5243) >> 19) & 0x0000007F0000007Full;
-  x = hundreds | ((x - hundreds * 100) << 16);
-  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Full;
-  return tens | ((x - tens * 10) << 8);
-}
-
-}  // namespace
 
 // Below 2^23 (every position, normal, texture coordinate and angle of a real
 // model) the value is m * 2^-E with m < 2^24 and E >= 1, and the result is
@@ -246,8 +227,10 @@ inline uint64_t EightDigits(uint64_t value) {
 // past the text are scratch). The whole part keeps its branches on the number
 // of digits: in model data each column has a steady magnitude, so they are
 // predicted, and they are shorter than the branch-free form.
+namespace float_format_internal {
+
 template <int kPrecision>
-size_t FormatFloatFixed(char* out, float value) {
+size_t FormatFloatFixedAny(char* out, float value) {
   static_assert(kPrecision >= 0 && kPrecision <= 9, "precision 0 to 9");
   uint32_t bits;
   std::memcpy(&bits, &value, 4);
@@ -284,16 +267,18 @@ size_t FormatFloatFixed(char* out, float value) {
   return static_cast<size_t>(p - out);
 }
 
-template size_t FormatFloatFixed<0>(char*, float);
-template size_t FormatFloatFixed<1>(char*, float);
-template size_t FormatFloatFixed<2>(char*, float);
-template size_t FormatFloatFixed<3>(char*, float);
-template size_t FormatFloatFixed<4>(char*, float);
-template size_t FormatFloatFixed<5>(char*, float);
-template size_t FormatFloatFixed<6>(char*, float);
-template size_t FormatFloatFixed<7>(char*, float);
-template size_t FormatFloatFixed<8>(char*, float);
-template size_t FormatFloatFixed<9>(char*, float);
+template size_t FormatFloatFixedAny<0>(char*, float);
+template size_t FormatFloatFixedAny<1>(char*, float);
+template size_t FormatFloatFixedAny<2>(char*, float);
+template size_t FormatFloatFixedAny<3>(char*, float);
+template size_t FormatFloatFixedAny<4>(char*, float);
+template size_t FormatFloatFixedAny<5>(char*, float);
+template size_t FormatFloatFixedAny<6>(char*, float);
+template size_t FormatFloatFixedAny<7>(char*, float);
+template size_t FormatFloatFixedAny<8>(char*, float);
+template size_t FormatFloatFixedAny<9>(char*, float);
+
+}  // namespace float_format_internal
 
 size_t FormatFloat(char* out, float value, int precision) {
   switch (precision) {

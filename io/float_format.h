@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 constexpr size_t kMaxFormattedFloat = 64;  // the longest result plus terminator fits
 
@@ -25,13 +26,76 @@ constexpr size_t kMaxFormattedFloat = 64;  // the longest result plus terminator
 // too. precision is 0 to 9 (others are taken as the nearer of the two).
 size_t FormatFloat(char* out, float value, int precision);
 // The same with the precision fixed when compiling (0 to 9), for the writers
-// of the large files: no dispatch on the precision.
+// of the large files: no dispatch on the precision, and the common values
+// (below 100 when rounded) are formatted inline.
 template <int kPrecision>
 size_t FormatFloatFixed(char* out, float value);
-extern template size_t FormatFloatFixed<6>(char*, float);
 // The same text through the 17-digit rounding done explicitly for every
 // value, as FormatFloat does from 2^23 up: several times slower. For checking
 // the short path below 2^23 against it.
 size_t FormatFloatExplicit(char* out, float value, int precision);
 // Decimal text of a signed integer (no terminator); out holds 24 bytes.
 size_t FormatInteger(char* out, int64_t value);
+
+namespace float_format_internal {
+
+// FormatFloatFixed for every value.
+template <int kPrecision>
+size_t FormatFloatFixedAny(char* out, float value);
+
+// The eight decimal digits of value (< 10^8), leading zeros included, in
+// memory order (most significant first) packed into a little-endian uint64,
+// computed without a loop: the two 4-digit halves are
+// split into 2-digit and then 1-digit lanes by multiplications that divide by
+// 100 and 10 exactly in this range (5243 / 2^19 below 43699, 103 / 2^10 below
+// 179). Returns the digit values (0..9 per byte); add kAsciiZeros for text.
+constexpr uint64_t kAsciiZeros = 0x3030303030303030ull;
+inline uint64_t EightDigits(uint64_t value) {
+  const uint64_t high = value / 10000, low = value - high * 10000;
+  uint64_t x = high | (low << 32);  // the more significant half in the low lane
+  const uint64_t hundreds = ((x * 5243) >> 19) & 0x0000007F0000007Full;
+  x = hundreds | ((x - hundreds * 100) << 16);
+  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000Full;
+  return tens | ((x - tens * 10) << 8);
+}
+
+constexpr uint64_t kPowersOfTen[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+}  // namespace float_format_internal
+
+// Below 2^23 the printed number is the value rounded once, half away from
+// zero (see FormatFloatFixedAny in the source): (m * 10^precision + 2^(E-1))
+// >> E for value = m * 2^-E. With a whole part of one or two
+// digits, the eight digits of that number times 10^(6 - precision) are the
+// whole part (with a leading zero for one digit) and the decimals, and the
+// text is those bytes with the point moved in.
+template <int kPrecision>
+inline size_t FormatFloatFixed(char* out, float value) {
+  using namespace float_format_internal;
+  if constexpr (kPrecision < 1 || kPrecision > 6) {
+    return FormatFloatFixedAny<kPrecision>(out, value);
+  } else {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    const uint32_t exponentBits = (bits >> 23) & 0xff;
+    // From 2^-40 (smaller values need the shift beyond 63) to below 2^23.
+    if (exponentBits - 110 >= 40) [[unlikely]] return FormatFloatFixedAny<kPrecision>(out, value);
+    const uint64_t m = (bits & 0x7fffff) | 0x800000u;
+    const int shift = 150 - static_cast<int>(exponentBits);  // 1..40
+    const uint64_t rounded = (m * kPowersOfTen[kPrecision] + (uint64_t{1} << (shift - 1))) >> shift;
+    if (rounded >= kPowersOfTen[kPrecision + 2]) return FormatFloatFixedAny<kPrecision>(out, value);
+    out[0] = '-';
+    char* p = out + (bits >> 31);  // m is never 0 here
+    const uint64_t digits = EightDigits(rounded * kPowersOfTen[6 - kPrecision]) + kAsciiZeros;
+    if (rounded < kPowersOfTen[kPrecision + 1]) {
+      // A leading zero and one whole digit: the point takes the zero's place.
+      const uint64_t text = (digits & ~uint64_t{0xffff}) | (uint64_t{'.'} << 8) | ((digits >> 8) & 0xff);
+      std::memcpy(p, &text, 8);
+      return (bits >> 31) + 2 + kPrecision;
+    }
+    const uint64_t text = (digits & 0xffff) | (uint64_t{'.'} << 16) | ((digits >> 16) << 24);
+    std::memcpy(p, &text, 8);
+    p[8] = static_cast<char>(digits >> 56);
+    return (bits >> 31) + 3 + kPrecision;
+  }
+}

@@ -5,12 +5,14 @@
 // whatever the angles of the frames before.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "anim/bone_track.h"
 #include "anim/stream_decode.h"
@@ -123,6 +125,44 @@ TEST(SampleAngles, AnUncodedRotationIsTheStoredQuaternionsAngles) {
   EXPECT_EQ(Bits(angles.x), Bits(0.5f));
   EXPECT_EQ(Bits(angles.y), Bits(-0.25f));
   EXPECT_EQ(Bits(angles.z), Bits(2.0f));
+}
+
+// The whole frames of many bones at once: every bone's angles must be what
+// SampleAngles gives it, whichever path it takes (the lanes, the blend for
+// a -0.0 or a non-finite angle, a stored rotation), and bones left out of
+// the list keep what they had.
+TEST(SampleWholeFrameAngles, GivesEachBoneWhatSampleAnglesGivesIt) {
+  std::mt19937 random(7);
+  const float choices[] = {0.0f, -0.0f, 0.25f, -1.5f, 3.14159274f, 2.5f, -7.0f, kInf, -kInf, kNan};
+  auto pick = [&] { return choices[random() % std::size(choices)]; };
+  auto angle = [&] {
+    return random() % 4 == 0 ? pick() : static_cast<float>(static_cast<int>(random() % 20001) - 10000) * 7e-4f;
+  };
+  for (int round = 0; round < 300; ++round) {
+    const size_t count = 1 + random() % 13;
+    std::vector<BoneTrack> tracks(count), reference(count);
+    std::vector<BoneSample> samples(count);
+    std::vector<uint32_t> bones;
+    for (size_t b = 0; b < count; ++b) {
+      tracks[b].rotationCoded = random() % 8 != 0;
+      tracks[b].rawAngles = {0.5f, -0.25f, 2.0f};
+      reference[b] = tracks[b];
+      samples[b].a1 = {angle(), angle(), angle()};
+      samples[b].a2 = random() % 3 == 0 ? samples[b].a1 : Vector3{angle(), angle(), angle()};
+      if (random() % 5 != 0) bones.push_back(static_cast<uint32_t>(b));
+    }
+    const Vector3 untouched{-9.0f, -9.0f, -9.0f};
+    std::vector<Vector3> angles(count, untouched);
+    SampleWholeFrameAngles(tracks, samples, bones, angles);
+    for (size_t b = 0; b < count; ++b) {
+      const bool listed = std::find(bones.begin(), bones.end(), b) != bones.end();
+      const Vector3 want = listed ? SampleAngles(reference[b], samples[b], 0.0f) : untouched;
+      for (int axis = 0; axis < 3; ++axis) {
+        ASSERT_EQ(Bits(angles[b][axis]), Bits(want[axis]))
+            << "round " << round << " bone " << b << ": a1 " << Show(samples[b].a1) << " a2 " << Show(samples[b].a2);
+      }
+    }
+  }
 }
 
 }  // namespace
