@@ -39,11 +39,8 @@ struct StreamRun {
   uint8_t runLength = 0;
 };
 
-// The walk from the stream's first run, as the format defines it; costs time
-// in proportion to the runs before the frame. The reference for StreamCursor.
-StreamRun FindStreamRun(const ByteView& view, int64_t streamAt, int32_t frame);
-
-// Finds the same run as FindStreamRun for frames asked in non-decreasing
+// Finds the run of a frame, as the walk from the stream's first run defines it
+// (tests/anim/reference_decode.h keeps that walk), for frames asked in non-decreasing
 // order, in time proportional to the runs of the whole stream over all calls.
 // A smaller frame than the previous one restarts the walk from the stream's
 // start, so any order of calls gives the walk's answer.
@@ -135,16 +132,3 @@ inline AngleStreamValues AngleStreamPair(const RunValues& run) {
 inline float ScaledValue(float reference, double value, float scale) {
   return static_cast<float>(static_cast<double>(reference) + value * static_cast<double>(scale));
 }
-
-// The rotation of frame k blended by s towards frame k + 1, as radian-order
-// angles: a1 and a2 equal in all three components (float32 comparison, a NaN
-// is unequal) take the quaternion of a1 as it is; otherwise the two
-// quaternions are blended (which normalises even for s = 0).
-Vector3 BlendedAngles(const Vector3& a1, const Vector3& a2, float s);
-
-// The bone's position and rotation angles at frame k, blended by s towards
-// frame k + 1. Stateless: every call walks each stream from its first run.
-Vector3 DecodeBonePosition(const ModelFile& model, const ModelHeader& header, const BoneAnimRecord& boneAnim,
-                           int32_t bone, int32_t frame, float s);
-Vector3 DecodeBoneAngles(const ModelFile& model, const ModelHeader& header, const BoneAnimRecord& boneAnim,
-                         int32_t bone, int32_t frame, float s);

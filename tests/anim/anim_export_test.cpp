@@ -13,6 +13,7 @@
 
 #include "anim/anim_export.h"
 #include "anim/stream_decode.h"
+#include "tests/anim/reference_decode.h"
 #include "io/float_format.h"
 #include "io/log.h"
 #include "tests/anim/anim_test_support.h"

@@ -16,6 +16,7 @@
 
 #include "anim/bone_track.h"
 #include "anim/stream_decode.h"
+#include "tests/anim/reference_decode.h"
 
 namespace {
 

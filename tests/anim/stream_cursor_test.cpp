@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "anim/stream_decode.h"
+#include "tests/anim/reference_decode.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "anim/stream_decode.h"
+#include "tests/anim/reference_decode.h"
 #include "mathlib/rotation.h"
 #include "tests/anim/anim_test_support.h"
 
