@@ -59,6 +59,11 @@ struct MeshPlan {
 // written again, up to 64 times the strip file's size in all.
 int PlanMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
                       const StripMesh& stripMesh, MeshPlan& plan, FileBudget* stripBudget = nullptr);
+// The corners of a validated strip group in the order the mesh files list
+// them (the family's corner order), three per triangle, as offsets from
+// group.span.first; they fit 16 bits, as every model vertex of a group is
+// vertexBase plus a 16-bit number. `corners` is cleared first.
+void PlannedCorners(const MeshPlan& plan, const StripGroupPlan& group, std::vector<uint16_t>& corners);
 // Writes a validated mesh's triangles: for each a material line and three vertex lines.
 void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out);
 // PlanMeshTriangles, then WritePlannedTriangles.

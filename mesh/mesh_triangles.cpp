@@ -281,6 +281,17 @@ int PlanMeshTriangles(const ModelFile& model, const StripFile& strip, const Mesh
   return 1;
 }
 
+void PlannedCorners(const MeshPlan& plan, const StripGroupPlan& group, std::vector<uint16_t>& corners) {
+  corners.clear();
+  const bool reversed = plan.reversed;
+  auto corner = [&](uint16_t e) { return static_cast<uint16_t>(ModelVertex(group, e) - group.span.first); };
+  ForEachTriangle(group, [&](uint16_t e0, uint16_t e1, uint16_t e2) {
+    corners.push_back(corner(e0));
+    corners.push_back(corner(reversed ? e2 : e1));
+    corners.push_back(corner(reversed ? e1 : e2));
+  });
+}
+
 void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out) {
   VertexLines& lines = ReusedVertexLines();
   const bool reversed = plan.reversed;
