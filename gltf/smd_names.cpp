@@ -1,15 +1,13 @@
 #include "gltf/smd_names.h"
 
+#include <cstring>
+
+#include "io/names.h"
+
 std::string SmdBaseName(std::string_view subModelName) {
   std::string name(subModelName);
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  // The dot test at i comes before the slash test of i - 1, so a dot right
-  // after a slash is still cut.
-  for (size_t i = name.size(); i-- > 1;) {
-    if (name[i] == '.') return name.substr(0, i);
-    if (name[i - 1] == '/') break;
-  }
+  StripExtension(name.data());
+  name.resize(std::strlen(name.c_str()));
   return name;
 }
 
