@@ -21,6 +21,7 @@
 #include "gltf/gltf_export.h"
 #include "io/names.h"
 #include "io/ordered_items.h"
+#include "io/safe_names.h"
 #include "io/work_pool.h"
 #include "mathlib/math_startup.h"
 #include "mesh/mesh_export.h"
@@ -58,6 +59,7 @@ void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
     conv.to.hadErrors = true;
     return;
   }
+  for (const std::string& name : glb.changedNames) NoteNameChange(conv.to, conv.names, name);
   for (const std::string& message : glb.messages) EmitMessage(conv.to.sink, message);
   if (glb.hadErrors) conv.to.hadErrors = true;
   if (glb.bytes.empty()) return;

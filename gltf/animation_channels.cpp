@@ -143,7 +143,7 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
     addChannel(rotations[static_cast<size_t>(b)], b, "rotation", "VEC4");
   }
   document.Add("animations",
-               Json{{"name", build.place.name}, {"samplers", std::move(samplers)}, {"channels", std::move(channels)}});
+               Json{{"name", build.Written(build.place.name)}, {"samplers", std::move(samplers)}, {"channels", std::move(channels)}});
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "gltf/glb_build.h"
 
+#include <algorithm>
+
+#include "io/safe_names.h"
+
 namespace {
 
 std::string Number(int32_t value) { return std::to_string(value); }
@@ -39,4 +43,11 @@ std::string DescribePlace(const GlbPlace& p) {
 void GlbBuild::ReportBadData(const std::string& what) {
   messages.push_back("Bad data: " + DescribePlace(place) + ": " + what + "\n");
   hadErrors = true;
+}
+
+std::string GlbBuild::Written(std::string_view stored) {
+  if (!HasUnsafeNameBytes(stored)) return std::string(stored);
+  if (std::find(changedNames.begin(), changedNames.end(), stored) == changedNames.end())
+    changedNames.emplace_back(stored);
+  return WrittenName(stored);
 }

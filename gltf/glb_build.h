@@ -62,6 +62,12 @@ struct GlbBuild {
   std::vector<int> lowerLodNodes;                     // the other levels of detail
   std::map<std::string, int, std::less<>> materials;  // by texture name
 
+  // Names from the model the file carries changed (io/safe_names.h), as
+  // stored, each once, in the order first met.
+  std::vector<std::string> changedNames;
+  // The name as the file carries it: each byte no output may carry becomes '_'.
+  std::string Written(std::string_view stored);
+
   // A message line for `place` about bad data that does not abandon the
   // file; notes the error.
   void ReportBadData(const std::string& what);

@@ -82,6 +82,7 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
     return result;
   }
   result.messages = std::move(build.messages);
+  result.changedNames = std::move(build.changedNames);
   if (build.repairs.notFinite > 0 || build.repairs.normalLength > 0)
     result.messages.push_back(RepairsLine(build.repairs));
   result.hadErrors = build.hadErrors;

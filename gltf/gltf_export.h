@@ -37,6 +37,9 @@ struct GlbResult {
   std::vector<std::string> messages;  // each a full log line ending in "\n", in order
   bool hadErrors = false;             // bad data met: the run must end with status 2
   bool outputLimitReached = false;    // abandoned: it would pass `outputLimit`
+  // Names from the model written changed ('_' for each byte no output may
+  // carry), as stored, in the order first met; the caller says so.
+  std::vector<std::string> changedNames;
 };
 
 // `generator` names the tool and its version for asset.generator. A non-zero

@@ -58,7 +58,7 @@ void AddSubModel(GlbBuild& build, const BodyPartRecord& bodyPart, int32_t i, int
   SetPlace(build, Part::SubModel, i, j);
   const ModelRecord subModel = ReadSubModel(model, bodyPart, j);
   if (subModel.vertexCount < 1) return;  // no geometry
-  const std::string base = SmdBaseName(SubModelName(model, subModel));
+  const std::string base = SmdBaseName(build.Written(SubModelName(model, subModel)));
 
   SetPlace(build, Part::Lods, i, j);
   const StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, i), j);

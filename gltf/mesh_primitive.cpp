@@ -127,7 +127,7 @@ void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n) {
 int MeshPrimitive::Material() {
   auto found = build_.materials.find(textureName_);
   if (found != build_.materials.end()) return found->second;
-  const int index = build_.document.Add("materials", Json{{"name", std::string(textureName_)}});
+  const int index = build_.document.Add("materials", Json{{"name", build_.Written(textureName_)}});
   build_.materials.emplace(std::string(textureName_), index);
   return index;
 }

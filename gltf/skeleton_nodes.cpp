@@ -102,7 +102,7 @@ void AddSkeleton(GlbBuild& build) {
   CheckTable(model.bytes, header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
   const int32_t boneCount = header.boneCount > 0 ? header.boneCount : 0;
 
-  build.rootNode = document.Add("nodes", Json{{"name", std::string(ModelName(model))}, {"rotation", YUpRotation()}});
+  build.rootNode = document.Add("nodes", Json{{"name", build.Written(ModelName(model))}, {"rotation", YUpRotation()}});
   build.firstBoneNode = build.rootNode + 1;
   Json& nodes = document.Root()["nodes"];
 
@@ -117,7 +117,7 @@ void AddSkeleton(GlbBuild& build) {
     Quaternion rotation;
     AnglesToQuaternion(bone.referenceAngles, rotation);
     rotation = RepairedRotation(rotation, build.repairs);
-    const int node = document.Add("nodes", Json{{"name", std::string(name)},
+    const int node = document.Add("nodes", Json{{"name", build.Written(name)},
                                                 {"translation", {translation.x, translation.y, translation.z}},
                                                 {"rotation", {rotation.x, rotation.y, rotation.z, rotation.w}}});
     const Affine local = RestMatrix(rotation, translation);

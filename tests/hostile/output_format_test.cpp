@@ -68,3 +68,29 @@ TEST(OutputFormat, AnUnknownFormatIsAWrongCommandLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The .glb carries names as the SMD files do: each byte no output may carry
+// becomes '_', said once per name whichever files carry it.
+TEST(OutputFormat, TheGlbCarriesChangedNamesAndSaysSoOnce) {
+  ScratchDir dir;
+  fs::create_directories(dir.path / "in");
+  tb::ModelDescription description = SampleModel(37);
+  description.bones[1].name = "el\nbow";
+  const tb::BuiltModel built = tb::BuildModel(description);
+  tb::WriteFileBytes((dir.path / "in" / "m.mdl").string(), built.model.bytes);
+  tb::WriteFileBytes((dir.path / "in" / "m.dx80.vtx").string(), built.strip.bytes);
+  for (const char* format : {"gltf", "all"}) {
+    ToolRun run = RunTool(dir.path, {"-file", "in/m", "-format", format, "-out", format});
+    EXPECT_EQ(run.status, 2) << format;
+    const std::string said = "Name changed: \"el\\x0Abow\" -> \"el_bow\"\n";
+    EXPECT_NE(run.console.find(said), std::string::npos) << run.console;
+    EXPECT_EQ(run.console.find(said), run.console.rfind(said)) << "said once";
+    const std::string glb = ReadFileText(dir.path / format / "m.glb");
+    EXPECT_NE(glb.find("\"el_bow\""), std::string::npos) << format;
+    EXPECT_EQ(glb.find("el\\nbow"), std::string::npos) << format;
+  }
+}
+
+}  // namespace
