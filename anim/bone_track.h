@@ -68,7 +68,8 @@ BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame
 Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s);
 
 // SampleAngles(tracks[b], samples[b], 0) into angles[b] for every b in
-// `bones`, bit for bit, two bones at a time where both take the common path:
-// the whole frames of an animation.
+// `bones`, bit for bit: the whole frames of an animation. The bones that
+// take the common path (no blend) are computed several at a time
+// (mathlib/rotation_lanes.h), which is much faster than one by one.
 void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
                             std::span<const uint32_t> bones, std::span<Vector3> angles);
