@@ -1,9 +1,10 @@
 // Checks the fast sine, cosine and atan2 against the C library, comparing
 // the float32 results bit for bit: the scalar functions of
-// mathlib/rounded_trig.h, the same kernels on vectors of 2 and 4 lanes
-// (mathlib/rotation_lanes.h, 4 lanes only where the processor has AVX2), the
-// atan2 led by a nearby angle, and the whole rotation chain of animation
-// frames.
+// mathlib/rounded_trig.h, the same kernels on vectors of 2, 4 and 8 lanes
+// (mathlib/rotation_lanes.h: 4 lanes where the processor has AVX2, 8 where it
+// has AVX-512, else a few times 2), the atan2 led by a nearby angle, and the
+// whole rotation chain of animation frames (also against the scalar
+// functions of mathlib/rotation.h).
 //
 //   fast_math_check [--threads N] sine [STRIDE]
 //       every float32 the sine and cosine kernels take (|x| <= 4: every half
@@ -24,8 +25,9 @@
 //   fast_math_check [--threads N] chain COUNT [SEED]
 //       COUNT random angle triples (within a turn, within two, near the
 //       vertical where the angle about Z is folded in, small, large and any
-//       float32) through the rotation chain of a whole frame, against the
-//       chain evaluated with the C library (tests/mathlib/rotation_reference).
+//       float32 but NaN) through the rotation chain of a whole frame, against
+//       the chain evaluated with the C library
+//       (tests/mathlib/rotation_reference).
 //
 // The led atan2 gets half the correct angle as a float32, moved by up to
 // three float units, and for a quarter of the pairs the opposite direction,
