@@ -116,10 +116,9 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
   };
   if (format != OutputFormat::Gltf) {
     runWriter("dec.qc", [&] { WriteBuildScript(conv); });
-    runWriter("mesh export", [&] {
-      ExportMeshes(conv);
-      if (items) items->FinishAll();
-    });
+    // The animation files start while the last mesh files are still being
+    // written: the items keep their order whichever finishes first.
+    runWriter("mesh export", [&] { ExportMeshes(conv); });
     runWriter("animation export", [&] {
       ExportAnimations(conv);
       if (items) items->FinishAll();
