@@ -14,14 +14,6 @@
 
 namespace glbtest {
 
-Loaded::Loaded(tb::BuiltModel images) : built(std::move(images)) {
-  const std::vector<uint8_t>& modelBytes = built.model.bytes;
-  model.bytes = ByteView{modelBytes.data(), static_cast<int64_t>(modelBytes.size()), "test.mdl"};
-  model.layout = LayoutForVersion(tb::GetI32(modelBytes, 4));
-  const std::vector<uint8_t>& stripBytes = built.strip.bytes;
-  strip.bytes = ByteView{stripBytes.data(), static_cast<int64_t>(stripBytes.size()), "test.dx80.vtx"};
-}
-
 tinygltf::Model ReadGlb(const std::vector<unsigned char>& bytes) {
   tinygltf::TinyGLTF loader;
   tinygltf::Model gltf;

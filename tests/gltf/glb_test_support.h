@@ -4,6 +4,8 @@
 // writers and parsed, to compare against.
 #pragma once
 
+#include "tests/support/loaded_model.h"
+
 #include <gtest/gtest.h>
 #include <tiny_gltf.h>
 
@@ -20,15 +22,9 @@
 namespace glbtest {
 
 // Both built images, viewed as the tool sees them after loading.
-struct Loaded {
-  tb::BuiltModel built;
-  ModelFile model;
-  StripFile strip;
-
-  explicit Loaded(tb::BuiltModel images);
-  explicit Loaded(const tb::ModelDescription& description) : Loaded(tb::BuildModel(description)) {}
-  Loaded(const Loaded&) = delete;
-  Loaded& operator=(const Loaded&) = delete;
+struct Loaded : LoadedModel {
+  explicit Loaded(tb::BuiltModel images) : LoadedModel(std::move(images)) {}
+  explicit Loaded(const tb::ModelDescription& description) : LoadedModel(tb::BuildModel(description)) {}
   GlbResult Glb() const { return BuildGlb(model, strip, "tamberlo tests"); }
 };
 

@@ -8,14 +8,6 @@
 #include <sstream>
 
 
-LoadedModel::LoadedModel(tb::BuiltModel images) : built(std::move(images)) {
-  const std::vector<uint8_t>& modelBytes = built.model.bytes;
-  model.bytes = ByteView{modelBytes.data(), static_cast<int64_t>(modelBytes.size()), "test.mdl"};
-  model.layout = LayoutForVersion(tb::GetI32(modelBytes, 4));
-  const std::vector<uint8_t>& stripBytes = built.strip.bytes;
-  strip.bytes = ByteView{stripBytes.data(), static_cast<int64_t>(stripBytes.size()), "test.dx80.vtx"};
-}
-
 void MeshTest::ClearScratch() const {
   for (const auto& entry : std::filesystem::directory_iterator(scratch_)) std::filesystem::remove_all(entry.path());
 }

@@ -13,18 +13,8 @@
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
 #include "tests/builder/model_builder.h"
+#include "tests/support/loaded_model.h"
 #include "tests/support/scratch_conversion.h"
-
-// Both built images, viewed as the tool sees them after loading.
-struct LoadedModel {
-  tb::BuiltModel built;
-  ModelFile model;
-  StripFile strip;
-
-  explicit LoadedModel(tb::BuiltModel images);
-  LoadedModel(const LoadedModel&) = delete;
-  LoadedModel& operator=(const LoadedModel&) = delete;
-};
 
 // Runs each test's conversions into a fresh empty folder (removed afterwards),
 // with the log going to "streams.log" there.
