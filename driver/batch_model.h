@@ -19,6 +19,15 @@ struct WrittenFile {
   uint64_t bytes = 0;
 };
 
+// What a model holds, as the batch's index page shows it; -1 where it could
+// not be read (the version is not supported or the table leaves the file).
+struct ModelCounts {
+  int64_t bones = -1;
+  int64_t subModels = -1;         // over all body parts
+  int64_t lodZeroTriangles = -1;  // of the sub-models' first level of detail
+  int64_t animations = -1;
+};
+
 struct ModelResult {
   bool finished = false;       // false: not started (the batch was stopped first) or skipped as a collision
   std::string status = "not started";
@@ -31,6 +40,7 @@ struct ModelResult {
   double seconds = 0;
   int64_t bytesRead = 0;
   bool diskFull = false;       // a write or a folder failed for want of space
+  ModelCounts counts;
 };
 
 // Status names of the report.

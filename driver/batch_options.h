@@ -15,6 +15,7 @@ struct BatchOptions {
   bool followLinks = false;
   OutputFormat format = OutputFormat::Smd;
   uint64_t maxOutput = kDefaultOutputLimit;  // per model; 0: no limit
+  int previewSize = 0;                       // -preview: the picture's width and height; 0: no picture
 };
 
 // True when one argument (argument 0 aside) is "-batch" in any letter case.
