@@ -1,5 +1,7 @@
 #include "driver/arguments.h"
 
+#include <strings.h>
+
 #include <cstdlib>
 
 namespace {
@@ -47,9 +49,25 @@ bool ParseByteSize(const char* text, uint64_t& bytes) {
   return true;
 }
 
-int ParseJobs(const char* text) {
+namespace {
+
+// A whole number from `low` (at least 1) to `high`; 0 for anything else.
+int WholeNumberIn(const char* text, long low, long high) {
   char* end = nullptr;
   long value = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || value < 1 || value > 1024) return 0;
+  if (end == text || *end != '\0' || value < low || value > high) return 0;
   return static_cast<int>(value);
 }
+
+}  // namespace
+
+int ParseJobs(const char* text) { return WholeNumberIn(text, 1, 1024); }
+
+bool WantsPreview(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (::strcasecmp(argv[i], "-preview") == 0) return true;
+  }
+  return false;
+}
+
+int ParsePreviewSize(const char* text) { return WholeNumberIn(text, 16, 4096); }

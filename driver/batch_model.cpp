@@ -94,7 +94,7 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
 }
 
 ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
-                              std::atomic<uint64_t>* written, OutputFormat format, uint64_t maxOutput) {
+                              std::atomic<uint64_t>* written, const OutputChoice& outputs, uint64_t maxOutput) {
   auto start = std::chrono::steady_clock::now();
   ModelResult result;
   result.finished = true;
@@ -138,7 +138,7 @@ ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root,
   channel.console = &result.log;
   OutputLimit limit{maxOutput};
   Destination to{&folder, MessageSink{&channel, nullptr}, false, &limit};
-  int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, pool, maxPending, &facts, format);
+  int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, pool, maxPending, &facts, outputs);
   if (channel.failed) {
     writeFailed = true;
     status = kExitDoneWithErrors;
@@ -165,6 +165,7 @@ ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root,
   result.version = facts.version;
   result.family = FamilyName(facts);
   result.bytesRead = facts.bytesRead;
+  result.counts = facts.counts;
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;
 }

@@ -19,15 +19,6 @@ struct WrittenFile {
   uint64_t bytes = 0;
 };
 
-// What a model holds, as the batch's index page shows it; -1 where it could
-// not be read (the version is not supported or the table leaves the file).
-struct ModelCounts {
-  int64_t bones = -1;
-  int64_t subModels = -1;         // over all body parts
-  int64_t lodZeroTriangles = -1;  // of the sub-models' first level of detail
-  int64_t animations = -1;
-};
-
 struct ModelResult {
   bool finished = false;       // false: not started (the batch was stopped first) or skipped as a collision
   std::string status = "not started";
@@ -69,5 +60,5 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
 // Converts `model` into "<root>/<model.output>". `written`, when set, grows by
 // each committed file's size as it is committed.
 ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
-                              std::atomic<uint64_t>* written, OutputFormat format = OutputFormat::Smd,
+                              std::atomic<uint64_t>* written, const OutputChoice& outputs = {},
                               uint64_t maxOutput = kDefaultOutputLimit);

@@ -54,6 +54,12 @@ bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string
             limitText + "\"";
     return false;
   }
+  if (WantsPreview(argc, argv)) options.previewSize = kDefaultPreviewSize;
+  const char* previewSizeText = FindArgument(argc, argv, "-preview-size", nullptr);
+  if (previewSizeText != nullptr && (options.previewSize = ParsePreviewSize(previewSizeText)) == 0) {
+    error = std::string("-preview-size takes a whole number from 16 to 4096, not \"") + previewSizeText + "\"";
+    return false;
+  }
   for (int i = 1; i < argc; ++i) {
     if (::strcasecmp(argv[i], "-quiet") == 0) options.quiet = true;
     if (::strcasecmp(argv[i], "-follow-links") == 0) options.followLinks = true;

@@ -102,7 +102,7 @@ class Batch {
       // Counted as read when it starts, corrected when it ends.
       bytesRead_ += plan_.models[i].inputBytes;
       ModelResult result = ConvertBatchModel(plan_.models[i], root_, pool, 2 * options_.jobs, &bytesWritten_,
-                                             options_.format, options_.maxOutput);
+                                             OutputChoice{options_.format, options_.previewSize}, options_.maxOutput);
       bytesRead_ += result.bytesRead - plan_.models[i].inputBytes;
       inputDone_ += plan_.models[i].inputBytes;
       if (result.diskFull) diskFull_ = true;

@@ -11,6 +11,15 @@
 class WorkPool;
 struct ModelLayout;
 
+// What a model holds, as the batch's index page shows it; -1 where it could
+// not be read (the version is not supported or the table leaves the file).
+struct ModelCounts {
+  int64_t bones = -1;
+  int64_t subModels = -1;         // over all body parts
+  int64_t lodZeroTriangles = -1;  // of the sub-models' first level of detail
+  int64_t animations = -1;
+};
+
 // What a load-and-convert found, beside its exit status.
 struct ModelLoadFacts {
   enum class Stage {
@@ -24,10 +33,11 @@ struct ModelLoadFacts {
   int32_t version = 0;
   const ModelLayout* layout = nullptr;    // nullptr: version not supported (or not read)
   int64_t bytesRead = 0;                  // both files, when loaded
+  ModelCounts counts;                     // of a supported version, when loaded
 };
 
 // Loads "<base><modelExtension>" and "<base>.dx80.vtx" and converts them into
 // `to` (see ConvertImages for `pool` and `maxPending`). A base longer than 246
 // characters is refused before anything is read. `facts` may be nullptr.
 int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, WorkPool* pool, int maxPending,
-                   ModelLoadFacts* facts, OutputFormat format = OutputFormat::Smd);
+                   ModelLoadFacts* facts, const OutputChoice& outputs = {});

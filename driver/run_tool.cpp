@@ -25,6 +25,7 @@
 #include "io/work_pool.h"
 #include "mathlib/math_startup.h"
 #include "mesh/mesh_export.h"
+#include "preview/model_scene.h"
 #include "script/build_script.h"
 
 namespace {
@@ -43,8 +44,16 @@ std::string GlbName(std::string_view modelPath) {
   return std::string(name) + ".glb";
 }
 
-// The .glb is built whole in memory and then written like any output file:
-// bad data abandons it with its messages, and it counts against the output limit.
+// A file built whole in memory, written like any output file; it counts
+// against the output limit.
+void WriteBytesFile(Conversion& conv, const std::string& fileName, const std::vector<unsigned char>& bytes) {
+  OutputFile out;
+  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
+  PutBytes(out, reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  CloseOutputFile(conv.to, out);
+}
+
+// The .glb: bad data abandons it with its messages.
 void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
   OutputLimit* limit = conv.to.limit;
   if (limit != nullptr && limit->reached) return;
@@ -62,11 +71,59 @@ void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
   for (const std::string& name : glb.changedNames) NoteNameChange(conv.to, conv.names, name);
   for (const std::string& message : glb.messages) EmitMessage(conv.to.sink, message);
   if (glb.hadErrors) conv.to.hadErrors = true;
-  if (glb.bytes.empty()) return;
-  OutputFile out;
-  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
-  PutBytes(out, reinterpret_cast<const char*>(glb.bytes.data()), glb.bytes.size());
-  CloseOutputFile(conv.to, out);
+  if (!glb.bytes.empty()) WriteBytesFile(conv, fileName, glb.bytes);
+}
+
+// The counts of the model's tables that lie in the file; -1 for the others.
+void CountModel(const ModelFile& model, int64_t lodZeroTriangles, ModelCounts& counts) {
+  ModelHeader header;
+  try {
+    header = ReadModelHeader(model);
+  } catch (const FormatError&) {
+    return;
+  }
+  auto tableCount = [&model](int64_t offset, int32_t count, int64_t recordSize, const char* field) -> int64_t {
+    try {
+      CheckTable(model.bytes, offset, count, recordSize, field);
+      return count > 0 ? count : 0;
+    } catch (const FormatError&) {
+      return -1;
+    }
+  };
+  counts.bones = tableCount(header.boneOffset, header.boneCount, kBoneRecordSize, "bone table");
+  counts.animations = tableCount(header.animDescOffset, header.animDescCount, kAnimDescRecordSize, "animation table");
+  counts.lodZeroTriangles = lodZeroTriangles;
+  counts.subModels = -1;
+  try {
+    CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
+    int64_t subModels = 0;
+    for (int32_t i = 0; i < header.bodyPartCount; ++i) {
+      const int32_t count = ReadBodyPart(model, header, i).modelCount;
+      subModels += count > 0 ? count : 0;
+    }
+    counts.subModels = subModels;
+  } catch (const FormatError&) {
+  }
+}
+
+// preview.png of the first level of detail (or the skeleton), and the counts.
+// Damaged geometry gives no picture and a "Bad data" line; a model with
+// neither triangles nor bones gives no picture.
+void WritePreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* counts) {
+  ModelScene scene;
+  try {
+    scene = GatherModelScene(conv.model, conv.strip, previewSize > 0);
+  } catch (const FormatError& error) {
+    if (counts != nullptr) CountModel(conv.model, -1, *counts);
+    if (previewSize > 0) ReportBadData(conv.to, kPreviewFileName, error);
+    return;
+  }
+  if (counts != nullptr) CountModel(conv.model, scene.lodZeroTriangles, *counts);
+  if (previewSize == 0) return;
+  if (conv.to.limit != nullptr && conv.to.limit->reached) return;
+  const PreviewImage image = RenderPreview(scene.scene, previewSize);
+  if (image.width == 0) return;
+  WriteBytesFile(conv, kPreviewFileName, EncodePng(image));
 }
 
 }  // namespace
@@ -81,7 +138,8 @@ bool ParseOutputFormat(const char* text, OutputFormat& format) {
 
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
-                  WorkPool* pool, int maxPending, OutputFormat format) {
+                  WorkPool* pool, int maxPending, const OutputChoice& outputs, ModelCounts* counts) {
+  const OutputFormat format = outputs.format;
   StartMathOnce();
   ByteView modelBytes{modelData, modelSize, modelPath};
   if (modelSize < 8) {
@@ -126,6 +184,7 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
   }
   // The workers' share: the walk thread and the pool's (maxPending is 2 per worker).
   if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath), pool != nullptr ? maxPending / 2 : 1);
+  if (outputs.previewSize > 0 || counts != nullptr) WritePreviewAndCounts(conv, outputs.previewSize, counts);
   to = conv.to;
   return to.hadErrors ? kExitDoneWithErrors : kExitDone;
 }
@@ -133,12 +192,12 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
 namespace {
 
 // The run once the output folder and its log are open.
-int RunInFolder(char* name, Destination& to, int jobs, OutputFormat format) {
+int RunInFolder(char* name, Destination& to, int jobs, const OutputChoice& outputs) {
   StripExtension(name);
   // The calling thread walks the model and helps the workers while it waits.
   std::unique_ptr<WorkPool> pool;
   if (jobs > 1) pool = std::make_unique<WorkPool>(jobs - 1);
-  return LoadAndConvert(name, ".mdl", to, pool.get(), 2 * jobs, nullptr, format);
+  return LoadAndConvert(name, ".mdl", to, pool.get(), 2 * jobs, nullptr, outputs);
 }
 
 // -h, -help or --help (any letter case) as an option of its own, not as the
@@ -148,7 +207,7 @@ bool AsksFor(int argc, char** argv, std::initializer_list<const char*> names) {
     for (const char* name : names) {
       if (::strcasecmp(argv[i], name) == 0) return true;
     }
-    for (const char* takesValue : {"-file", "-out", "-jobs", "-max-output", "-format"}) {
+    for (const char* takesValue : {"-file", "-out", "-jobs", "-max-output", "-format", "-preview-size"}) {
       if (::strcasecmp(argv[i], takesValue) == 0) {
         ++i;
         break;
@@ -175,7 +234,9 @@ int RunTamberlo(int argc, char** argv) {
   const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);
   const char* limitText = FindArgument(argc, argv, "-max-output", nullptr);
   const char* formatText = FindArgument(argc, argv, "-format", nullptr);
-  OutputFormat format = OutputFormat::Smd;
+  const char* previewSizeText = FindArgument(argc, argv, "-preview-size", nullptr);
+  OutputChoice outputs;
+  outputs.previewSize = WantsPreview(argc, argv) ? kDefaultPreviewSize : 0;
 
   OutputFolder folder;
   LogChannel channel;
@@ -206,11 +267,14 @@ int RunTamberlo(int argc, char** argv) {
     LogMessage(to.sink, "-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"%s\"\n",
                limitText);
     status = kExitUsage;
-  } else if (formatText != nullptr && !ParseOutputFormat(formatText, format)) {
+  } else if (formatText != nullptr && !ParseOutputFormat(formatText, outputs.format)) {
     LogMessage(to.sink, "-format takes smd, gltf or all, not \"%s\"\n", formatText);
     status = kExitUsage;
+  } else if (previewSizeText != nullptr && (outputs.previewSize = ParsePreviewSize(previewSizeText)) == 0) {
+    LogMessage(to.sink, "-preview-size takes a whole number from 16 to 4096, not \"%s\"\n", previewSizeText);
+    status = kExitUsage;
   } else {
-    status = RunInFolder(name, to, jobs, format);
+    status = RunInFolder(name, to, jobs, outputs);
   }
   // A log that was refused or not written completely ends the run with errors.
   if (channel.failed && status != kExitUsage) status = kExitDoneWithErrors;

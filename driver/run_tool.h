@@ -20,16 +20,28 @@ constexpr uint64_t kDefaultOutputLimit = uint64_t{4} << 30;
 
 int RunTamberlo(int argc, char** argv);
 
-// One conversion after loading: math start-up (once per process), version
-// dispatch and the three writers, into `to` (and within its output limit). With a pool, mesh and animation
-// files are formatted by its workers, at most `maxPending` at a time.
 // Which files a conversion writes: the build script and SMD files, one .glb
 // named after the model file, or both.
 enum class OutputFormat { Smd, Gltf, All };
 // "smd", "gltf" or "all" in any letter case; false for anything else.
 bool ParseOutputFormat(const char* text, OutputFormat& format);
 
+// What a conversion writes: the format, and preview.png when previewSize
+// (its width and height) is not 0.
+struct OutputChoice {
+  OutputFormat format = OutputFormat::Smd;
+  int previewSize = 0;
+};
+constexpr int kDefaultPreviewSize = 256;
+constexpr char kPreviewFileName[] = "preview.png";
+
+struct ModelCounts;
+
+// One conversion after loading: math start-up (once per process), version
+// dispatch and the writers, into `to` (and within its output limit). With a
+// pool, mesh and animation files are formatted by its workers, at most
+// `maxPending` at a time. `counts`, when set, receives what the model holds
+// (a supported version only).
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
-                  WorkPool* pool, int maxPending,
-                  OutputFormat format = OutputFormat::Smd);
+                  WorkPool* pool, int maxPending, const OutputChoice& outputs = {}, ModelCounts* counts = nullptr);

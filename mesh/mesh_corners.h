@@ -24,6 +24,12 @@ constexpr int kRecordPosition = kVertexPositionAt - kVertexBoneAt;
 constexpr int kRecordNormal = kVertexNormalAt - kVertexBoneAt;
 constexpr int kRecordTexCoord = kVertexTexCoordAt - kVertexBoneAt;
 
+// Where model vertex `first + k` of a checked span keeps its three float32
+// coordinates.
+inline const unsigned char* VertexPosition(const VertexSpan& span, int64_t k) {
+  return span.records != nullptr ? span.records + k * kVertexRecordSize + kRecordPosition : span.positions + 12 * k;
+}
+
 // What a mesh's triangles refer to: its material.
 struct MeshSource {
   int32_t material = 0;

@@ -1,4 +1,4 @@
-#include "gltf/mesh_corners.h"
+#include "mesh/mesh_corners.h"
 
 bool ReadMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
                        const StripMesh& stripMesh, FileBudget& stripBudget, const StripGroupVisitor& visit) {
