@@ -40,6 +40,12 @@ Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResul
     entry["collidesWith"] = plan.models[static_cast<size_t>(model.collidesWith)].input;
   }
   entry["exitStatus"] = result.exitStatus >= 0 ? Json(result.exitStatus) : Json(nullptr);
+  auto count = [](int64_t value) { return value >= 0 ? Json(value) : Json(nullptr); };
+  const ModelCounts& counts = result.counts;
+  entry["counts"] = Json{{"bones", count(counts.bones)},
+                         {"subModels", count(counts.subModels)},
+                         {"lodZeroTriangles", count(counts.lodZeroTriangles)},
+                         {"animations", count(counts.animations)}};
   entry["messages"] = MessageLines(result.log);
   Json files = Json::array();
   for (const WrittenFile& file : result.files) files.push_back(Json{{"name", file.name}, {"bytes", file.bytes}});
