@@ -39,7 +39,7 @@ TEST(BatchCommand, HelpStartsWithTheUsageLineAndNamesEveryOption) {
     EXPECT_EQ(run.status, 0) << option;
     EXPECT_EQ(run.console.rfind("Use: Tamberlo.exe -file <Model Name>\n", 0), 0u) << option;
     for (const char* named : {"-file", "-out", "-jobs", "-batch", "-quiet", "-follow-links", "-format",
-                              "-max-output", "report.json", "130", "64"})
+                              "-max-output", "-preview", "-preview-size", "report.json", "130", "64"})
       EXPECT_NE(run.console.find(named), std::string::npos) << named;
   }
   // Help is not a conversion: nothing is logged.
