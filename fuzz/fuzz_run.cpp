@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "driver/model_load.h"
 #include "driver/run_tool.h"
 
 namespace {
@@ -14,6 +15,9 @@ namespace {
 // the tool, and this one keeps a fuzzing run fast. tests/hostile replays the
 // regressions with the same limit.
 constexpr uint64_t kFuzzOutputLimit = 8 << 20;
+// A small picture and the counts: the scene walk and the renderer take the
+// same hostile input as the writers.
+constexpr OutputChoice kPreviewAndCounts{OutputFormat::Smd, 32};
 
 }  // namespace
 
@@ -30,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LogChannel quiet{.toConsole = false, .toLogFile = false};
   OutputLimit limit{kFuzzOutputLimit};
   Destination to{&memory, MessageSink{&quiet, nullptr}, false, &limit};
+  ModelCounts counts;
   ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
-                static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1);
+                static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1,
+                kPreviewAndCounts, &counts);
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <vector>
 
+#include "driver/model_load.h"
 #include "driver/run_tool.h"
 
 namespace fs = std::filesystem;
@@ -18,6 +19,9 @@ namespace {
 
 // The output limit the fuzzer runs with (fuzz/fuzz_run.cpp).
 constexpr uint64_t kFuzzOutputLimit = 8 << 20;
+// A small picture and the counts: the scene walk and the renderer take the
+// same hostile input as the writers.
+constexpr OutputChoice kPreviewAndCounts{OutputFormat::Smd, 32};
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -40,9 +44,12 @@ TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
     LogChannel quiet{.toConsole = false, .toLogFile = false};
     OutputLimit limit{kFuzzOutputLimit};
     Destination to{&memory, MessageSink{&quiet, nullptr}, false, &limit};
+  ModelCounts counts;
+    ModelCounts counts;
     const auto start = std::chrono::steady_clock::now();
     const int status = ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
-                                     static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1);
+                                     static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1,
+                                     kPreviewAndCounts, &counts);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(status == 1 || status == 2) << entry.path();
     // The work is bounded by what the file backs; a generous limit that still
