@@ -44,7 +44,6 @@ TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
     LogChannel quiet{.toConsole = false, .toLogFile = false};
     OutputLimit limit{kFuzzOutputLimit};
     Destination to{&memory, MessageSink{&quiet, nullptr}, false, &limit};
-  ModelCounts counts;
     ModelCounts counts;
     const auto start = std::chrono::steady_clock::now();
     const int status = ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
