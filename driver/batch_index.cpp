@@ -213,8 +213,8 @@ std::string BatchIndexHtml(const std::vector<std::string>& paths, const BatchPla
   out += std::to_string(plan.models.size()) + " models from " + from + " - tamberlo";
   out += "</title><style>";
   out += kStyle;
-  out += "</style></head><body>\n<h1>";
-  out += std::to_string(plan.models.size()) + " models from " + from;
+  out += "</style></head><body>\n<h1>Models from ";
+  out += from;
   out += "</h1>\n";
   AppendSummary(out, plan, results, totals);
   out += "<div id=g>\n";
