@@ -70,10 +70,6 @@ std::vector<size_t> CardOrder(const BatchPlan& plan, const std::vector<ModelResu
   return order;
 }
 
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 // The href or src of `name` in `folder` (both relative), without quotes.
 void AppendLink(std::string& out, const std::string& folder, std::string_view name) {
   AppendUrlPath(out, folder);
@@ -140,7 +136,7 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   out += "<p>";
   for (const WrittenFile& file : result.files) {
     if (file.name == kPictureName) continue;
-    if (EndsWith(file.name, ".smd")) {
+    if (file.name.ends_with(".smd")) {
       ++smdCount;
       continue;
     }
@@ -149,7 +145,7 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   if (smdCount > 0) {
     out += "<details><summary>" + std::to_string(smdCount) + " SMD</summary>";
     for (const WrittenFile& file : result.files) {
-      if (!EndsWith(file.name, ".smd")) continue;
+      if (!file.name.ends_with(".smd")) continue;
       AppendAnchor(out, model.output, file.name, std::string_view(file.name).substr(0, file.name.size() - 4));
     }
     out += "</details>";
