@@ -21,8 +21,9 @@ void MarkOutputCollisions(std::vector<BatchModel>& models) {
   std::unordered_map<std::string, int> first;
   for (size_t i = 0; i < models.size(); ++i) {
     std::string key = Folded(models[i].output);
-    if (key == "report.json") {
-      models[i].collidesWith = BatchModel::kCollidesWithReport;
+    if (key == "report.json" || key == "index.html") {
+      models[i].collidesWith =
+          key == "report.json" ? BatchModel::kCollidesWithReport : BatchModel::kCollidesWithIndex;
       continue;
     }
     auto [at, inserted] = first.emplace(key, static_cast<int>(i));

@@ -13,11 +13,12 @@ struct BatchModel {
   std::string output;     // its folder below the output root ("props/crate")
   int64_t inputBytes = 0;  // model and strip file together, for the order of work
   // Set: this model's output folder is the same, letters folded, as the one of
-  // an earlier model (its index), or names the report (kCollidesWithReport);
-  // the model is not converted.
+  // an earlier model (its index), or names the report or the index page
+  // (kCollidesWithReport, kCollidesWithIndex); the model is not converted.
   int collidesWith = kNoCollision;
   static constexpr int kNoCollision = -1;
   static constexpr int kCollidesWithReport = -2;
+  static constexpr int kCollidesWithIndex = -3;
 };
 
 // An entry the walk did not convert: a FIFO or device named .mdl, a folder

@@ -1,10 +1,5 @@
 #include "driver/batch_report.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -36,6 +31,8 @@ Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResul
   entry["status"] = result.status;
   if (model.collidesWith == BatchModel::kCollidesWithReport) {
     entry["collidesWith"] = "report.json";
+  } else if (model.collidesWith == BatchModel::kCollidesWithIndex) {
+    entry["collidesWith"] = "index.html";
   } else if (model.collidesWith >= 0) {
     entry["collidesWith"] = plan.models[static_cast<size_t>(model.collidesWith)].input;
   }
@@ -105,34 +102,4 @@ std::string BatchReportText(const std::vector<std::string>& paths, const BatchPl
                            {"seconds", totals.seconds}};
   // Names from model files may hold any bytes: invalid UTF-8 becomes U+FFFD.
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-}
-
-bool WriteReportFile(int folderFd, const std::string& text, std::string& error) {
-  std::string tempName = ".report.json." + std::to_string(::getpid()) + ".tmp";
-  int fd = ::openat(folderFd, tempName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = std::string("report.json: ") + std::strerror(errno);
-    return false;
-  }
-  const char* p = text.data();
-  size_t left = text.size();
-  int writeError = 0;
-  while (left > 0) {
-    ssize_t written = ::write(fd, p, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      writeError = written < 0 ? errno : ENOSPC;
-      break;
-    }
-    p += written;
-    left -= static_cast<size_t>(written);
-  }
-  if (::close(fd) != 0 && writeError == 0) writeError = errno;
-  if (writeError == 0 && ::renameat(folderFd, tempName.c_str(), folderFd, "report.json") != 0) writeError = errno;
-  if (writeError != 0) {
-    ::unlinkat(folderFd, tempName.c_str(), 0);
-    error = std::string("report.json: ") + std::strerror(writeError);
-    return false;
-  }
-  return true;
 }

@@ -17,8 +17,3 @@ struct BatchTotals {
 // The report's text. `results` holds one entry per model of `plan`.
 std::string BatchReportText(const std::vector<std::string>& paths, const BatchPlan& plan,
                             const std::vector<ModelResult>& results, const BatchTotals& totals);
-
-// Writes `text` to "report.json" below `folderFd` whole: a temporary file in
-// the same folder renamed into place, so a reader sees the old report or the
-// new one, never a part. False with `error` set when it could not.
-bool WriteReportFile(int folderFd, const std::string& text, std::string& error);

@@ -12,6 +12,7 @@
 #include <numeric>
 #include <thread>
 
+#include "driver/batch_index.h"
 #include "driver/batch_model.h"
 #include "driver/batch_report.h"
 #include "driver/batch_walk.h"
@@ -19,6 +20,7 @@
 #include "driver/progress_line.h"
 #include "driver/run_tool.h"
 #include "io/output_folder.h"
+#include "io/whole_file.h"
 #include "io/work_pool.h"
 
 namespace {
@@ -46,7 +48,8 @@ class Batch {
         continue;
       }
       std::string other = model.collidesWith >= 0 ? plan_.models[static_cast<size_t>(model.collidesWith)].input
-                                                   : std::string("the report");
+                          : model.collidesWith == BatchModel::kCollidesWithIndex ? std::string("the index page")
+                                                                                 : std::string("the report");
       results_[i].status = kStatusCollision;
       results_[i].log = "Not converted: its output folder " + options_.out + "/" + model.output +
                         " is also the one of " + other + "\n";
@@ -139,6 +142,8 @@ class Batch {
         where = " (the same output folder as " + plan_.models[static_cast<size_t>(model.collidesWith)].input + ")";
       } else if (model.collidesWith == BatchModel::kCollidesWithReport) {
         where = " (its output folder would be the report)";
+      } else if (model.collidesWith == BatchModel::kCollidesWithIndex) {
+        where = " (its output folder would be the index page)";
       }
     }
     console_.PrintLine("tamberlo: " + status + ": " + model.input + where);
@@ -182,25 +187,29 @@ class Batch {
     return allConverted && !walkErrors ? 0 : kExitDoneWithErrors;
   }
 
-  // The report as things stand; at the end, always written, else only when
-  // something changed.
+  // The report and the index page as things stand; at the end, always
+  // written, else only when something changed. The report goes first: the
+  // page links to it.
   bool WriteReport(bool final) {
-    std::string text;
+    std::string report, page;
     {
       std::lock_guard<std::mutex> lock(resultsMutex_);
       if (!final && !changed_ && reportWritten_) return true;
       changed_ = false;
       BatchTotals totals{SecondsSince(start_), InterruptRequested().load(), ExitStatus()};
-      text = BatchReportText(options_.paths, plan_, results_, totals);
+      report = BatchReportText(options_.paths, plan_, results_, totals);
+      page = BatchIndexHtml(options_.paths, plan_, results_, totals);
     }
     std::lock_guard<std::mutex> lock(reportMutex_);
-    std::string error;
-    if (!WriteReportFile(root_.fd, text, error)) {
+    bool written = true;
+    for (const auto& [name, text] : {std::pair{"report.json", &report}, std::pair{"index.html", &page}}) {
+      std::string error;
+      if (WriteWholeFile(root_.fd, name, *text, error)) continue;
       if (final) console_.PrintLine("tamberlo: cannot write " + options_.out + "/" + error);
-      return false;
+      written = false;
     }
-    reportWritten_ = true;
-    return true;
+    if (written) reportWritten_ = true;
+    return written;
   }
 
   std::string SummaryLine(int status, bool reportWritten) const {
@@ -209,15 +218,15 @@ class Batch {
       if (results_[i].status == kStatusConverted) ++converted;
       if (!results_[i].finished && plan_.models[i].collidesWith == BatchModel::kNoCollision) ++notStarted;
     }
-    char text[512];
+    char text[256];
     std::snprintf(text, sizeof text,
                   "tamberlo: %zu models: %zu converted, %zu with errors, %zu not started; %.1f MB read, %.1f MB "
-                  "written in %.1f s%s; report %s/report.json%s",
+                  "written in %.1f s%s; ",
                   results_.size(), converted, results_.size() - converted - notStarted, notStarted,
                   static_cast<double>(bytesRead_.load()) / 1e6, static_cast<double>(bytesWritten_.load()) / 1e6,
-                  SecondsSince(start_), status >= 128 ? ", interrupted" : "", options_.out.c_str(),
-                  reportWritten ? "" : " not brought up to date");
-    return text;
+                  SecondsSince(start_), status >= 128 ? ", interrupted" : "");
+    return text + ("report " + options_.out + "/report.json, page " + options_.out + "/index.html") +
+           (reportWritten ? "" : " not brought up to date");
   }
 
   const BatchOptions& options_;
@@ -241,7 +250,7 @@ class Batch {
   std::vector<ModelResult> results_;
   bool changed_ = false;
   bool reportWritten_ = false;
-  std::mutex reportMutex_;  // one writer of report.json at a time
+  std::mutex reportMutex_;  // one writer of report.json and index.html at a time
 
   std::mutex monitorMutex_;
   std::condition_variable monitorChanged_;

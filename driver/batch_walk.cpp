@@ -147,6 +147,12 @@ class Walker {
       return;
     }
     std::string stem = name.substr(0, name.size() - 4);
+    // "..mdl" and "...mdl" would name the folder itself or its parent as the
+    // model's output folder.
+    if (stem == "." || stem == "..") {
+      Skip(path, "not a model name", true);
+      return;
+    }
     plan_.models.push_back(MakeModel(Join(folderPath, stem), name.substr(name.size() - 4), Join(folderOutput, stem)));
   }
 

@@ -28,5 +28,5 @@ struct WalkSettings {
 BatchPlan FindModels(const std::vector<std::string>& paths, const WalkSettings& settings);
 
 // Marks every model whose output folder equals, ASCII letters folded, the
-// output folder of an earlier model, or is "report.json" itself.
+// output folder of an earlier model, or is "report.json" or "index.html".
 void MarkOutputCollisions(std::vector<BatchModel>& models);

@@ -36,6 +36,8 @@ std::string HelpText() {
          "  DIR/report.json  every model's input, version, status, exit status, messages, files and\n"
          "                   seconds, and a summary; standard output shows only the models that failed\n"
          "                   and one summary line\n"
+         "  DIR/index.html   the same as a page for a browser: a card per model, failures first, with\n"
+         "                   its picture, counts and links to its files, and a filter by path and status\n"
          "\n"
          "Other:\n"
          "  -h, -help, --help   this text\n"

@@ -14,6 +14,7 @@
 #include "driver/run_tool.h"
 #include "formats/layout.h"
 #include "io/output_file.h"
+#include "io/whole_file.h"
 #include "tests/tool_runner/tool_runner.h"
 
 namespace fs = std::filesystem;
@@ -58,14 +59,16 @@ TEST(BatchParts, PathsRunUpToTheNextOptionAndOptionsIgnoreCase) {
   EXPECT_NE(error.find("\"2x\""), std::string::npos);
 }
 
-TEST(BatchParts, OutputFoldersCollideWithLettersFoldedAndTheReportIsReserved) {
+TEST(BatchParts, OutputFoldersCollideWithLettersFoldedAndTheReportAndPageAreReserved) {
   std::vector<BatchModel> models = {Model("a/Crate.mdl", "props/Crate"), Model("b/crate.mdl", "props/crate"),
                                     Model("c/crate.mdl", "PROPS/CRATE"), Model("d.mdl", "props/crates"),
-                                    Model("Report.json.mdl", "Report.json"), Model("e.mdl", "props/Crate/x")};
+                                    Model("Report.json.mdl", "Report.json"), Model("e.mdl", "props/Crate/x"),
+                                    Model("Index.HTML.mdl", "Index.HTML"), Model("f.mdl", "x/index.html")};
   MarkOutputCollisions(models);
   std::vector<int> got;
   for (const BatchModel& model : models) got.push_back(model.collidesWith);
-  EXPECT_EQ(got, (std::vector<int>{-1, 0, 0, -1, BatchModel::kCollidesWithReport, -1}));
+  EXPECT_EQ(got, (std::vector<int>{-1, 0, 0, -1, BatchModel::kCollidesWithReport, -1, BatchModel::kCollidesWithIndex,
+                                    -1}));
 }
 
 TEST(BatchParts, StatusFollowsWhereTheRunStopped) {
@@ -147,8 +150,8 @@ TEST(BatchParts, ReportIsValidJsonWhateverTheNamesHold) {
   ScratchDir dir;
   int fd = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY);
   std::string error;
-  ASSERT_TRUE(WriteReportFile(fd, text, error)) << error;
-  ASSERT_TRUE(WriteReportFile(fd, text + " ", error)) << error;
+  ASSERT_TRUE(WriteWholeFile(fd, "report.json", text, error)) << error;
+  ASSERT_TRUE(WriteWholeFile(fd, "report.json", text + " ", error)) << error;
   ::close(fd);
   EXPECT_EQ(ReadFileText(dir.path / "report.json"), text + " ");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);

@@ -222,3 +222,26 @@ TEST(BatchTree, RunningAgainReplacesEveryFileWhole) {
   for (const auto& entry : fs::directory_iterator(dir.path / "out/crate"))
     EXPECT_EQ(entry.path().filename().string().find(".tamberlo-"), std::string::npos);  // no temporary left
 }
+
+TEST(BatchTree, ModelFilesNamedDotAndDotDotAreNotModels) {
+  // "..mdl" and "...mdl" would have the output root or its parent as their
+  // output folder.
+  ScratchDir dir;
+  PutModel(dir.path / "in/good", tb::BoxModel(37));
+  fs::create_directories(dir.path / "in/sub");
+  tb::WriteModelFiles(tb::BuildModel(tb::BoxModel(37)), (dir.path / "in/sub").string(), ".");
+  tb::WriteModelFiles(tb::BuildModel(tb::BoxModel(37)), (dir.path / "in").string(), "..");
+  ASSERT_TRUE(fs::exists(dir.path / "in/...mdl"));
+
+  ToolRun run = RunTool(dir.path, {"-batch", "in", "-out", "out/o"});
+  EXPECT_EQ(run.status, 2);
+  nlohmann::json report = ReadReport(dir.path / "out/o");
+  ASSERT_EQ(report["models"].size(), 1u) << report.dump();
+  EXPECT_EQ(report["models"][0]["output"], "good");
+  std::vector<std::string> skipped;
+  for (const nlohmann::json& skip : report["skipped"])
+    skipped.push_back(skip["path"].get<std::string>() + ": " + skip["reason"].get<std::string>());
+  EXPECT_EQ(skipped, (std::vector<std::string>{"in/...mdl: not a model name", "in/sub/..mdl: not a model name"}));
+  EXPECT_FALSE(fs::exists(dir.path / "out/o/dec.qc"));
+  EXPECT_FALSE(fs::exists(dir.path / "out/dec.qc"));
+}

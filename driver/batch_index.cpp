@@ -1,0 +1,224 @@
+#include "driver/batch_index.h"
+
+#include <algorithm>
+#include <map>
+#include <string_view>
+
+#include "driver/version.h"
+#include "io/web_escape.h"
+
+namespace {
+
+// Pictures are shown at one size whatever size they were made at, so the
+// grid stays regular; the placeholder box has the same size.
+constexpr const char* kPictureSize = "128";
+constexpr std::string_view kPictureName = "preview.png";
+
+// Short class names keep 10,000 cards small: c card, x failed, n no picture,
+// k counts (labelled by the style, not repeated per card); a card's heading
+// is its input path.
+constexpr const char* kStyle =
+    "body{font:14px/1.35 system-ui,sans-serif;margin:1em;background:#f6f6f6;color:#222}"
+    "h1{font-size:1.3em;margin:0 0 .3em}"
+    "#g{display:grid;grid-template-columns:repeat(auto-fill,minmax(16em,1fr));gap:.6em;margin-top:.6em}"
+    ".c{background:#fff;border:1px solid #ccc;border-radius:4px;padding:.5em;overflow-wrap:anywhere;"
+    "content-visibility:auto;contain-intrinsic-size:auto 20em}"
+    ".c[hidden]{display:none}"
+    ".c p{margin:.3em 0}"
+    ".x{border:2px solid #c00;background:#fff3f3}"
+    ".x b{color:#c00}"
+    ".c img,.n{display:block;width:128px;height:128px;object-fit:contain;background:#eee}"
+    ".n{line-height:128px;text-align:center;color:#888;font-size:.9em}"
+    "h2{font-size:1em;margin:.4em 0 .2em}"
+    ".k i{font-style:normal}"
+    ".k i+i::before{content:\" \\b7  \"}"
+    ".k i:nth-child(1)::after{content:\" bones\"}"
+    ".k i:nth-child(2)::after{content:\" sub-models\"}"
+    ".k i:nth-child(3)::after{content:\" triangles (LOD 0)\"}"
+    ".k i:nth-child(4)::after{content:\" animations\"}"
+    ".c a{margin-right:.6em}"
+    "details a{display:inline-block}";
+
+// The filter: a card shows when its input path holds the box's text (letter
+// case aside) and its status is the one chosen ("*": any failure).
+constexpr const char* kScript =
+    "var q=document.getElementById(\"q\"),s=document.getElementById(\"s\"),m=[];"
+    "for(var c of document.querySelectorAll(\".c\"))m.push([c,c.querySelector(\"h2\").textContent.toLowerCase(),"
+    "c.querySelector(\"b\").textContent,c.classList.contains(\"x\")]);"
+    "function f(){var t=q.value.toLowerCase(),v=s.value;"
+    "for(var e of m)e[0].hidden=!(e[1].includes(t)&&(!v||v==e[2]||v==\"*\"&&e[3]))}"
+    "q.oninput=s.onchange=f;f();";
+
+enum class Group { Failed, NotStarted, Converted };
+
+Group GroupOf(const BatchModel& model, const ModelResult& result) {
+  if (result.status == kStatusConverted) return Group::Converted;
+  if (result.finished || model.collidesWith != BatchModel::kNoCollision) return Group::Failed;
+  return Group::NotStarted;
+}
+
+// Model indexes in card order: by group, then by input path; the walk order
+// decides between equal paths.
+std::vector<size_t> CardOrder(const BatchPlan& plan, const std::vector<ModelResult>& results) {
+  std::vector<size_t> order(plan.models.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    Group groupA = GroupOf(plan.models[a], results[a]), groupB = GroupOf(plan.models[b], results[b]);
+    if (groupA != groupB) return groupA < groupB;
+    return plan.models[a].input < plan.models[b].input;
+  });
+  return order;
+}
+
+// The href or src of `name` in `folder` (both relative), without quotes.
+void AppendLink(std::string& out, const std::string& folder, std::string_view name) {
+  AppendUrlPath(out, folder);
+  out += '/';
+  AppendUrlPath(out, name);
+}
+
+void AppendAnchor(std::string& out, const std::string& folder, std::string_view name, std::string_view text) {
+  out += "<a href=";
+  AppendLink(out, folder, name);
+  out += '>';
+  AppendHtmlText(out, text);
+  out += "</a>";
+}
+
+void AppendCount(std::string& out, int64_t count) {
+  out += "<i>";
+  out += count >= 0 ? std::to_string(count) : "\xE2\x80\x93";  // an en dash where unknown
+  out += "</i>";
+}
+
+void AppendCard(std::string& out, const BatchModel& model, const ModelResult& result) {
+  bool failed = GroupOf(model, result) == Group::Failed;
+  out += failed ? "<div class=\"c x\">" : "<div class=c>";
+
+  bool hasPicture = std::any_of(result.files.begin(), result.files.end(),
+                                [](const WrittenFile& file) { return file.name == kPictureName; });
+  if (hasPicture) {
+    out += "<img loading=lazy width=";
+    out += kPictureSize;
+    out += " height=";
+    out += kPictureSize;
+    out += " alt src=";
+    AppendLink(out, model.output, kPictureName);
+    out += '>';
+  } else {
+    out += "<div class=n>no picture</div>";
+  }
+
+  out += "<h2>";
+  AppendHtmlText(out, model.input);
+  out += "</h2><p>";
+  if (result.versionRead) {
+    out += 'v' + std::to_string(result.version);
+    if (result.family != nullptr) {
+      out += " (";
+      AppendHtmlText(out, result.family);
+      out += ')';
+    }
+  } else {
+    out += "version unknown";
+  }
+  out += " <b>";
+  AppendHtmlText(out, result.status);
+  out += "</b><p class=k>";
+  AppendCount(out, result.counts.bones);
+  AppendCount(out, result.counts.subModels);
+  AppendCount(out, result.counts.lodZeroTriangles);
+  AppendCount(out, result.counts.animations);
+
+  // Every file but the picture: the SMD files folded away, the rest (the
+  // build script, .glb files, streams.log) in the order they were written.
+  size_t smdCount = 0;
+  out += "<p>";
+  for (const WrittenFile& file : result.files) {
+    if (file.name == kPictureName) continue;
+    if (file.name.ends_with(".smd")) {
+      ++smdCount;
+      continue;
+    }
+    AppendAnchor(out, model.output, file.name, file.name);
+  }
+  if (smdCount > 0) {
+    out += "<details><summary>" + std::to_string(smdCount) + " SMD</summary>";
+    for (const WrittenFile& file : result.files) {
+      if (!file.name.ends_with(".smd")) continue;
+      AppendAnchor(out, model.output, file.name, std::string_view(file.name).substr(0, file.name.size() - 4));
+    }
+    out += "</details>";
+  }
+  out += "</div>\n";
+}
+
+// "N models: 2 bad data, 1 not started, 9 converted", failures first.
+void AppendSummary(std::string& out, const BatchPlan& plan, const std::vector<ModelResult>& results,
+                   const BatchTotals& totals) {
+  std::map<std::string, size_t> counts[3];
+  for (size_t i = 0; i < plan.models.size(); ++i)
+    ++counts[static_cast<int>(GroupOf(plan.models[i], results[i]))][results[i].status];
+  out += "<p>" + std::to_string(plan.models.size()) + " models";
+  const char* separator = ": ";
+  for (const auto& group : counts) {
+    for (const auto& [status, count] : group) {
+      out += separator + std::to_string(count) + ' ';
+      AppendHtmlText(out, status);
+      separator = ", ";
+    }
+  }
+  size_t walkErrors = static_cast<size_t>(
+      std::count_if(plan.skipped.begin(), plan.skipped.end(), [](const BatchSkip& skip) { return skip.isError; }));
+  if (!plan.skipped.empty()) {
+    out += "; " + std::to_string(plan.skipped.size()) + " entries skipped";
+    if (walkErrors > 0) out += " (" + std::to_string(walkErrors) + " errors)";
+  }
+  if (totals.interrupted) out += "; interrupted";
+  out += ". Every detail: <a href=report.json>report.json</a>\n";
+
+  out += "<p><input id=q type=search placeholder=\"Filter by input path\" aria-label=\"Filter by input path\"> "
+         "<select id=s aria-label=\"Filter by status\"><option value=\"\">every status</option>";
+  if (!counts[0].empty()) out += "<option value=\"*\">every failure</option>";
+  for (const auto& group : counts) {
+    for (const auto& [status, count] : group) {
+      out += "<option value=\"";
+      AppendHtmlText(out, status);
+      out += "\">";
+      AppendHtmlText(out, status);
+      out += " (" + std::to_string(count) + ")</option>";
+    }
+  }
+  out += "</select>\n";
+}
+
+}  // namespace
+
+std::string BatchIndexHtml(const std::vector<std::string>& paths, const BatchPlan& plan,
+                           const std::vector<ModelResult>& results, const BatchTotals& totals) {
+  std::string out;
+  // About 700 bytes make a typical card.
+  out.reserve(4096 + plan.models.size() * 768);
+  std::string from;
+  for (const std::string& path : paths) {
+    if (!from.empty()) from += ", ";
+    AppendHtmlText(from, path);
+  }
+  out += "<!DOCTYPE html>\n<html lang=en><head><meta charset=utf-8>"
+         "<meta name=viewport content=\"width=device-width,initial-scale=1\"><title>";
+  out += std::to_string(plan.models.size()) + " models from " + from + " - tamberlo";
+  out += "</title><style>";
+  out += kStyle;
+  out += "</style></head><body>\n<h1>Models from ";
+  out += from;
+  out += "</h1>\n";
+  AppendSummary(out, plan, results, totals);
+  out += "<div id=g>\n";
+  for (size_t i : CardOrder(plan, results)) AppendCard(out, plan.models[i], results[i]);
+  out += "</div>\n<p>Written by tamberlo ";
+  out += kToolVersion;
+  out += "</p>\n<script>";
+  out += kScript;
+  out += "</script>\n</body></html>\n";
+  return out;
+}

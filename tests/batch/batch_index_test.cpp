@@ -1,0 +1,158 @@
+// The batch's index page built from hand-made results: card order, escaping
+// of hostile names, links only to written files, and its size.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "driver/batch_index.h"
+#include "io/web_escape.h"
+
+namespace {
+
+BatchModel Model(const std::string& input, const std::string& output) {
+  BatchModel model;
+  model.input = input;
+  model.output = output;
+  return model;
+}
+
+ModelResult Result(const char* status, std::vector<std::string> files = {}) {
+  ModelResult result;
+  result.finished = true;
+  result.status = status;
+  for (std::string& name : files) result.files.push_back(WrittenFile{std::move(name), 100});
+  return result;
+}
+
+std::string Page(const BatchPlan& plan, const std::vector<ModelResult>& results) {
+  return BatchIndexHtml({"in"}, plan, results, BatchTotals{});
+}
+
+// Every match of the first group of `pattern`, in page order.
+std::vector<std::string> AllOf(const std::string& page, const char* pattern) {
+  std::vector<std::string> found;
+  std::regex expression(pattern);
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), expression); it != std::sregex_iterator(); ++it)
+    found.push_back((*it)[1]);
+  return found;
+}
+
+std::string HtmlText(std::string_view text) {
+  std::string out;
+  AppendHtmlText(out, text);
+  return out;
+}
+
+std::string UrlPath(std::string_view text) {
+  std::string out;
+  AppendUrlPath(out, text);
+  return out;
+}
+
+}  // namespace
+
+TEST(BatchIndex, FailuresComeFirstThenModelsNotStartedThenConvertedEachByPath) {
+  BatchPlan plan;
+  plan.models = {Model("in/b.mdl", "b"), Model("in/a.mdl", "a"), Model("in/c.mdl", "c"),
+                 Model("in/d.mdl", "d"), Model("in/B.mdl", "B"), Model("in/a2.mdl", "a2")};
+  plan.models[4].collidesWith = 0;
+  std::vector<ModelResult> results = {Result(kStatusConverted), Result(kStatusConverted), Result(kStatusBadData),
+                                      ModelResult(), Result(kStatusCollision), Result(kStatusUnsupported)};
+  results[4].finished = false;  // a collision is never run
+  std::string page = Page(plan, results);
+
+  EXPECT_EQ(AllOf(page, "<h2>([^<]*)</h2>"),
+            (std::vector<std::string>{"in/B.mdl", "in/a2.mdl", "in/c.mdl", "in/d.mdl", "in/a.mdl", "in/b.mdl"}));
+  EXPECT_EQ(AllOf(page, "<div class=\"?([ cx]+)\"?><div class=n>"),
+            (std::vector<std::string>{"c x", "c x", "c x", "c", "c", "c"}));
+  EXPECT_NE(page.find("6 models: 1 bad data, 1 output-folder collision, 1 unsupported version, 1 not started, "
+                      "2 converted"),
+            std::string::npos);
+  EXPECT_EQ(AllOf(page, "<option value=\"([^\"]*)\">"),
+            (std::vector<std::string>{"", "*", "bad data", "output-folder collision", "unsupported version",
+                                      "not started", "converted"}));
+}
+
+TEST(BatchIndex, HostileNamesAreEscapedInTextAndLinks) {
+  const std::string name = "<script>&\"'%#? \xff\xfe\xc3\xa9";
+  BatchPlan plan;
+  plan.models = {Model("in/" + name + ".mdl", name)};
+  std::vector<ModelResult> results = {Result(kStatusConverted, {"dec.qc", name + ".smd", "preview.png"})};
+  std::string page = Page(plan, results);
+
+  EXPECT_EQ(page.find("<script>&"), std::string::npos);
+  const std::string shown = "&lt;script&gt;&amp;&quot;&#39;%#? \xEF\xBF\xBD\xEF\xBF\xBD\xc3\xa9";
+  EXPECT_NE(page.find("<h2>in/" + shown + ".mdl</h2>"), std::string::npos) << page;
+  const std::string folder = "%3Cscript%3E%26%22%27%25%23%3F%20%FF%FE%C3%A9";
+  EXPECT_EQ(AllOf(page, " (?:href|src)=([^ >]*)"),
+            (std::vector<std::string>{"report.json", folder + "/preview.png", folder + "/dec.qc",
+                                      folder + "/" + folder + ".smd"}));
+  EXPECT_NE(page.find(">" + shown + "</a>"), std::string::npos);  // the SMD file, without its extension
+}
+
+TEST(BatchIndex, OnlyFilesTheModelWroteAreLinked) {
+  BatchPlan plan;
+  plan.models = {Model("in/a.mdl", "a"), Model("in/b.mdl", "x/b"), Model("in/c.mdl", "c")};
+  std::vector<ModelResult> results = {
+      Result(kStatusConverted, {"dec.qc", "a.smd", "idle.smd", "a.glb", "streams.log", "preview.png"}),
+      Result(kStatusMissingStrip, {"streams.log"}), ModelResult()};
+  results[0].counts = ModelCounts{12, 2, 3456, 1};
+  results[1].counts.bones = 7;
+  std::string page = Page(plan, results);
+
+  EXPECT_EQ(AllOf(page, " (?:href|src)=([^ >]*)"),
+            (std::vector<std::string>{"report.json", "x/b/streams.log", "a/preview.png", "a/dec.qc", "a/a.glb",
+                                      "a/streams.log", "a/a.smd", "a/idle.smd"}));
+  EXPECT_NE(page.find("<img loading=lazy width=128 height=128 alt src=a/preview.png>"), std::string::npos);
+  // The two models without a picture get a box of the same size instead.
+  EXPECT_EQ(AllOf(page, "(<div class=n>no picture</div>)").size(), 2u);
+  EXPECT_NE(page.find("<summary>2 SMD</summary>"), std::string::npos);
+  EXPECT_EQ(AllOf(page, "<p class=k>((?:<i>[^<]*</i>)*)"),
+            (std::vector<std::string>{"<i>7</i><i>–</i><i>–</i><i>–</i>", "<i>–</i><i>–</i><i>–</i><i>–</i>",
+                                      "<i>12</i><i>2</i><i>3456</i><i>1</i>"}));
+}
+
+TEST(BatchIndex, TenThousandTypicalModelsMakeAPageUnderEightMegabytes) {
+  // As the repository's benchmark tree names them, with the preview, three
+  // mesh files, five animations, the build script, a .glb and the log. Each
+  // of the twelve links repeats the model's folder (19 bytes here), so a card
+  // cannot be much under 700 bytes; this bounds what the rest of it costs.
+  BatchPlan plan;
+  std::vector<ModelResult> results;
+  for (int i = 0; i < 10000; ++i) {
+    std::string name = "model" + std::to_string(i);
+    std::string folder = "group" + std::to_string(i / 10) + "/" + name;
+    plan.models.push_back(Model("in/" + folder + ".mdl", folder));
+    results.push_back(Result(kStatusConverted,
+                             {"dec.qc", "arm_box.smd", "lod1_arm_box.smd", "plate.smd", "idle.smd", "wave.smd",
+                              "walk.smd", "run.smd", "jump.smd", name + ".glb", "streams.log", "preview.png"}));
+    results.back().versionRead = true;
+    results.back().version = 28 + i % 10;
+    results.back().family = "31-36";
+    results.back().counts = ModelCounts{24, 3, 1800 + i % 1000, 5};
+  }
+  std::string page = BatchIndexHtml({"in"}, plan, results, BatchTotals{});
+  RecordProperty("bytes", std::to_string(page.size()));
+  EXPECT_LT(page.size(), 8u * 1000 * 1000);
+}
+
+TEST(WebEscape, HtmlTextKeepsUtf8AndReplacesWhatAPageMayNotHold) {
+  EXPECT_EQ(HtmlText("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d&quot;e&#39;f");
+  EXPECT_EQ(HtmlText("\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\t\n"), "\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\t\n");
+  const std::string bad = "\xEF\xBF\xBD";
+  // One U+FFFD per bad sequence: a stray continuation byte, an overlong form,
+  // a surrogate, a code point above U+10FFFF, a sequence cut short.
+  EXPECT_EQ(HtmlText("\x80|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|\xe2\x82"
+                     "A|\xff"),
+            bad + "|" + bad + bad + "|" + bad + bad + bad + "|" + bad + bad + bad + bad + "|" + bad + "A|" + bad);
+  // Controls and noncharacters HTML does not allow, even as valid UTF-8.
+  EXPECT_EQ(HtmlText("\x01\x1b\x7f\xc2\x80\xc2\x9f\xef\xb7\x90\xef\xbf\xbe\xf0\x9f\xbf\xbf"),
+            bad + bad + bad + bad + bad + bad + bad + bad);
+  EXPECT_EQ(HtmlText(std::string("a\0b", 3)), "a" + bad + "b");
+}
+
+TEST(WebEscape, UrlPathKeepsSlashesAndUnreservedBytesOnly) {
+  EXPECT_EQ(UrlPath("props/Crate_01.v2~x-y/dec.qc"), "props/Crate_01.v2~x-y/dec.qc");
+  EXPECT_EQ(UrlPath("a b#c?d%e&f\"g'h<i>j:k=l\\m\xff\xc3\xa9"),
+            "a%20b%23c%3Fd%25e%26f%22g%27h%3Ci%3Ej%3Ak%3Dl%5Cm%FF%C3%A9");
+}
