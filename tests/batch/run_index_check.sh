@@ -50,7 +50,7 @@ cp "$WORK/in/group0/model5.mdl" "$WORK/in/$odd/$odd.mdl"
 cp "$WORK/in/group0/model5.dx80.vtx" "$WORK/in/$odd/$odd.dx80.vtx"
 
 status=0
-"$TAMBERLO" -batch "$WORK/in" -out "$WORK/out" -quiet -jobs 2 -format all > "$WORK/console.txt" || status=$?
+"$TAMBERLO" -batch "$WORK/in" -out "$WORK/out" -quiet -jobs 2 -format all -preview-size 64 > "$WORK/console.txt" || status=$?
 if [[ $status -ne 2 ]]; then
   echo "the batch ended with status $status, not 2:"
   cat "$WORK/console.txt"
