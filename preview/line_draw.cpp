@@ -5,31 +5,40 @@
 
 namespace {
 
-// Clips the line a + (b - a) t, t in [0, 1], to [0, width] x [0, height]
-// (Liang-Barsky). False when nothing of it is inside.
+enum Outside { kLeft = 1, kRight = 2, kAbove = 4, kBelow = 8 };
+
+int OutsideCode(double x, double y, double width, double height) {
+  return (x < 0 ? kLeft : 0) | (x > width ? kRight : 0) | (y < 0 ? kAbove : 0) | (y > height ? kBelow : 0);
+}
+
+// Clips the line from a to b to [0, width] x [0, height] by moving an outside
+// end onto the border it crosses, along the line (Cohen-Sutherland). Each
+// move works from the border's coordinate, so a line from far away keeps its
+// position: a horizontal line from -1e30 to 1e30 stays at its y. False when
+// no part of the line is inside.
 bool ClipToImage(double& ax, double& ay, double& bx, double& by, double width, double height) {
-  const double dx = bx - ax, dy = by - ay;
-  double enter = 0, leave = 1;
-  // Each side: p * t <= q keeps the point inside.
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {ax, width - ax, ay, height - ay};
-  for (int side = 0; side < 4; ++side) {
-    if (p[side] == 0) {
-      if (q[side] < 0) return false;
-      continue;
+  // Each move puts an end on a border; a few suffice even with rounding.
+  for (int move = 0; move < 8; ++move) {
+    const int codeA = OutsideCode(ax, ay, width, height), codeB = OutsideCode(bx, by, width, height);
+    if ((codeA | codeB) == 0) return true;
+    if (codeA & codeB) return false;
+    const bool moveA = codeA != 0;
+    const int code = moveA ? codeA : codeB;
+    double& px = moveA ? ax : bx;
+    double& py = moveA ? ay : by;
+    const double qx = moveA ? bx : ax, qy = moveA ? by : ay;
+    // The other end is on the inner side of this border: no division by 0.
+    if (code & (kLeft | kRight)) {
+      const double border = (code & kLeft) ? 0 : width;
+      py += (border - px) * (qy - py) / (qx - px);
+      px = border;
+    } else {
+      const double border = (code & kAbove) ? 0 : height;
+      px += (border - py) * (qx - px) / (qy - py);
+      py = border;
     }
-    const double t = q[side] / p[side];
-    if (p[side] < 0)
-      enter = std::max(enter, t);
-    else
-      leave = std::min(leave, t);
   }
-  if (enter > leave) return false;
-  bx = ax + dx * leave;
-  by = ay + dy * leave;
-  ax = ax + dx * enter;
-  ay = ay + dy * enter;
-  return true;
+  return false;
 }
 
 void PutIfNearer(RasterImage& image, int x, int y, float depth, Rgba colour) {
