@@ -3,16 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-ScreenPoint ProjectPoint(const ViewTransform& view, float x, float y, float z) {
-  const double p[3] = {x, y, z};
-  float out[3];
-  for (int row = 0; row < 3; ++row) {
-    const double* r = view.m[row];
-    out[row] = static_cast<float>(r[0] * p[0] + r[1] * p[1] + r[2] * p[2] + r[3]);
-  }
-  return ScreenPoint{out[0], out[1], out[2]};
-}
-
 void SceneBox::Add(float x, float y, float z) {
   const float p[3] = {x, y, z};
   for (int axis = 0; axis < 3; ++axis) {

@@ -11,7 +11,12 @@ struct ViewTransform {
   double m[3][4] = {};
 };
 
-ScreenPoint ProjectPoint(const ViewTransform& view, float x, float y, float z);
+// Inline: a large model projects millions of corners.
+inline ScreenPoint ProjectPoint(const ViewTransform& view, float x, float y, float z) {
+  const double px = x, py = y, pz = z;
+  const auto row = [&](const double* r) { return static_cast<float>(r[0] * px + r[1] * py + r[2] * pz + r[3]); };
+  return ScreenPoint{row(view.m[0]), row(view.m[1]), row(view.m[2])};
+}
 
 // The axis-aligned box of a set of points. Empty until a point is added.
 struct SceneBox {
