@@ -36,6 +36,10 @@ SceneBox BoxOf(const std::vector<float>& corners) {
 }
 
 Rgba At(const PreviewImage& image, int x, int y) {
+  if (x < 0 || y < 0 || x >= image.width || y >= image.height) {
+    ADD_FAILURE() << "no pixel " << x << ", " << y << " in a " << image.width << " x " << image.height << " image";
+    return Rgba{};
+  }
   const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
   return Rgba{p[0], p[1], p[2], p[3]};
 }

@@ -277,6 +277,13 @@ A.BBBB
   }
 }
 
+TEST(DepthTest, OfTwoSurfacesAtTheSameDepthTheFirstDrawnStays) {
+  RasterImage image = MakeRasterImage(4, 4);
+  FillTriangle(image, P(0, 0, 2), P(4, 0, 2), P(0, 4, 2), kA);
+  FillTriangle(image, P(0, 0, 2), P(4, 0, 2), P(0, 4, 2), kB);
+  EXPECT_EQ(PixelMap(image, {{kA, 'A'}, {kB, 'B'}}), "\nAAA.\nAA..\nA...\n....");
+}
+
 TEST(DepthTest, CrossingSurfacesSplitWhereTheirDepthsCross) {
   // A's depth is its x; B lies flat at depth 3.2: A is nearer left of x = 3.2.
   for (const bool aFirst : {true, false}) {
@@ -320,6 +327,13 @@ TEST(Robustness, TrianglesReachingFarOutsideAreClippedAndDamagedOnesSkipped) {
     DrawFlatTriangle(blank, P(0, 0), bad, P(5, 0));
     EXPECT_EQ(PixelMap(blank, {}), Repeated('.', 5, 4));
   }
+  // A strip across the top row, far beyond both sides: nothing spills into
+  // the next row.
+  RasterImage strip = MakeRasterImage(5, 4);
+  FillTriangle(strip, P(-50, 0), P(50, 0), P(50, 1), kA);
+  FillTriangle(strip, P(-50, 0), P(50, 1), P(-50, 1), kA);
+  EXPECT_EQ(PixelMap(strip, {{kA, 'A'}}), "\nAAAAA\n.....\n.....\n.....");
+
   // Off the image, no area, or an empty image: nothing, and no write outside.
   RasterImage blank = MakeRasterImage(5, 4);
   FillTriangle(blank, P(6, 0), P(9, 0), P(9, 4), kA);
