@@ -52,10 +52,21 @@ std::vector<float> SphereTriangles(int rings, int segments) {
   return out;
 }
 
-// A small skeleton: a spine with two arms and two legs.
+// A small skeleton: a spine with a head, two arms and two legs.
 std::vector<float> BoneSegments() {
-  return {0, 0, 0,  0, 0, 10,  0, 0, 10,  0, 0, 13,  0, 0, 9,  0, 4, 6,  0, 0, 9,   0, -4, 6,
-          0, 0, 0,  1, 2, -8,  0, 0, 0,   1, -2, -8, 1, 2, -8, 3, 2, -9, 1, -2, -8, 3, -2, -9};
+  const float bones[][6] = {
+      {0, 0, 0, 0, 0, 10},     // spine
+      {0, 0, 10, 0, 0, 13},    // head
+      {0, 0, 9, 0, 4, 6},      // left arm
+      {0, 0, 9, 0, -4, 6},     // right arm
+      {0, 0, 0, 1, 2, -8},     // left leg
+      {0, 0, 0, 1, -2, -8},    // right leg
+      {1, 2, -8, 3, 2, -9},    // left foot
+      {1, -2, -8, 3, -2, -9},  // right foot
+  };
+  std::vector<float> out;
+  for (const auto& bone : bones) out.insert(out.end(), bone, bone + 6);
+  return out;
 }
 
 double Milliseconds(std::chrono::steady_clock::duration d) {
@@ -91,8 +102,9 @@ Timing Measure(const PreviewScene& scene, int size, int runs) {
 }
 
 void Report(const char* name, size_t triangles, const Timing& t) {
-  std::printf("%-8s %8zu triangles  render median %7.3f ms (fastest %7.3f)  png median %6.3f ms (fastest %6.3f)  %7zu bytes\n",
-              name, triangles, t.medianRender, t.fastestRender, t.medianPng, t.fastestPng, t.pngBytes);
+  std::printf(
+      "%-8s %8zu triangles  render median %7.3f ms (fastest %7.3f)  png median %6.3f ms (fastest %6.3f)  %7zu bytes\n",
+      name, triangles, t.medianRender, t.fastestRender, t.medianPng, t.fastestPng, t.pngBytes);
 }
 
 void Save(const std::string& dir, const char* name, const std::vector<unsigned char>& png) {

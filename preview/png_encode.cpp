@@ -60,8 +60,7 @@ bool WritePng(png_structp png, png_infop info, int width, int height, png_bytepp
 std::vector<unsigned char> EncodePng(const PreviewImage& image) {
   if (image.width <= 0 || image.height <= 0) return {};
   const size_t rowBytes = static_cast<size_t>(image.width) * 4;
-  if (image.rgba.size() / rowBytes != static_cast<size_t>(image.height) || image.rgba.size() % rowBytes != 0)
-    return {};
+  if (image.rgba.size() / rowBytes != static_cast<size_t>(image.height) || image.rgba.size() % rowBytes != 0) return {};
 
   // libpng takes non-const rows but only reads them when no transformation
   // is set, as here.

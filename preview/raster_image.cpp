@@ -11,8 +11,3 @@ RasterImage MakeRasterImage(int width, int height) {
   image.depth.assign(pixels, std::numeric_limits<float>::infinity());
   return image;
 }
-
-Rgba PixelAt(const RasterImage& image, int x, int y) {
-  const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(x)) * 4;
-  return Rgba{p[0], p[1], p[2], p[3]};
-}

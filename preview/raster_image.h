@@ -29,9 +29,6 @@ struct RasterImage {
 // height below 0 count as 0.
 RasterImage MakeRasterImage(int width, int height);
 
-// The colour at (x, y), which must be inside the image.
-Rgba PixelAt(const RasterImage& image, int x, int y);
-
 // Writes `colour` at pixel index `index` (y * width + x).
 inline void PutPixel(RasterImage& image, size_t index, Rgba colour) {
   uint8_t* p = image.rgba.data() + index * 4;

@@ -69,8 +69,7 @@ void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<
   for (size_t s = 0; s < count; ++s) {
     const float* p = segments.data() + s * kSegmentFloats;
     if (!AllFinite<kSegmentFloats>(p)) continue;
-    DrawLine(image, ProjectPoint(view, p[0], p[1], p[2]), ProjectPoint(view, p[3], p[4], p[5]), thickness,
-             kBoneColour);
+    DrawLine(image, ProjectPoint(view, p[0], p[1], p[2]), ProjectPoint(view, p[3], p[4], p[5]), thickness, kBoneColour);
   }
   // Joints go on top of every line, so none is hidden.
   for (size_t s = 0; s < count; ++s) {

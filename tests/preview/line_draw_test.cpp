@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <string>
 
 #include "preview/triangle_fill.h"
 #include "tests/preview/pixel_map.h"
@@ -15,80 +14,46 @@ const ColourLegend kLegend = {{kA, 'A'}, {kB, 'B'}};
 
 ScreenPoint P(float x, float y, float depth = 0) { return ScreenPoint{x, y, depth}; }
 
-TEST(DrawLine, FlatLinesTakeTheirPixelsAndTheThickOnesTheRowBelow) {
-  RasterImage image = MakeRasterImage(8, 5);
+TEST(DrawLine, LinesStepAlongTheirLongerAxisAndThickOnesAddThePixelAcross) {
+  RasterImage image = MakeRasterImage(8, 8);
   DrawLine(image, P(1.5f, 0.5f), P(6.5f, 0.5f), 1, kA);
-  DrawLine(image, P(6.5f, 2.5f), P(1.5f, 2.5f), 2, kB);
+  DrawLine(image, P(6.5f, 2.5f), P(1.5f, 2.5f), 2, kA);  // and the row below
+  DrawLine(image, P(0.5f, 4.5f), P(3.5f, 7.5f), 1, kB);
+  DrawLine(image, P(5.5f, 4.5f), P(6.5f, 7.0f), 2, kB);  // steep: and the pixel to the right
+  DrawLine(image, P(7.5f, 0.5f), P(7.5f, 0.5f), 1, kB);  // length 0: its pixel
   EXPECT_EQ(PixelMap(image, kLegend), R"(
-.AAAAAA.
+.AAAAAAB
 ........
-.BBBBBB.
-.BBBBBB.
-........)");
-}
-
-TEST(DrawLine, DiagonalAndSteepLinesStepAlongTheirLongerAxis) {
-  RasterImage diagonal = MakeRasterImage(5, 5);
-  DrawLine(diagonal, P(0.5f, 0.5f), P(4.5f, 4.5f), 1, kA);
-  EXPECT_EQ(PixelMap(diagonal, kLegend), R"(
-A....
-.A...
-..A..
-...A.
-....A)");
-  // Thick steep lines add the pixel to the right.
-  RasterImage steep = MakeRasterImage(6, 6);
-  DrawLine(steep, P(2.5f, 0.5f), P(3.5f, 5.5f), 2, kA);
-  EXPECT_EQ(PixelMap(steep, kLegend), R"(
-..AA..
-..AA..
-..AA..
-...AA.
-...AA.
-...AA.)");
-}
-
-TEST(DrawLine, ZeroLengthLinesDrawTheirPixel) {
-  RasterImage image = MakeRasterImage(4, 3);
-  DrawLine(image, P(2.5f, 1.5f), P(2.5f, 1.5f), 1, kA);
-  EXPECT_EQ(PixelMap(image, kLegend), "\n....\n..A.\n....");
+.AAAAAA.
+.AAAAAA.
+B....BB.
+.B...BB.
+..B...BB
+...B..BB)");
 }
 
 TEST(DrawLine, TheNearerLineWinsWhereTwoCrossInEitherOrder) {
   for (const bool nearFirst : {true, false}) {
-    RasterImage image = MakeRasterImage(5, 5);
-    for (int pass = 0; pass < 2; ++pass) {
-      if ((pass == 0) == nearFirst)
-        DrawLine(image, P(0.5f, 2.5f, 1), P(4.5f, 2.5f, 1), 1, kA);
+    RasterImage image = MakeRasterImage(5, 3);
+    for (const bool near : {nearFirst, !nearFirst}) {
+      if (near)
+        DrawLine(image, P(0.5f, 1.5f, 1), P(4.5f, 1.5f, 1), 1, kA);
       else
-        DrawLine(image, P(2.5f, 0.5f, 0), P(2.5f, 4.5f, 4), 1, kB);  // depth 2 where it crosses
+        DrawLine(image, P(2.5f, 0.5f, 0), P(2.5f, 2.5f, 4), 1, kB);  // depth 2 where they cross
     }
-    EXPECT_EQ(PixelMap(image, kLegend), R"(
-..B..
-..B..
-AAAAA
-..B..
-..B..)") << "near first: "
-             << nearFirst;
+    EXPECT_EQ(PixelMap(image, kLegend), "\n..B..\nAAAAA\n..B..") << "near first: " << nearFirst;
   }
 }
 
 TEST(DrawLine, LinesFromFarOutsideAreClippedAndDamagedOnesSkipped) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
   RasterImage image = MakeRasterImage(6, 4);
   DrawLine(image, P(-1e30f, 1.5f), P(1e30f, 1.5f), 2, kA);
   DrawLine(image, P(-3, -1), P(9, -2), 1, kB);  // above the image
-  EXPECT_EQ(PixelMap(image, kLegend), R"(
-......
-AAAAAA
-AAAAAA
-......)");
-
-  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-  RasterImage blank = MakeRasterImage(6, 4);
-  DrawLine(blank, P(nan, 1), P(3, 1), 1, kA);
-  DrawLine(blank, P(1, 1), P(3, inf), 1, kA);
-  DrawLine(blank, P(1, 1), P(3, 1, -inf), 1, kA);
-  EXPECT_EQ(PixelMap(blank, kLegend), "\n......\n......\n......\n......");
+  DrawLine(image, P(nan, 1), P(3, 1), 1, kB);
+  DrawLine(image, P(1, 1), P(3, inf), 1, kB);
+  DrawLine(image, P(1, 1), P(3, 1, -inf), 1, kB);
+  EXPECT_EQ(PixelMap(image, kLegend), "\n......\nAAAAAA\nAAAAAA\n......");
   RasterImage empty = MakeRasterImage(0, 0);
   DrawLine(empty, P(0, 0), P(0, 0), 2, kA);
   DrawDot(empty, 0, 0, 5, kA);
@@ -99,8 +64,8 @@ TEST(DrawDot, DotsAreSquaresAroundTheirPixelOnTopOfEverythingAndClipped) {
   RasterImage image = MakeRasterImage(8, 5);
   FillTriangle(image, P(0, 0, -5), P(8, 0, -5), P(8, 5, -5), kB);
   DrawDot(image, 4.5f, 2.5f, 3, kA);
-  DrawDot(image, 0.2f, 4.9f, 3, kA);   // clipped at the lower-left corner
-  DrawDot(image, 7.0f, 0.0f, 4, kA);   // even sides reach one more to the right and below
+  DrawDot(image, 0.2f, 4.9f, 3, kA);  // clipped at the lower-left corner
+  DrawDot(image, 7.0f, 0.0f, 4, kA);  // an even side reaches one further right and down
   DrawDot(image, 1e30f, 2, 3, kA);
   DrawDot(image, 2, std::numeric_limits<float>::quiet_NaN(), 3, kA);
   EXPECT_EQ(PixelMap(image, kLegend), R"(

@@ -8,6 +8,13 @@
 
 #include "preview/raster_image.h"
 
+// The colour at (x, y), which must be inside the image.
+inline Rgba PixelAt(const RasterImage& image, int x, int y) {
+  const uint8_t* p =
+      image.rgba.data() + (static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(x)) * 4;
+  return Rgba{p[0], p[1], p[2], p[3]};
+}
+
 using ColourLegend = std::vector<std::pair<Rgba, char>>;
 
 // One line per row, each starting with '\n': '.' for a transparent pixel,
