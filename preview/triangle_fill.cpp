@@ -22,7 +22,8 @@ bool Usable(ScreenPoint p) {
 }
 
 // Nearest 1/256 pixel. The offset makes the value positive, so truncation
-// rounds down; within the guard band every step is exact in double.
+// rounds down; within the guard band the result fits easily, and a corner
+// shared by two triangles snaps to the same point in both.
 int64_t ToFixed(float v) {
   constexpr double kOffset = 1073741824.0;  // 2^30
   return static_cast<int64_t>(static_cast<double>(v) * static_cast<double>(kOnePixel) + (kOffset + 0.5)) -

@@ -24,6 +24,6 @@ inline constexpr float kGuardBandPixels = 65536;
 
 void FillTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgba colour);
 
-// FillTriangle with the triangle's FlatShade colour; the colour is only
-// worked out when the triangle covers a pixel.
+// FillTriangle with the triangle's FlatShade colour, worked out only when
+// the triangle has an area and a pixel centre within its bounding rectangle.
 void DrawFlatTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c);
