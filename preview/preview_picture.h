@@ -1,13 +1,49 @@
+// The preview picture of a model: a small image of its surfaces (or, for a
+// model without any, its bones), the same camera and layout for every model,
+// and its PNG file. Plain functions on plain arrays, no shared state: any
+// number of threads may draw at once.
+//
+// The picture:
+// - size x size pixels, transparent (every byte 0) where nothing is drawn,
+//   drawn pixels opaque.
+// - Camera (view_transform.h, ThreeQuarterView): orthographic, from the
+//   model's front (+X), its left (+Y) and above (+Z), azimuth 45 and
+//   elevation 30 degrees, +Z up in the image. The axis-aligned box of what is
+//   drawn, projected, fits the image with a margin of size / 16 on each side,
+//   centred, one scale for both axes.
+// - Surfaces (triangle_fill.h): flat shaded, one colour per triangle, a light
+//   grey lit from above and beside the camera with some ambient light
+//   (preview_palette.h). Both sides are drawn and lit alike: the corner order
+//   of these models does not tell the front side. The nearest surface wins
+//   at every pixel (depth buffer); edges shared by two triangles are covered
+//   exactly once (top-left fill rule, pixel centres at +0.5).
+// - Bones, when no triangle can be drawn (line_draw.h): amber lines, 1 pixel
+//   wide (2 from size 256 up), with a red dot of 3 (5) pixels at each end.
+// - Damaged input: a triangle or line with a non-finite corner is left out,
+//   and the frame is taken from the others. Any finite magnitude is drawn.
 #pragma once
+
 #include <cstdint>
 #include <vector>
+
+// What a preview shows, in the model's space (Z is up).
 struct PreviewScene {
-  std::vector<float> triangles;
-  std::vector<float> segments;
+  std::vector<float> triangles;  // 9 floats per triangle: x, y, z of its three corners
+  std::vector<float> segments;   // 6 floats per line: x, y, z of its two ends (the bones, when there are no triangles)
 };
+
 struct PreviewImage {
   int width = 0, height = 0;
-  std::vector<uint8_t> rgba;
+  std::vector<uint8_t> rgba;  // width * height * 4, rows top to bottom, not premultiplied
 };
+
+// Draws the scene: its triangles when at least one has finite corners, else
+// its segments (any trailing floats short of a whole triangle or segment are
+// ignored). An image of width and height 0 when there is nothing to draw: no
+// triangle and no segment with finite corners. size is clamped to 16..4096.
 PreviewImage RenderPreview(const PreviewScene& scene, int size);
+
+// The image as a PNG file (8-bit RGBA, not interlaced), encoded through
+// libpng for speed over size. Empty for an image without pixels, or whose
+// rgba does not hold width * height * 4 bytes, or when libpng fails.
 std::vector<unsigned char> EncodePng(const PreviewImage& image);

@@ -1,0 +1,149 @@
+// Times the preview picture: RenderPreview and EncodePng, apart, on a tiny
+// model (a 12-triangle box) and a large one (a sphere of 600 000 triangles),
+// at one size:
+//
+//   preview_bench [--size N] [--runs N] [--write DIR]
+//
+// Prints the median and fastest milliseconds of each part, and the PNG's
+// size. --write also saves the pictures (box.png, sphere.png, bones.png) in
+// DIR, to look at them.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "preview/preview_picture.h"
+
+namespace {
+
+std::vector<float> BoxTriangles() {
+  const int faces[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 3, 7, 6}};
+  std::vector<float> out;
+  for (const auto& face : faces)
+    for (const int corner : {face[0], face[1], face[2], face[0], face[2], face[3]}) {
+      out.push_back((corner & 1) ? 2.0f : -2.0f);
+      out.push_back((corner & 2) ? 1.0f : -1.0f);
+      out.push_back((corner & 4) ? 3.0f : 0.0f);
+    }
+  return out;
+}
+
+// A sphere of rings x segments quads, two triangles each, as a triangle soup.
+std::vector<float> SphereTriangles(int rings, int segments) {
+  const double pi = 3.14159265358979323846;
+  const auto point = [&](int ring, int segment, std::vector<float>& out) {
+    const double theta = pi * ring / rings, phi = 2 * pi * segment / segments;
+    out.push_back(static_cast<float>(std::sin(theta) * std::cos(phi)));
+    out.push_back(static_cast<float>(std::sin(theta) * std::sin(phi)));
+    out.push_back(static_cast<float>(std::cos(theta)));
+  };
+  std::vector<float> out;
+  out.reserve(static_cast<size_t>(rings) * segments * 18);
+  for (int r = 0; r < rings; ++r)
+    for (int s = 0; s < segments; ++s) {
+      point(r, s, out), point(r + 1, s, out), point(r + 1, s + 1, out);
+      point(r, s, out), point(r + 1, s + 1, out), point(r, s + 1, out);
+    }
+  return out;
+}
+
+// A small skeleton: a spine with a head, two arms and two legs.
+std::vector<float> BoneSegments() {
+  const float bones[][6] = {
+      {0, 0, 0, 0, 0, 10},     // spine
+      {0, 0, 10, 0, 0, 13},    // head
+      {0, 0, 9, 0, 4, 6},      // left arm
+      {0, 0, 9, 0, -4, 6},     // right arm
+      {0, 0, 0, 1, 2, -8},     // left leg
+      {0, 0, 0, 1, -2, -8},    // right leg
+      {1, 2, -8, 3, 2, -9},    // left foot
+      {1, -2, -8, 3, -2, -9},  // right foot
+  };
+  std::vector<float> out;
+  for (const auto& bone : bones) out.insert(out.end(), bone, bone + 6);
+  return out;
+}
+
+double Milliseconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Timing {
+  double medianRender, fastestRender, medianPng, fastestPng;
+  size_t pngBytes;
+  std::vector<unsigned char> png;
+};
+
+Timing Measure(const PreviewScene& scene, int size, int runs) {
+  std::vector<double> render, png;
+  Timing t{};
+  for (int run = 0; run < runs; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    const PreviewImage image = RenderPreview(scene, size);
+    const auto drawn = std::chrono::steady_clock::now();
+    t.png = EncodePng(image);
+    const auto encoded = std::chrono::steady_clock::now();
+    render.push_back(Milliseconds(drawn - start));
+    png.push_back(Milliseconds(encoded - drawn));
+  }
+  std::sort(render.begin(), render.end());
+  std::sort(png.begin(), png.end());
+  t.medianRender = render[render.size() / 2];
+  t.fastestRender = render.front();
+  t.medianPng = png[png.size() / 2];
+  t.fastestPng = png.front();
+  t.pngBytes = t.png.size();
+  return t;
+}
+
+void Report(const char* name, size_t triangles, const Timing& t) {
+  std::printf(
+      "%-8s %8zu triangles  render median %7.3f ms (fastest %7.3f)  png median %6.3f ms (fastest %6.3f)  %7zu bytes\n",
+      name, triangles, t.medianRender, t.fastestRender, t.medianPng, t.fastestPng, t.pngBytes);
+}
+
+void Save(const std::string& dir, const char* name, const std::vector<unsigned char>& png) {
+  if (dir.empty()) return;
+  std::ofstream out(dir + "/" + name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int size = 256, runs = 0;
+  std::string writeDir;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--size") && i + 1 < argc)
+      size = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+      runs = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--write") && i + 1 < argc)
+      writeDir = argv[++i];
+    else {
+      std::fprintf(stderr, "usage: preview_bench [--size N] [--runs N] [--write DIR]\n");
+      return 2;
+    }
+  }
+
+  PreviewScene box, sphere, bones;
+  box.triangles = BoxTriangles();
+  sphere.triangles = SphereTriangles(400, 750);
+  bones.segments = BoneSegments();
+  std::printf("size %d\n", size);
+  const Timing tiny = Measure(box, size, runs > 0 ? runs : 301);
+  Report("box", box.triangles.size() / 9, tiny);
+  const Timing large = Measure(sphere, size, runs > 0 ? runs : 21);
+  Report("sphere", sphere.triangles.size() / 9, large);
+  const Timing skeleton = Measure(bones, size, runs > 0 ? runs : 301);
+  Report("bones", 0, skeleton);
+  Save(writeDir, "box.png", tiny.png);
+  Save(writeDir, "sphere.png", large.png);
+  Save(writeDir, "bones.png", skeleton.png);
+  return 0;
+}

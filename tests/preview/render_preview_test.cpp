@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <set>
+#include <vector>
+
+#include "preview/preview_palette.h"
+#include "preview/preview_picture.h"
+#include "preview/view_transform.h"
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::numeric_limits<float>::infinity();
+
+// The 12 triangles of the box [x0, x1] x [y0, y1] x [z0, z1].
+std::vector<float> BoxTriangles(float x0, float y0, float z0, float x1, float y1, float z1) {
+  const int faces[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 3, 7, 6}};
+  std::vector<float> out;
+  for (const auto& face : faces)
+    for (const int c : {face[0], face[1], face[2], face[0], face[2], face[3]})
+      out.insert(out.end(), {(c & 1) ? x1 : x0, (c & 2) ? y1 : y0, (c & 4) ? z1 : z0});
+  return out;
+}
+
+Rgba At(const PreviewImage& image, int x, int y) {
+  if (x < 0 || y < 0 || x >= image.width || y >= image.height) {
+    ADD_FAILURE() << "no pixel " << x << ", " << y << " in a " << image.width << " x " << image.height << " image";
+    return Rgba{};
+  }
+  const uint8_t* p = image.rgba.data() + (static_cast<size_t>(y) * image.width + x) * 4;
+  return Rgba{p[0], p[1], p[2], p[3]};
+}
+
+// The picture is size x size, each pixel transparent (all 0) or opaque;
+// returns the opaque colours.
+std::set<uint32_t> CheckedColours(const PreviewImage& image, int size) {
+  EXPECT_EQ(image.width, size);
+  EXPECT_EQ(image.height, size);
+  EXPECT_EQ(image.rgba.size(), static_cast<size_t>(size) * size * 4);
+  std::set<uint32_t> colours;
+  for (size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
+    const uint8_t* p = image.rgba.data() + i;
+    EXPECT_TRUE(p[3] == 255 || (p[0] | p[1] | p[2] | p[3]) == 0) << "pixel " << i / 4;
+    if (p[3]) colours.insert(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
+  }
+  return colours;
+}
+
+uint32_t Packed(Rgba c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b; }
+
+TEST(RenderPreview, NothingFiniteToDrawGivesAnEmptyImage) {
+  PreviewScene scenes[4];
+  scenes[1].triangles = {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN};
+  scenes[2].segments = {0, 0, 0, 1, kInf, 0};
+  scenes[3].triangles = {1, 2, 3, 4, 5, 6, 7, 8};  // short of a triangle
+  scenes[3].segments = {kNaN, 0, 0, 1, 1, 1, 2, 2};
+  for (const PreviewScene& scene : scenes) {
+    const PreviewImage image = RenderPreview(scene, 64);
+    EXPECT_TRUE(image.width == 0 && image.height == 0 && image.rgba.empty());
+  }
+}
+
+TEST(RenderPreview, ABoxShowsThreeGreysTheTopBrightestFramedInTheMargin) {
+  PreviewScene scene;
+  scene.triangles = BoxTriangles(-1, -2, 0, 3, 1, 2.5f);
+  const PreviewImage image = RenderPreview(scene, 64);
+  EXPECT_EQ(CheckedColours(image, 64).size(), 3u);
+  int minX = 64, maxX = -1, minY = 64, maxY = -1;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      if (At(image, x, y).a) minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = y;
+  EXPECT_TRUE(minX >= 4 && minY >= 4 && maxX <= 59 && maxY <= 59);  // a margin of 64 / 16
+  EXPECT_GE(std::max(maxX - minX, maxY - minY), 54);
+  // The centres of the top face (+Z), the front (+X) and the left side (+Y).
+  SceneBox box;
+  box.Add(-1, -2, 0);
+  box.Add(3, 1, 2.5f);
+  const auto colourAt = [&, view = ThreeQuarterView(box, 64)](float x, float y, float z) {
+    const ScreenPoint p = ProjectPoint(view, x, y, z);
+    return At(image, static_cast<int>(p.x), static_cast<int>(p.y));
+  };
+  const Rgba top = colourAt(1, -0.5f, 2.5f), front = colourAt(3, -0.5f, 1.25f), side = colourAt(1, 1, 1.25f);
+  EXPECT_GT(top.r, front.r);
+  EXPECT_GT(top.r, side.r);
+  EXPECT_NE(front, side);
+  EXPECT_GE(std::min(front.r, side.r), static_cast<int>(kSurfaceColour.r * kAmbient));  // never black
+}
+
+TEST(RenderPreview, DamagedTrianglesAreLeftOutOfThePictureAndItsFrame) {
+  PreviewScene clean, damaged;
+  clean.triangles = damaged.triangles = BoxTriangles(0, 0, 0, 1, 2, 3);
+  for (const float bad : {kNaN, kInf, -kInf})  // one far away, one inside
+    damaged.triangles.insert(damaged.triangles.end(),
+                             {1e30f, 1e30f, 1e30f, -1e30f, 5, 5, bad, 0, 0, 0.5f, 1, 1.5f, 0.5f, bad, 1.5f, 1, 1, 1});
+  damaged.triangles.insert(damaged.triangles.end(), {1e30f, 1e30f, 1e30f, 1e30f, 1e30f});  // trailing floats
+  EXPECT_EQ(RenderPreview(damaged, 48).rgba, RenderPreview(clean, 48).rgba);
+}
+
+TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
+  const float values[] = {1e38f, -1e38f, 3.4e38f, -kInf, kInf, kNaN, 0, 1, -1, 1e-38f, 1e-45f, 65536};
+  PreviewScene hostile, bones;
+  uint32_t seed = 7;
+  for (int n = 0; n < 9 * 300; ++n) {
+    seed = seed * 1664525u + 1013904223u;
+    hostile.triangles.push_back(values[(seed >> 8) % std::size(values)]);
+  }
+  bones.segments.assign(hostile.triangles.begin(), hostile.triangles.begin() + 6 * 300);
+  for (const int size : {16, 200, 256}) {
+    CheckedColours(RenderPreview(hostile, size), size);
+    CheckedColours(RenderPreview(bones, size), size);
+  }
+  CheckedColours(RenderPreview(hostile, 3), 16);  // sizes are clamped to 16..4096
+  CheckedColours(RenderPreview(bones, -100), 16);
+  PreviewScene point, line, flat, joint;
+  point.triangles = {2, 3, 4, 2, 3, 4, 2, 3, 4};
+  line.triangles = {0, 0, 0, 1, 1, 1, 2, 2, 2};
+  flat.triangles = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0};
+  joint.segments = {5, 5, 5, 5, 5, 5};
+  EXPECT_TRUE(CheckedColours(RenderPreview(point, 32), 32).empty());
+  EXPECT_TRUE(CheckedColours(RenderPreview(line, 32), 32).empty());
+  EXPECT_EQ(CheckedColours(RenderPreview(flat, 32), 32).size(), 1u);
+  EXPECT_EQ(At(RenderPreview(joint, 32), 16, 16), kJointColour);  // a bone of length 0: its joint, centred
+}
+
+TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
+  PreviewScene scene;
+  scene.triangles = {kNaN, 0, 0, 1, 0, 0, 0, 1, 0};
+  scene.segments = {0, 0, 0, 0, 0, 10, 0, 0, 10, 5, 0, 12, 0, 0, 10, 0, 5, 12};
+  for (const int size : {64, 256}) {
+    const PreviewImage image = RenderPreview(scene, size);
+    EXPECT_EQ(CheckedColours(image, size), (std::set{Packed(kBoneColour), Packed(kJointColour)}));
+    // The spine runs up the middle: 1 pixel wide below size 256, 2 from 256.
+    int boneWidth = 0;
+    for (int x = 0; x < size; ++x) boneWidth += At(image, x, size / 3) == kBoneColour ? 1 : 0;
+    EXPECT_EQ(boneWidth, size >= 256 ? 2 : 1) << size;
+  }
+}
+
+}  // namespace
