@@ -2,7 +2,10 @@
 // model (a 12-triangle box) and a large one (a sphere of 600 000 triangles),
 // at one size:
 //
-//   preview_bench [--size N] [--runs N] [--write DIR]
+//   preview_bench [--size N] [--runs N] [--write DIR] [--model BASE]
+//
+// --model also times, on BASE.mdl and BASE.dx80.vtx, reading what the
+// picture shows from the files (GatherModelScene) before drawing it.
 //
 // Prints the median and fastest milliseconds of each part, and the PNG's
 // size. --write also saves the pictures (box.png, sphere.png, bones.png) in
@@ -17,7 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "formats/layout.h"
+#include "io/input_file.h"
+#include "mathlib/math_startup.h"
+#include "preview/model_scene.h"
 #include "preview/preview_picture.h"
+#include "tests/preview/corner_scene.h"
 
 namespace {
 
@@ -33,23 +41,24 @@ std::vector<float> BoxTriangles() {
   return out;
 }
 
-// A sphere of rings x segments quads, two triangles each, as a triangle soup.
-std::vector<float> SphereTriangles(int rings, int segments) {
+// A sphere of rings x segments quads, two triangles each, sharing vertices as
+// a model's mesh does.
+PreviewScene Sphere(int rings, int segments) {
   const double pi = 3.14159265358979323846;
-  const auto point = [&](int ring, int segment, std::vector<float>& out) {
-    const double theta = pi * ring / rings, phi = 2 * pi * segment / segments;
-    out.push_back(static_cast<float>(std::sin(theta) * std::cos(phi)));
-    out.push_back(static_cast<float>(std::sin(theta) * std::sin(phi)));
-    out.push_back(static_cast<float>(std::cos(theta)));
-  };
-  std::vector<float> out;
-  out.reserve(static_cast<size_t>(rings) * segments * 18);
-  for (int r = 0; r < rings; ++r)
+  PreviewScene scene;
+  for (int r = 0; r <= rings; ++r)
     for (int s = 0; s < segments; ++s) {
-      point(r, s, out), point(r + 1, s, out), point(r + 1, s + 1, out);
-      point(r, s, out), point(r + 1, s + 1, out), point(r, s + 1, out);
+      const double theta = pi * r / rings, phi = 2 * pi * s / segments;
+      scene.positions.push_back(static_cast<float>(std::sin(theta) * std::cos(phi)));
+      scene.positions.push_back(static_cast<float>(std::sin(theta) * std::sin(phi)));
+      scene.positions.push_back(static_cast<float>(std::cos(theta)));
     }
-  return out;
+  const auto vertex = [segments](int r, int s) { return static_cast<uint32_t>(r * segments + s % segments); };
+  for (int r = 0; r < rings; ++r)
+    for (int s = 0; s < segments; ++s)
+      scene.triangles.insert(scene.triangles.end(), {vertex(r, s), vertex(r + 1, s), vertex(r + 1, s + 1),
+                                                     vertex(r, s), vertex(r + 1, s + 1), vertex(r, s + 1)});
+  return scene;
 }
 
 // A small skeleton: a spine with a head, two arms and two legs.
@@ -113,11 +122,39 @@ void Save(const std::string& dir, const char* name, const std::vector<unsigned c
   out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
 }
 
+// Times the walk that reads a model's scene, then its picture.
+int MeasureModel(const std::string& base, int size, int runs) {
+  MathStartup(2.2f, 2.2f, 0.0f, 2, 1, 1, 1, 1);
+  const std::string modelPath = base + ".mdl", stripPath = base + ".dx80.vtx";
+  const FileBlock modelFile = ReadWholeFile(modelPath.c_str()), stripFile = ReadWholeFile(stripPath.c_str());
+  if (modelFile.size < 8 || stripFile.size == 0) {
+    std::fprintf(stderr, "preview_bench: cannot read %s and %s\n", modelPath.c_str(), stripPath.c_str());
+    return 2;
+  }
+  const ByteView modelBytes{modelFile.data.get(), modelFile.size, modelPath.c_str()};
+  const ModelFile model{modelBytes, LayoutForVersion(ReadModelVersion(modelBytes))};
+  const StripFile strip{ByteView{stripFile.data.get(), stripFile.size, stripPath.c_str()}};
+  if (model.layout == nullptr) return 2;
+  std::vector<double> gather;
+  ModelScene scene;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    scene = GatherModelScene(model, strip, true);
+    gather.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+  }
+  std::sort(gather.begin(), gather.end());
+  std::printf("%s: %lld triangles at LOD 0, %zu vertices; reading them: median %.3f ms (fastest %.3f)\n", base.c_str(),
+              static_cast<long long>(scene.lodZeroTriangles), scene.scene.positions.size() / 3,
+              gather[gather.size() / 2], gather.front());
+  Report("model", scene.scene.triangles.size() / 3, Measure(scene.scene, size, runs));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int size = 256, runs = 0;
-  std::string writeDir;
+  std::string writeDir, modelBase;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--size") && i + 1 < argc)
       size = std::atoi(argv[++i]);
@@ -125,21 +162,23 @@ int main(int argc, char** argv) {
       runs = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--write") && i + 1 < argc)
       writeDir = argv[++i];
+    else if (!std::strcmp(argv[i], "--model") && i + 1 < argc)
+      modelBase = argv[++i];
     else {
-      std::fprintf(stderr, "usage: preview_bench [--size N] [--runs N] [--write DIR]\n");
+      std::fprintf(stderr, "usage: preview_bench [--size N] [--runs N] [--write DIR] [--model BASE]\n");
       return 2;
     }
   }
 
-  PreviewScene box, sphere, bones;
-  box.triangles = BoxTriangles();
-  sphere.triangles = SphereTriangles(400, 750);
+  if (!modelBase.empty()) return MeasureModel(modelBase, size, runs > 0 ? runs : 11);
+  const PreviewScene box = CornerScene(BoxTriangles()), sphere = Sphere(400, 750);
+  PreviewScene bones;
   bones.segments = BoneSegments();
   std::printf("size %d\n", size);
   const Timing tiny = Measure(box, size, runs > 0 ? runs : 301);
-  Report("box", box.triangles.size() / 9, tiny);
+  Report("box", box.triangles.size() / 3, tiny);
   const Timing large = Measure(sphere, size, runs > 0 ? runs : 21);
-  Report("sphere", sphere.triangles.size() / 9, large);
+  Report("sphere", sphere.triangles.size() / 3, large);
   const Timing skeleton = Measure(bones, size, runs > 0 ? runs : 301);
   Report("bones", 0, skeleton);
   Save(writeDir, "box.png", tiny.png);

@@ -26,10 +26,12 @@
 #include <cstdint>
 #include <vector>
 
-// What a preview shows, in the model's space (Z is up).
+// What a preview shows, in the model's space (Z is up). Triangles share their
+// corners' vertices, so a large mesh is projected once per vertex.
 struct PreviewScene {
-  std::vector<float> triangles;  // 9 floats per triangle: x, y, z of its three corners
-  std::vector<float> segments;   // 6 floats per line: x, y, z of its two ends (the bones, when there are no triangles)
+  std::vector<float> positions;     // x, y, z of each vertex
+  std::vector<uint32_t> triangles;  // 3 vertex numbers per triangle
+  std::vector<float> segments;      // 6 floats per line: x, y, z of its two ends (the bones, when there are no triangles)
 };
 
 struct PreviewImage {
@@ -38,9 +40,11 @@ struct PreviewImage {
 };
 
 // Draws the scene: its triangles when at least one has finite corners, else
-// its segments (any trailing floats short of a whole triangle or segment are
-// ignored). An image of width and height 0 when there is nothing to draw: no
-// triangle and no segment with finite corners. size is clamped to 16..4096.
+// its segments. A triangle naming a vertex that does not exist is left out like
+// one with a corner that is not finite; trailing numbers short of a whole
+// triangle, vertex or segment are ignored. An image of width and height 0 when
+// there is nothing to draw: no triangle and no segment with finite corners.
+// size is clamped to 16..4096.
 PreviewImage RenderPreview(const PreviewScene& scene, int size);
 
 // The image as a PNG file (8-bit RGBA, not interlaced), encoded through

@@ -22,14 +22,19 @@ TEST(ModelScene, HoldsTheFirstLevelOfDetailOfEverySubModelWithVertices) {
     // second level (6 triangles) and the empty sub-model draw nothing here.
     const ModelScene scene = GatherModelScene(loaded.model, loaded.strip, true);
     EXPECT_EQ(scene.lodZeroTriangles, 24) << version;
-    ASSERT_EQ(scene.scene.triangles.size(), 24u * 9) << version;
+    ASSERT_EQ(scene.scene.triangles.size(), 24u * 3) << version;
     EXPECT_TRUE(scene.scene.segments.empty());
     // Every corner is a corner of the side-2 cube around the origin.
-    for (float value : scene.scene.triangles) EXPECT_EQ(std::fabs(value), 1.0f) << version;
+    for (uint32_t vertex : scene.scene.triangles) {
+      ASSERT_LT(vertex, scene.scene.positions.size() / 3);
+      for (int axis = 0; axis < 3; ++axis)
+        EXPECT_EQ(std::fabs(scene.scene.positions[3 * vertex + axis]), 1.0f) << version;
+    }
 
     const ModelScene counted = GatherModelScene(loaded.model, loaded.strip, false);
     EXPECT_EQ(counted.lodZeroTriangles, 24);
     EXPECT_TRUE(counted.scene.triangles.empty());
+    EXPECT_TRUE(counted.scene.positions.empty());
     EXPECT_TRUE(counted.scene.segments.empty());
   }
 }

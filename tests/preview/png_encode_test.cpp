@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "preview/preview_picture.h"
+#include "tests/preview/corner_scene.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ PreviewImage TestPattern(int width, int height) {
 }
 
 TEST(EncodePng, WritesAnRgbaPngThatDecodesToTheSamePixels) {
-  PreviewScene scene;
-  scene.triangles = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1};
+  const PreviewScene scene = CornerScene({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1});
   for (const PreviewImage& image : {TestPattern(1, 1), TestPattern(37, 19), RenderPreview(scene, 128)}) {
     const std::vector<unsigned char> file = EncodePng(image);
     ASSERT_GT(file.size(), 33u);

@@ -9,6 +9,7 @@
 #include "preview/preview_palette.h"
 #include "preview/preview_picture.h"
 #include "preview/view_transform.h"
+#include "tests/preview/corner_scene.h"
 
 namespace {
 
@@ -52,9 +53,10 @@ uint32_t Packed(Rgba c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
 
 TEST(RenderPreview, NothingFiniteToDrawGivesAnEmptyImage) {
   PreviewScene scenes[4];
-  scenes[1].triangles = {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN};
+  scenes[1] = CornerScene({kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN});
   scenes[2].segments = {0, 0, 0, 1, kInf, 0};
-  scenes[3].triangles = {1, 2, 3, 4, 5, 6, 7, 8};  // short of a triangle
+  scenes[3].positions = {1, 2, 3, 4, 5, 6, 7, 8};  // two vertices and a part
+  scenes[3].triangles = {0, 1, 2, 0, 1};           // vertex 2 does not exist
   scenes[3].segments = {kNaN, 0, 0, 1, 1, 1, 2, 2};
   for (const PreviewScene& scene : scenes) {
     const PreviewImage image = RenderPreview(scene, 64);
@@ -63,8 +65,7 @@ TEST(RenderPreview, NothingFiniteToDrawGivesAnEmptyImage) {
 }
 
 TEST(RenderPreview, ABoxShowsThreeGreysTheTopBrightestFramedInTheMargin) {
-  PreviewScene scene;
-  scene.triangles = BoxTriangles(-1, -2, 0, 3, 1, 2.5f);
+  const PreviewScene scene = CornerScene(BoxTriangles(-1, -2, 0, 3, 1, 2.5f));
   const PreviewImage image = RenderPreview(scene, 64);
   EXPECT_EQ(CheckedColours(image, 64).size(), 3u);
   int minX = 64, maxX = -1, minY = 64, maxY = -1;
@@ -89,34 +90,43 @@ TEST(RenderPreview, ABoxShowsThreeGreysTheTopBrightestFramedInTheMargin) {
 }
 
 TEST(RenderPreview, DamagedTrianglesAreLeftOutOfThePictureAndItsFrame) {
-  PreviewScene clean, damaged;
-  clean.triangles = damaged.triangles = BoxTriangles(0, 0, 0, 1, 2, 3);
+  std::vector<float> corners = BoxTriangles(0, 0, 0, 1, 2, 3);
+  const PreviewScene clean = CornerScene(corners);
   for (const float bad : {kNaN, kInf, -kInf})  // one far away, one inside
-    damaged.triangles.insert(damaged.triangles.end(),
-                             {1e30f, 1e30f, 1e30f, -1e30f, 5, 5, bad, 0, 0, 0.5f, 1, 1.5f, 0.5f, bad, 1.5f, 1, 1, 1});
-  damaged.triangles.insert(damaged.triangles.end(), {1e30f, 1e30f, 1e30f, 1e30f, 1e30f});  // trailing floats
+    corners.insert(corners.end(), {1e30f, 1e30f, 1e30f, -1e30f, 5, 5, bad, 0, 0, 0.5f, 1, 1.5f, 0.5f, bad, 1.5f, 1, 1, 1});
+  PreviewScene damaged = CornerScene(corners);
+  // A vertex far away that only a triangle naming a missing vertex uses.
+  damaged.positions.insert(damaged.positions.end(), {1e30f, -1e30f, 1e30f});
+  const uint32_t far = static_cast<uint32_t>(damaged.positions.size() / 3 - 1);
+  damaged.triangles.insert(damaged.triangles.end(), {0, far, far + 1, 1, 2});  // and trailing numbers
+  damaged.positions.insert(damaged.positions.end(), {1e30f, 1e30f});
   EXPECT_EQ(RenderPreview(damaged, 48).rgba, RenderPreview(clean, 48).rgba);
 }
 
 TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
   const float values[] = {1e38f, -1e38f, 3.4e38f, -kInf, kInf, kNaN, 0, 1, -1, 1e-38f, 1e-45f, 65536};
-  PreviewScene hostile, bones;
+  std::vector<float> corners;
   uint32_t seed = 7;
   for (int n = 0; n < 9 * 300; ++n) {
     seed = seed * 1664525u + 1013904223u;
-    hostile.triangles.push_back(values[(seed >> 8) % std::size(values)]);
+    corners.push_back(values[(seed >> 8) % std::size(values)]);
   }
-  bones.segments.assign(hostile.triangles.begin(), hostile.triangles.begin() + 6 * 300);
+  PreviewScene hostile = CornerScene(corners), bones;
+  for (int n = 0; n < 3 * 300; ++n) {  // vertex numbers in and out of range
+    seed = seed * 1664525u + 1013904223u;
+    hostile.triangles.push_back(seed % 1000);
+  }
+  bones.segments.assign(corners.begin(), corners.begin() + 6 * 300);
   for (const int size : {16, 200, 256}) {
     CheckedColours(RenderPreview(hostile, size), size);
     CheckedColours(RenderPreview(bones, size), size);
   }
   CheckedColours(RenderPreview(hostile, 3), 16);  // sizes are clamped to 16..4096
   CheckedColours(RenderPreview(bones, -100), 16);
-  PreviewScene point, line, flat, joint;
-  point.triangles = {2, 3, 4, 2, 3, 4, 2, 3, 4};
-  line.triangles = {0, 0, 0, 1, 1, 1, 2, 2, 2};
-  flat.triangles = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0};
+  const PreviewScene point = CornerScene({2, 3, 4, 2, 3, 4, 2, 3, 4});
+  const PreviewScene line = CornerScene({0, 0, 0, 1, 1, 1, 2, 2, 2});
+  const PreviewScene flat = CornerScene({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0});
+  PreviewScene joint;
   joint.segments = {5, 5, 5, 5, 5, 5};
   EXPECT_TRUE(CheckedColours(RenderPreview(point, 32), 32).empty());
   EXPECT_TRUE(CheckedColours(RenderPreview(line, 32), 32).empty());
@@ -125,8 +135,7 @@ TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
 }
 
 TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
-  PreviewScene scene;
-  scene.triangles = {kNaN, 0, 0, 1, 0, 0, 0, 1, 0};
+  PreviewScene scene = CornerScene({kNaN, 0, 0, 1, 0, 0, 0, 1, 0});
   scene.segments = {0, 0, 0, 0, 0, 10, 0, 0, 10, 5, 0, 12, 0, 0, 10, 0, 5, 12};
   for (const int size : {64, 256}) {
     const PreviewImage image = RenderPreview(scene, size);
