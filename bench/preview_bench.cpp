@@ -42,24 +42,50 @@ std::vector<float> BoxTriangles() {
 }
 
 // A sphere of rings x segments quads, two triangles each, sharing vertices as
-// a model's mesh does.
-PreviewScene Sphere(int rings, int segments) {
-  const double pi = 3.14159265358979323846;
-  PreviewScene scene;
-  for (int r = 0; r <= rings; ++r)
-    for (int s = 0; s < segments; ++s) {
-      const double theta = pi * r / rings, phi = 2 * pi * s / segments;
-      scene.positions.push_back(static_cast<float>(std::sin(theta) * std::cos(phi)));
-      scene.positions.push_back(static_cast<float>(std::sin(theta) * std::sin(phi)));
-      scene.positions.push_back(static_cast<float>(std::cos(theta)));
+// a model's mesh does, in bands of rings that number their vertices in 16 bits.
+struct Sphere {
+  struct Band {
+    size_t firstVertex = 0, vertexCount = 0;
+    std::vector<uint16_t> corners;
+  };
+  std::vector<float> positions;
+  std::vector<Band> bands;
+  size_t triangles = 0;
+
+  Sphere(int rings, int segments) {
+    const double pi = 3.14159265358979323846;
+    for (int r = 0; r <= rings; ++r)
+      for (int s = 0; s < segments; ++s) {
+        const double theta = pi * r / rings, phi = 2 * pi * s / segments;
+        positions.push_back(static_cast<float>(std::sin(theta) * std::cos(phi)));
+        positions.push_back(static_cast<float>(std::sin(theta) * std::sin(phi)));
+        positions.push_back(static_cast<float>(std::cos(theta)));
+      }
+    const int ringsPerBand = 65536 / segments - 1;
+    for (int first = 0; first < rings; first += ringsPerBand) {
+      const int last = std::min(rings, first + ringsPerBand);
+      Band& band = bands.emplace_back();
+      band.firstVertex = static_cast<size_t>(first) * static_cast<size_t>(segments);
+      band.vertexCount = static_cast<size_t>(last - first + 1) * static_cast<size_t>(segments);
+      const auto vertex = [&](int r, int s) { return static_cast<uint16_t>((r - first) * segments + s % segments); };
+      for (int r = first; r < last; ++r)
+        for (int s = 0; s < segments; ++s)
+          band.corners.insert(band.corners.end(), {vertex(r, s), vertex(r + 1, s), vertex(r + 1, s + 1), vertex(r, s),
+                                                   vertex(r + 1, s + 1), vertex(r, s + 1)});
+      triangles += band.corners.size() / 3;
     }
-  const auto vertex = [segments](int r, int s) { return static_cast<uint32_t>(r * segments + s % segments); };
-  for (int r = 0; r < rings; ++r)
-    for (int s = 0; s < segments; ++s)
-      scene.triangles.insert(scene.triangles.end(), {vertex(r, s), vertex(r + 1, s), vertex(r + 1, s + 1),
-                                                     vertex(r, s), vertex(r + 1, s + 1), vertex(r, s + 1)});
-  return scene;
-}
+  }
+
+  PreviewScene Scene() const {
+    PreviewScene scene;
+    scene.eachBatch = [this](const PreviewBatchVisitor& visit) {
+      for (const Band& band : bands)
+        visit(PreviewBatch{reinterpret_cast<const unsigned char*>(positions.data() + 3 * band.firstVertex), 12,
+                           band.vertexCount, band.corners.data(), band.corners.size()});
+    };
+    return scene;
+  }
+};
 
 // A small skeleton: a spine with a head, two arms and two legs.
 std::vector<float> BoneSegments() {
@@ -143,10 +169,9 @@ int MeasureModel(const std::string& base, int size, int runs) {
     gather.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   }
   std::sort(gather.begin(), gather.end());
-  std::printf("%s: %lld triangles at LOD 0, %zu vertices; reading them: median %.3f ms (fastest %.3f)\n", base.c_str(),
-              static_cast<long long>(scene.lodZeroTriangles), scene.scene.positions.size() / 3,
-              gather[gather.size() / 2], gather.front());
-  Report("model", scene.scene.triangles.size() / 3, Measure(scene.scene, size, runs));
+  std::printf("%s: %lld triangles at LOD 0; reading them: median %.3f ms (fastest %.3f)\n", base.c_str(),
+              static_cast<long long>(scene.lodZeroTriangles), gather[gather.size() / 2], gather.front());
+  Report("model", static_cast<size_t>(scene.lodZeroTriangles), Measure(scene.Scene(), size, runs));
   return 0;
 }
 
@@ -171,14 +196,16 @@ int main(int argc, char** argv) {
   }
 
   if (!modelBase.empty()) return MeasureModel(modelBase, size, runs > 0 ? runs : 11);
-  const PreviewScene box = CornerScene(BoxTriangles()), sphere = Sphere(400, 750);
+  const TestScene boxArrays = CornerScene(BoxTriangles());
+  const Sphere sphereArrays(400, 750);
+  const PreviewScene box = boxArrays.Scene(), sphere = sphereArrays.Scene();
   PreviewScene bones;
   bones.segments = BoneSegments();
   std::printf("size %d\n", size);
   const Timing tiny = Measure(box, size, runs > 0 ? runs : 301);
-  Report("box", box.triangles.size() / 3, tiny);
+  Report("box", boxArrays.corners.size() / 3, tiny);
   const Timing large = Measure(sphere, size, runs > 0 ? runs : 21);
-  Report("sphere", sphere.triangles.size() / 3, large);
+  Report("sphere", sphereArrays.triangles, large);
   const Timing skeleton = Measure(bones, size, runs > 0 ? runs : 301);
   Report("bones", 0, skeleton);
   Save(writeDir, "box.png", tiny.png);

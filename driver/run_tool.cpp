@@ -106,24 +106,35 @@ void CountModel(const ModelFile& model, int64_t lodZeroTriangles, ModelCounts& c
   }
 }
 
-// preview.png of the first level of detail (or the skeleton), and the counts.
-// Damaged geometry gives no picture and a "Bad data" line; a model with
-// neither triangles nor bones gives no picture.
-void WritePreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* counts) {
-  ModelScene scene;
+// Reads what the picture shows and the counts: from the mesh files' own
+// level-0 plans when the walk that made them met no damage, else by a walk of
+// its own. Damaged geometry gives no picture and a "Bad data" line; a model
+// with neither triangles nor bones gives no picture. The picture is a file
+// item like the mesh files: drawn and encoded by a worker while the walk goes
+// on, in its place among the files.
+void StartPreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* counts, LodZeroPlans* meshPlans) {
+  auto scene = std::make_shared<ModelScene>();
   try {
-    scene = GatherModelScene(conv.model, conv.strip, previewSize > 0);
+    *scene = meshPlans != nullptr ? SceneOfPlans(conv.model, *meshPlans, previewSize > 0)
+                                  : GatherModelScene(conv.model, conv.strip, previewSize > 0);
   } catch (const FormatError& error) {
     if (counts != nullptr) CountModel(conv.model, -1, *counts);
     if (previewSize > 0) ReportBadData(conv.to, kPreviewFileName, error);
     return;
   }
-  if (counts != nullptr) CountModel(conv.model, scene.lodZeroTriangles, *counts);
-  if (previewSize == 0) return;
-  if (conv.to.limit != nullptr && conv.to.limit->reached) return;
-  const PreviewImage image = RenderPreview(scene.scene, previewSize);
-  if (image.width == 0) return;
-  WriteBytesFile(conv, kPreviewFileName, EncodePng(image));
+  if (counts != nullptr) CountModel(conv.model, scene->lodZeroTriangles, *counts);
+  if (previewSize == 0 || (scene->lodZeroTriangles == 0 && scene->segments.empty())) return;
+  OutputFile out;
+  if (!OpenOutputFileOrSay(conv.to, out, kPreviewFileName)) return;
+  WriteFileItem(conv, std::move(out), [scene, previewSize](Destination&, OutputFile& file) {
+    const PreviewImage image = RenderPreview(scene->Scene(), previewSize);
+    if (image.width == 0) {  // no corner or end was finite
+      AbandonOutputFile(file);
+      return;
+    }
+    const std::vector<unsigned char> png = EncodePng(image);
+    PutBytes(file, reinterpret_cast<const char*>(png.data()), png.size());
+  });
 }
 
 }  // namespace
@@ -172,11 +183,19 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
       ReportBadData(conv.to, what, error);
     }
   };
+  // The mesh files' level-0 plans serve the picture and the counts when the
+  // walk that made them met no damage.
+  const bool wantsScene = outputs.previewSize > 0 || counts != nullptr;
+  LodZeroPlans lodZeroPlans;
   if (format != OutputFormat::Gltf) {
     runWriter("dec.qc", [&] { WriteBuildScript(conv); });
     // The animation files start while the last mesh files are still being
     // written: the items keep their order whichever finishes first.
-    runWriter("mesh export", [&] { ExportMeshes(conv); });
+    const bool cleanBefore = !conv.to.hadErrors;
+    runWriter("mesh export", [&] { ExportMeshes(conv, wantsScene ? &lodZeroPlans : nullptr); });
+    const bool meshesClean = cleanBefore && !conv.to.hadErrors;
+    if (wantsScene)
+      StartPreviewAndCounts(conv, outputs.previewSize, counts, meshesClean ? &lodZeroPlans : nullptr);
     runWriter("animation export", [&] {
       ExportAnimations(conv);
       if (items) items->FinishAll();
@@ -184,7 +203,10 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
   }
   // The workers' share: the walk thread and the pool's (maxPending is 2 per worker).
   if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath), pool != nullptr ? maxPending / 2 : 1);
-  if (outputs.previewSize > 0 || counts != nullptr) WritePreviewAndCounts(conv, outputs.previewSize, counts);
+  if (format == OutputFormat::Gltf && wantsScene) {
+    StartPreviewAndCounts(conv, outputs.previewSize, counts, nullptr);
+    if (items) items->FinishAll();
+  }
   to = conv.to;
   return to.hadErrors ? kExitDoneWithErrors : kExitDone;
 }

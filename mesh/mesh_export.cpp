@@ -77,12 +77,13 @@ struct MeshExport {
   FileBudget subModelBudget;
   FileBudget stripBudget;
   SkeletonText skeleton;
+  LodZeroPlans* lodZero = nullptr;
 };
 
 // Validates one level of detail and starts writing it into fileName. Bad data
 // is reported here and the file abandoned.
 void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& lod, DataPlace place,
-                  const char* fileName) {
+                  const char* fileName, bool levelZero) {
   Conversion& conv = run.conv;
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
@@ -117,6 +118,7 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
   }
   NoteBoneNameChanges(conv);
   for (const MeshPlan& plan : *plans) NoteNameChange(conv.to, conv.names, plan.materialName);
+  if (levelZero && run.lodZero != nullptr) run.lodZero->push_back(plans);
   WriteFileItem(conv, std::move(out), [skeleton, plans](Destination&, OutputFile& file) {
     PutText(file, *skeleton);
     PutText(file, "triangles\n");
@@ -190,13 +192,13 @@ void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, int32_t bod
       conv.to.hadErrors = true;
       continue;
     }
-    WriteLodFile(run, subModel, lod, lodPlace, fileName);
+    WriteLodFile(run, subModel, lod, lodPlace, fileName, k == 0);
   }
 }
 
 }  // namespace
 
-int ExportMeshes(Conversion& conv) {
+int ExportMeshes(Conversion& conv, LodZeroPlans* lodZero) {
   ModelHeader header;
   try {
     header = ReadModelHeader(conv.model);
@@ -210,7 +212,7 @@ int ExportMeshes(Conversion& conv) {
   // Sub-model tables, levels of detail, strip meshes, groups, strips and index
   // entries shared between files are walked for each, up to 64 times what
   // their files hold (formats/file_budget.h).
-  MeshExport run{conv, WholeFileBudget(conv.model.bytes), WholeFileBudget(conv.strip.bytes), {}};
+  MeshExport run{conv, WholeFileBudget(conv.model.bytes), WholeFileBudget(conv.strip.bytes), {}, lodZero};
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     BodyPartRecord bodyPart;
     try {

@@ -1,6 +1,7 @@
 // Mesh SMD files: one per sub-model with geometry and level of detail.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,10 @@ void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out);
 // PlanMeshTriangles, then WritePlannedTriangles.
 int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
                        const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget = nullptr);
+// The validated meshes of each level-0 mesh file written, in file order.
+using LodZeroPlans = std::vector<std::shared_ptr<const std::vector<MeshPlan>>>;
+
 // Writes "%s.smd" for level 0 and "lod%d_%s.smd" for the others; returns 1.
-// Reports bad data per file and goes on with the next one.
-int ExportMeshes(Conversion& conv);
+// Reports bad data per file and goes on with the next one. `lodZero`, when
+// set, receives the plans of every level-0 file started.
+int ExportMeshes(Conversion& conv, LodZeroPlans* lodZero = nullptr);

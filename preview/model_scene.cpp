@@ -7,49 +7,38 @@
 #include "mathlib/rigid_transform.h"
 #include "mathlib/rotation.h"
 #include "mesh/mesh_corners.h"
+#include "mesh/mesh_export.h"
 
 namespace {
 
-// Shared records let a small strip file name the same vertices from very many
-// strip groups: the picture holds at most this many triangles (the first
-// ones), so its memory stays bounded whatever the files say.
-constexpr size_t kMaxPictureTriangles = size_t{1} << 24;
+constexpr size_t kMaxPictureGroups = size_t{1} << 20;
+constexpr size_t kMaxPictureCorners = size_t{3} << 24;
 
-// Writes the three float32 of vertex `first + k` of a checked span.
-void PutPosition(const VertexSpan& span, int64_t k, float* out) {
-  // The plan checked every vertex of the span inside the model file.
-  const unsigned char* position = VertexPosition(span, k);
-  for (int axis = 0; axis < 3; ++axis) out[axis] = LoadF32(position + 4 * axis);
-}
-
-// The group's vertices once each, when its triangles use most of its range;
-// else a vertex per corner, so a hostile group naming two far-apart vertices
-// costs no more than its corners. (resize grows the arrays geometrically.)
-void AddStripGroup(const VertexSpan& span, const std::vector<uint16_t>& corners, PreviewScene& scene) {
-  const size_t room = 3 * (kMaxPictureTriangles - scene.triangles.size() / 3);
-  const size_t taken = std::min(corners.size() / 3 * 3, room);
-  if (taken == 0) return;
-  const size_t firstVertex = scene.positions.size() / 3, firstCorner = scene.triangles.size();
-  const uint32_t base = static_cast<uint32_t>(firstVertex);
-  const size_t range = size_t{*std::max_element(corners.begin(), corners.begin() + taken)} + 1;
-  const bool shared = range <= 4 * taken;
-  scene.positions.resize(3 * (firstVertex + (shared ? range : taken)));
-  scene.triangles.resize(firstCorner + taken);
-  float* positions = scene.positions.data() + 3 * firstVertex;
-  uint32_t* triangles = scene.triangles.data() + firstCorner;
-  if (shared) {
-    for (size_t k = 0; k < range; ++k) PutPosition(span, static_cast<int64_t>(k), positions + 3 * k);
-    for (size_t i = 0; i < taken; ++i) triangles[i] = base + corners[i];
-  } else {
-    for (size_t i = 0; i < taken; ++i) {
-      PutPosition(span, corners[i], positions + 3 * i);
-      triangles[i] = base + static_cast<uint32_t>(i);
-    }
+// Counts a validated mesh's triangles and, while the limits allow, keeps its
+// groups as batches. `corners` is scratch.
+void AddMeshPlan(const MeshPlan& plan, bool withPositions, ModelScene& out, std::vector<uint16_t>& corners) {
+  for (const StripGroupPlan& group : plan.groups) {
+    PlannedCorners(plan, group, corners);
+    out.lodZeroTriangles += static_cast<int64_t>(corners.size() / 3);
+    if (!withPositions || corners.empty() || out.batches.size() >= kMaxPictureGroups ||
+        out.corners.size() + corners.size() > kMaxPictureCorners)
+      continue;
+    const VertexSpan& span = group.span;
+    ModelScene::Batch batch;
+    batch.positions = VertexPosition(span, 0);
+    batch.stride = span.records != nullptr ? kVertexRecordSize : 12;
+    // Every corner was checked inside the span, which ends at highModel.
+    batch.vertexCount = static_cast<size_t>(group.highModel - span.first + 1);
+    batch.firstCorner = out.corners.size();
+    batch.cornerCount = corners.size();
+    out.corners.insert(out.corners.end(), corners.begin(), corners.end());
+    out.batches.push_back(batch);
   }
 }
 
 void AddLevelZero(const ModelFile& model, const StripFile& strip, int32_t bodyPartIndex, int32_t subModelIndex,
-                  const ModelRecord& subModel, FileBudget& stripBudget, bool withPositions, ModelScene& out) {
+                  const ModelRecord& subModel, FileBudget& stripBudget, bool withPositions, ModelScene& out,
+                  std::vector<uint16_t>& corners) {
   const StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, bodyPartIndex), subModelIndex);
   if (stripModel.lodCount < 1) return;
   const StripLod lod = ReadStripLod(strip, stripModel, 0);
@@ -59,12 +48,10 @@ void AddLevelZero(const ModelFile& model, const StripFile& strip, int32_t bodyPa
   ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize,
                       "strip mesh table");
   for (int32_t m = 0; m < subModel.meshCount; ++m) {
-    const MeshRecord mesh = ReadMesh(model, subModel, m);
-    ReadMeshTriangles(model, strip, mesh, ReadStripMesh(strip, lod, m), stripBudget,
-                      [&](const MeshSource&, const VertexSpan& span, const std::vector<uint16_t>& corners) {
-                        out.lodZeroTriangles += static_cast<int64_t>(corners.size() / 3);
-                        if (withPositions) AddStripGroup(span, corners, out.scene);
-                      });
+    MeshPlan plan;
+    if (PlanMeshTriangles(model, strip, ReadMesh(model, subModel, m), ReadStripMesh(strip, lod, m), plan,
+                          &stripBudget) != 0)
+      AddMeshPlan(plan, withPositions, out, corners);
   }
 }
 
@@ -101,15 +88,37 @@ ModelScene GatherModelScene(const ModelFile& model, const StripFile& strip, bool
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
   FileBudget subModelBudget = WholeFileBudget(model.bytes);
   FileBudget stripBudget = WholeFileBudget(strip.bytes);
+  std::vector<uint16_t> corners;
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     const BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
     CheckSubModelTable(model, bodyPart, subModelBudget);
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
       const ModelRecord subModel = ReadSubModel(model, bodyPart, j);
       if (subModel.vertexCount < 1) continue;  // no geometry
-      AddLevelZero(model, strip, i, j, subModel, stripBudget, withPositions, out);
+      AddLevelZero(model, strip, i, j, subModel, stripBudget, withPositions, out, corners);
     }
   }
-  if (withPositions && out.scene.triangles.empty()) AddSkeleton(model, header, out.scene.segments);
+  if (withPositions && out.lodZeroTriangles == 0) AddSkeleton(model, header, out.segments);
   return out;
+}
+
+ModelScene SceneOfPlans(const ModelFile& model, const LodZeroPlans& plans, bool withPositions) {
+  ModelScene out;
+  std::vector<uint16_t> corners;
+  for (const auto& file : plans) {
+    for (const MeshPlan& plan : *file) AddMeshPlan(plan, withPositions, out, corners);
+  }
+  if (withPositions && out.lodZeroTriangles == 0) AddSkeleton(model, ReadModelHeader(model), out.segments);
+  return out;
+}
+
+PreviewScene ModelScene::Scene() const {
+  PreviewScene scene;
+  scene.segments = segments;
+  scene.eachBatch = [this](const PreviewBatchVisitor& visit) {
+    for (const Batch& batch : batches)
+      visit(PreviewBatch{batch.positions, batch.stride, batch.vertexCount, corners.data() + batch.firstCorner,
+                         batch.cornerCount});
+  };
+  return scene;
 }

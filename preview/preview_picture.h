@@ -23,15 +23,30 @@
 //   and the frame is taken from the others. Any finite magnitude is drawn.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
-// What a preview shows, in the model's space (Z is up). Triangles share their
-// corners' vertices, so a large mesh is projected once per vertex.
+// A block of vertices and triangles over it, read where they lie (a model's
+// mesh is drawn straight from its file): vertex k's x, y and z are float32,
+// little-endian, at positions + k * stride, any alignment.
+struct PreviewBatch {
+  const unsigned char* positions = nullptr;
+  size_t stride = 12;
+  size_t vertexCount = 0;
+  const uint16_t* corners = nullptr;  // 3 vertex numbers per triangle
+  size_t cornerCount = 0;
+};
+using PreviewBatchVisitor = std::function<void(const PreviewBatch&)>;
+
+// What a preview shows, in the model's space (Z is up): the triangle batches
+// eachBatch hands to its visitor, or the segments when no triangle can be
+// drawn. eachBatch runs twice (framing, then drawing) and must hand out the
+// same batches both times.
 struct PreviewScene {
-  std::vector<float> positions;     // x, y, z of each vertex
-  std::vector<uint32_t> triangles;  // 3 vertex numbers per triangle
-  std::vector<float> segments;      // 6 floats per line: x, y, z of its two ends (the bones, when there are no triangles)
+  std::function<void(const PreviewBatchVisitor&)> eachBatch;
+  std::vector<float> segments;  // 6 floats per line: x, y, z of its two ends (the bones)
 };
 
 struct PreviewImage {
@@ -42,7 +57,7 @@ struct PreviewImage {
 // Draws the scene: its triangles when at least one has finite corners, else
 // its segments. A triangle naming a vertex that does not exist is left out like
 // one with a corner that is not finite; trailing numbers short of a whole
-// triangle, vertex or segment are ignored. An image of width and height 0 when
+// triangle or segment are ignored. An image of width and height 0 when
 // there is nothing to draw: no triangle and no segment with finite corners.
 // size is clamped to 16..4096.
 PreviewImage RenderPreview(const PreviewScene& scene, int size);

@@ -2,6 +2,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -50,42 +51,96 @@ SceneBox FiniteSegmentBox(const std::vector<float>& segments) {
   return box;
 }
 
-// The triangles that can be drawn: every vertex number in range and every
-// corner finite. `drawn` marks the vertices they use; their box is returned.
-SceneBox DrawableTriangles(const PreviewScene& scene, std::vector<uint8_t>& finite, std::vector<uint8_t>& drawn) {
-  const size_t vertexCount = scene.positions.size() / 3;
-  finite.resize(vertexCount);
-  for (size_t v = 0; v < vertexCount; ++v) finite[v] = AllFinite<3>(scene.positions.data() + 3 * v);
-  drawn.assign(vertexCount, 0);
-  const size_t count = scene.triangles.size() / 3;
-  for (size_t t = 0; t < count; ++t) {
-    const uint32_t* corner = scene.triangles.data() + 3 * t;
-    if (corner[0] >= vertexCount || corner[1] >= vertexCount || corner[2] >= vertexCount) continue;
-    if (!(finite[corner[0]] & finite[corner[1]] & finite[corner[2]])) continue;
-    drawn[corner[0]] = drawn[corner[1]] = drawn[corner[2]] = 1;
+// Vertex k of a batch, read in place.
+void LoadVertex(const PreviewBatch& batch, size_t k, float out[3]) {
+  std::memcpy(out, batch.positions + k * batch.stride, 3 * sizeof(float));
+}
+
+// Per vertex of the batch in hand: whether it was looked at yet, whether it
+// is finite, and where it lies on the screen. A vertex is looked at only when
+// a triangle names it, so the work follows the triangles, not the batches'
+// vertex counts; the stamps are never cleared, a new batch only changes the
+// stamp that counts.
+class VertexCache {
+ public:
+  void Begin(const PreviewBatch& batch) {
+    batch_ = &batch;
+    if (stamps_.size() < batch.vertexCount) {
+      stamps_.resize(batch.vertexCount, 0);
+      framed_.resize(batch.vertexCount, 0);
+      finite_.resize(batch.vertexCount);
+      screen_.resize(batch.vertexCount);
+    }
+    ++stamp_;
+  }
+  // True the first time it is asked for vertex k of the batch in hand.
+  bool FirstTime(uint32_t k) {
+    if (framed_[k] == stamp_) return false;
+    framed_[k] = stamp_;
+    return true;
+  }
+  // False when vertex k does not exist or is not finite; `view` projects it.
+  bool Usable(uint32_t k, const ViewTransform* view) {
+    if (k >= batch_->vertexCount) return false;
+    if (stamps_[k] != stamp_) {
+      stamps_[k] = stamp_;
+      float p[3];
+      LoadVertex(*batch_, k, p);
+      finite_[k] = AllFinite<3>(p);
+      if (finite_[k] && view != nullptr) screen_[k] = ProjectPoint(*view, p[0], p[1], p[2]);
+    }
+    return finite_[k];
+  }
+  const ScreenPoint& Screen(uint32_t k) const { return screen_[k]; }
+
+ private:
+  const PreviewBatch* batch_ = nullptr;
+  uint64_t stamp_ = 0;
+  std::vector<uint64_t> stamps_, framed_;
+  std::vector<uint8_t> finite_;
+  std::vector<ScreenPoint> screen_;
+};
+
+// The box of the corners of every triangle that can be drawn: every vertex
+// number in range and every corner finite.
+SceneBox DrawableBox(const PreviewScene& scene, VertexCache& cache) {
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  float low[3] = {kInf, kInf, kInf}, high[3] = {-kInf, -kInf, -kInf};
+  if (scene.eachBatch) {
+    scene.eachBatch([&](const PreviewBatch& batch) {
+      cache.Begin(batch);
+      for (size_t i = 0; i + 3 <= batch.cornerCount; i += 3) {
+        const uint16_t* corner = batch.corners + i;
+        if (!(cache.Usable(corner[0], nullptr) && cache.Usable(corner[1], nullptr) &&
+              cache.Usable(corner[2], nullptr)))
+          continue;
+        for (int c = 0; c < 3; ++c) {
+          if (!cache.FirstTime(corner[c])) continue;
+          float p[3];
+          LoadVertex(batch, corner[c], p);
+          for (int axis = 0; axis < 3; ++axis) low[axis] = std::min(low[axis], p[axis]), high[axis] = std::max(high[axis], p[axis]);
+        }
+      }
+    });
   }
   SceneBox box;
-  for (size_t v = 0; v < vertexCount; ++v) {
-    if (drawn[v]) box.Add(scene.positions[3 * v], scene.positions[3 * v + 1], scene.positions[3 * v + 2]);
+  if (low[0] <= high[0]) {
+    box.Add(low[0], low[1], low[2]);
+    box.Add(high[0], high[1], high[2]);
   }
   return box;
 }
 
-void DrawTriangles(RasterImage& image, const ViewTransform& view, const PreviewScene& scene,
-                   const std::vector<uint8_t>& finite, const std::vector<uint8_t>& drawn) {
-  const size_t vertexCount = drawn.size();
-  std::vector<ScreenPoint> screen(vertexCount);
-  for (size_t v = 0; v < vertexCount; ++v) {
-    const float* p = scene.positions.data() + 3 * v;
-    if (drawn[v]) screen[v] = ProjectPoint(view, p[0], p[1], p[2]);
-  }
-  const size_t count = scene.triangles.size() / 3;
-  for (size_t t = 0; t < count; ++t) {
-    const uint32_t* corner = scene.triangles.data() + 3 * t;
-    if (corner[0] >= vertexCount || corner[1] >= vertexCount || corner[2] >= vertexCount) continue;
-    if (!(finite[corner[0]] & finite[corner[1]] & finite[corner[2]])) continue;
-    DrawFlatTriangle(image, screen[corner[0]], screen[corner[1]], screen[corner[2]]);
-  }
+void DrawTriangles(RasterImage& image, const ViewTransform& view, const PreviewScene& scene, VertexCache& cache) {
+  scene.eachBatch([&](const PreviewBatch& batch) {
+    cache.Begin(batch);
+    for (size_t i = 0; i + 3 <= batch.cornerCount; i += 3) {
+      const uint16_t* corner = batch.corners + i;
+      if (!(cache.Usable(corner[0], &view) && cache.Usable(corner[1], &view) && cache.Usable(corner[2], &view)))
+        continue;
+      DrawFlatTriangle(image, cache.Screen(corner[0]), cache.Screen(corner[1]), cache.Screen(corner[2]));
+    }
+  });
 }
 
 void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<float>& segments) {
@@ -112,8 +167,8 @@ void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<
 
 PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   size = std::clamp(size, kMinSize, kMaxSize);
-  std::vector<uint8_t> finite, drawn;
-  SceneBox box = DrawableTriangles(scene, finite, drawn);
+  VertexCache cache;
+  SceneBox box = DrawableBox(scene, cache);
   const bool surfaces = !box.empty;
   if (!surfaces) box = FiniteSegmentBox(scene.segments);
   if (box.empty) return PreviewImage{};
@@ -121,7 +176,7 @@ PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   const ViewTransform view = ThreeQuarterView(box, size);
   RasterImage image = MakeRasterImage(size, size);
   if (surfaces)
-    DrawTriangles(image, view, scene, finite, drawn);
+    DrawTriangles(image, view, scene, cache);
   else
     DrawBones(image, view, scene.segments);
   return PreviewImage{image.width, image.height, std::move(image.rgba)};

@@ -55,8 +55,23 @@ EdgeFunction MakeEdge(FixedPoint p, FixedPoint q, FixedPoint start) {
   return e;
 }
 
+// A quick test for the many triangles of a dense mesh that hold no pixel
+// centre: the box of their corners along one axis, widened by more than the
+// snapping can move them, lies between two centres. Only a certain miss is
+// reported; everything else goes on to the exact test.
+inline bool MissesEveryCentre(float a, float b, float c) {
+  const double low = std::min(std::min(a, b), c), high = std::max(std::max(a, b), c);
+  if (!(low > -kGuardBandPixels && high < kGuardBandPixels)) return false;
+  // Shifted positive, so that truncation rounds down.
+  constexpr double kWidening = 1.0 / 256, kShift = 2.0 * kGuardBandPixels;
+  const double from = low - 0.5 - kWidening + kShift, to = high - 0.5 + kWidening + kShift;
+  const int64_t below = static_cast<int64_t>(from);
+  return static_cast<int64_t>(to) == below && static_cast<double>(below) != from;
+}
+
 template <typename ColourOf>
 void Rasterize(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, ColourOf colourOf) {
+  if (MissesEveryCentre(a.x, b.x, c.x) || MissesEveryCentre(a.y, b.y, c.y)) return;
   if (!Usable(a) || !Usable(b) || !Usable(c)) return;
   FixedPoint v[3] = {{ToFixed(a.x), ToFixed(a.y)}, {ToFixed(b.x), ToFixed(b.y)}, {ToFixed(c.x), ToFixed(c.y)}};
   float depth[3] = {a.depth, b.depth, c.depth};
@@ -92,7 +107,10 @@ void Rasterize(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, 
   const double startX = static_cast<double>(start.x - v[0].x) * scale;
   const double startY = static_cast<double>(start.y - v[0].y) * scale;
 
-  const Rgba colour = colourOf();
+  // Worked out at the first pixel that passes the depth test: most
+  // triangles of a dense mesh lie behind others.
+  Rgba colour{};
+  bool shaded = false;
   const size_t width = static_cast<size_t>(image.width);
   float* depthRow = image.depth.data() + static_cast<size_t>(y0) * width;
   int64_t row0 = e0.atStart, row1 = e1.atStart, row2 = e2.atStart;
@@ -103,6 +121,7 @@ void Rasterize(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, 
       if ((w0 | w1 | w2) >= 0) {
         const float z = static_cast<float>(rowDepth + dzdx * (x - x0));
         if (z < depthRow[x]) {
+          if (!shaded) colour = colourOf(), shaded = true;
           depthRow[x] = z;
           PutPixel(image, static_cast<size_t>(y) * width + static_cast<size_t>(x), colour);
         }

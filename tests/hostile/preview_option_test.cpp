@@ -59,6 +59,11 @@ TEST(PreviewOption, AddsOnlyThePictureInEveryFamily) {
     }
     EXPECT_EQ(PngSize(ReadFileText(dir.path / ("shown" + v) / "preview.png")), std::make_pair(256u, 256u));
     EXPECT_EQ(PngSize(ReadFileText(dir.path / ("sized" + v) / "preview.png")), std::make_pair(40u, 40u));
+    // Without the mesh files the scene is read by a walk of its own: the same picture.
+    ToolRun gltf = RunTool(dir.path, {"-file", v + "/arm", "-out", "gltf" + v, "-preview", "-format", "gltf"});
+    EXPECT_EQ(gltf.status, 1) << gltf.console;
+    EXPECT_EQ(ReadFileText(dir.path / ("gltf" + v) / "preview.png"),
+              ReadFileText(dir.path / ("shown" + v) / "preview.png"));
   }
 }
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "formats/byte_view.h"
 #include "mathlib/math_startup.h"
 #include "preview/model_scene.h"
+#include "mesh/mesh_export.h"
 #include "tests/support/loaded_model.h"
+#include "tests/support/scratch_conversion.h"
 #include "tools/sample_model.h"
 
 namespace {
@@ -22,20 +25,49 @@ TEST(ModelScene, HoldsTheFirstLevelOfDetailOfEverySubModelWithVertices) {
     // second level (6 triangles) and the empty sub-model draw nothing here.
     const ModelScene scene = GatherModelScene(loaded.model, loaded.strip, true);
     EXPECT_EQ(scene.lodZeroTriangles, 24) << version;
-    ASSERT_EQ(scene.scene.triangles.size(), 24u * 3) << version;
-    EXPECT_TRUE(scene.scene.segments.empty());
-    // Every corner is a corner of the side-2 cube around the origin.
-    for (uint32_t vertex : scene.scene.triangles) {
-      ASSERT_LT(vertex, scene.scene.positions.size() / 3);
-      for (int axis = 0; axis < 3; ++axis)
-        EXPECT_EQ(std::fabs(scene.scene.positions[3 * vertex + axis]), 1.0f) << version;
+    EXPECT_TRUE(scene.segments.empty());
+    // Both passes see the same 24 triangles, every corner a corner of the
+    // side-2 cube around the origin.
+    const PreviewScene preview = scene.Scene();
+    for (int pass = 0; pass < 2; ++pass) {
+      size_t corners = 0;
+      preview.eachBatch([&](const PreviewBatch& batch) {
+        corners += batch.cornerCount;
+        for (size_t i = 0; i < batch.cornerCount; ++i) {
+          ASSERT_LT(batch.corners[i], batch.vertexCount);
+          float p[3];
+          std::memcpy(p, batch.positions + batch.corners[i] * batch.stride, sizeof p);
+          for (float value : p) EXPECT_EQ(std::fabs(value), 1.0f) << version;
+        }
+      });
+      EXPECT_EQ(corners, 24u * 3) << version;
     }
-
     const ModelScene counted = GatherModelScene(loaded.model, loaded.strip, false);
     EXPECT_EQ(counted.lodZeroTriangles, 24);
-    EXPECT_TRUE(counted.scene.triangles.empty());
-    EXPECT_TRUE(counted.scene.positions.empty());
-    EXPECT_TRUE(counted.scene.segments.empty());
+    EXPECT_TRUE(counted.batches.empty());
+    EXPECT_TRUE(counted.segments.empty());
+  }
+}
+
+// The mesh files' own level-0 plans make the same picture and count as the
+// scene's own walk, in every family and also without triangles.
+TEST(ModelScene, TheMeshFilesPlansMakeTheSameScene) {
+  StartMath();
+  tb::ModelDescription bones = SampleModel(37);
+  bones.bodyParts[0].subModels.erase(bones.bodyParts[0].subModels.begin());
+  bones.bodyParts.pop_back();
+  for (const tb::ModelDescription& description : {SampleModel(37), SampleModel(33), SampleModel(29), bones}) {
+    LoadedModel loaded(tb::BuildModel(description, tb::GarbageEverywhere(5)));
+    ScratchConversion scratch;
+    LodZeroPlans plans;
+    ExportMeshes(scratch.Of(loaded.model, loaded.strip), &plans);
+    const ModelScene fromPlans = SceneOfPlans(loaded.model, plans, true);
+    const ModelScene walked = GatherModelScene(loaded.model, loaded.strip, true);
+    EXPECT_EQ(fromPlans.lodZeroTriangles, walked.lodZeroTriangles);
+    EXPECT_EQ(fromPlans.segments, walked.segments);
+    const PreviewImage a = RenderPreview(fromPlans.Scene(), 64), b = RenderPreview(walked.Scene(), 64);
+    EXPECT_EQ(a.width, 64);
+    EXPECT_EQ(a.rgba, b.rgba);
   }
 }
 
@@ -54,10 +86,10 @@ TEST(ModelScene, WithoutTrianglesHoldsTheBonesInTheReferencePose) {
   LoadedModel loaded(tb::BuildModel(description));
   const ModelScene scene = GatherModelScene(loaded.model, loaded.strip, true);
   EXPECT_EQ(scene.lodZeroTriangles, 0);
-  EXPECT_TRUE(scene.scene.triangles.empty());
+  EXPECT_TRUE(scene.batches.empty());
   const std::vector<float> expected = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 12, 3, 7, 8, 9, 7, 8, 9};
-  ASSERT_EQ(scene.scene.segments.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(scene.scene.segments[i], expected[i], 1e-5) << i;
+  ASSERT_EQ(scene.segments.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(scene.segments[i], expected[i], 1e-5) << i;
 }
 
 TEST(ModelScene, DamagedGeometryThrowsAndAModelWithNothingIsEmpty) {
@@ -76,8 +108,8 @@ TEST(ModelScene, DamagedGeometryThrowsAndAModelWithNothingIsEmpty) {
   nothing.animations.clear();
   LoadedModel empty(tb::BuildModel(nothing));
   const ModelScene scene = GatherModelScene(empty.model, empty.strip, true);
-  EXPECT_TRUE(scene.scene.triangles.empty());
-  EXPECT_TRUE(scene.scene.segments.empty());
+  EXPECT_TRUE(scene.batches.empty());
+  EXPECT_TRUE(scene.segments.empty());
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ PreviewImage TestPattern(int width, int height) {
 }
 
 TEST(EncodePng, WritesAnRgbaPngThatDecodesToTheSamePixels) {
-  const PreviewScene scene = CornerScene({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1});
-  for (const PreviewImage& image : {TestPattern(1, 1), TestPattern(37, 19), RenderPreview(scene, 128)}) {
+  const TestScene scene = CornerScene({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1});
+  for (const PreviewImage& image : {TestPattern(1, 1), TestPattern(37, 19), RenderPreview(scene.Scene(), 128)}) {
     const std::vector<unsigned char> file = EncodePng(image);
     ASSERT_GT(file.size(), 33u);
     // The signature, then IHDR: width, height, 8 bits, colour type 6 (RGBA),

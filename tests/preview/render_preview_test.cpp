@@ -52,21 +52,21 @@ std::set<uint32_t> CheckedColours(const PreviewImage& image, int size) {
 uint32_t Packed(Rgba c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b; }
 
 TEST(RenderPreview, NothingFiniteToDrawGivesAnEmptyImage) {
-  PreviewScene scenes[4];
+  TestScene scenes[4];
   scenes[1] = CornerScene({kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN});
   scenes[2].segments = {0, 0, 0, 1, kInf, 0};
   scenes[3].positions = {1, 2, 3, 4, 5, 6, 7, 8};  // two vertices and a part
-  scenes[3].triangles = {0, 1, 2, 0, 1};           // vertex 2 does not exist
+  scenes[3].corners = {0, 1, 2, 0, 1};             // vertex 2 does not exist
   scenes[3].segments = {kNaN, 0, 0, 1, 1, 1, 2, 2};
-  for (const PreviewScene& scene : scenes) {
-    const PreviewImage image = RenderPreview(scene, 64);
+  for (const TestScene& scene : scenes) {
+    const PreviewImage image = RenderPreview(scene.Scene(), 64);
     EXPECT_TRUE(image.width == 0 && image.height == 0 && image.rgba.empty());
   }
 }
 
 TEST(RenderPreview, ABoxShowsThreeGreysTheTopBrightestFramedInTheMargin) {
-  const PreviewScene scene = CornerScene(BoxTriangles(-1, -2, 0, 3, 1, 2.5f));
-  const PreviewImage image = RenderPreview(scene, 64);
+  const TestScene scene = CornerScene(BoxTriangles(-1, -2, 0, 3, 1, 2.5f));
+  const PreviewImage image = RenderPreview(scene.Scene(), 64);
   EXPECT_EQ(CheckedColours(image, 64).size(), 3u);
   int minX = 64, maxX = -1, minY = 64, maxY = -1;
   for (int y = 0; y < 64; ++y)
@@ -91,16 +91,16 @@ TEST(RenderPreview, ABoxShowsThreeGreysTheTopBrightestFramedInTheMargin) {
 
 TEST(RenderPreview, DamagedTrianglesAreLeftOutOfThePictureAndItsFrame) {
   std::vector<float> corners = BoxTriangles(0, 0, 0, 1, 2, 3);
-  const PreviewScene clean = CornerScene(corners);
+  const TestScene clean = CornerScene(corners);
   for (const float bad : {kNaN, kInf, -kInf})  // one far away, one inside
     corners.insert(corners.end(), {1e30f, 1e30f, 1e30f, -1e30f, 5, 5, bad, 0, 0, 0.5f, 1, 1.5f, 0.5f, bad, 1.5f, 1, 1, 1});
-  PreviewScene damaged = CornerScene(corners);
+  TestScene damaged = CornerScene(corners);
   // A vertex far away that only a triangle naming a missing vertex uses.
   damaged.positions.insert(damaged.positions.end(), {1e30f, -1e30f, 1e30f});
-  const uint32_t far = static_cast<uint32_t>(damaged.positions.size() / 3 - 1);
-  damaged.triangles.insert(damaged.triangles.end(), {0, far, far + 1, 1, 2});  // and trailing numbers
+  const uint16_t far = static_cast<uint16_t>(damaged.positions.size() / 3 - 1);
+  damaged.corners.insert(damaged.corners.end(), {0, far, static_cast<uint16_t>(far + 1), 1, 2});  // and trailing numbers
   damaged.positions.insert(damaged.positions.end(), {1e30f, 1e30f});
-  EXPECT_EQ(RenderPreview(damaged, 48).rgba, RenderPreview(clean, 48).rgba);
+  EXPECT_EQ(RenderPreview(damaged.Scene(), 48).rgba, RenderPreview(clean.Scene(), 48).rgba);
 }
 
 TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
@@ -111,34 +111,34 @@ TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
     seed = seed * 1664525u + 1013904223u;
     corners.push_back(values[(seed >> 8) % std::size(values)]);
   }
-  PreviewScene hostile = CornerScene(corners), bones;
+  TestScene hostile = CornerScene(corners), bones;
   for (int n = 0; n < 3 * 300; ++n) {  // vertex numbers in and out of range
     seed = seed * 1664525u + 1013904223u;
-    hostile.triangles.push_back(seed % 1000);
+    hostile.corners.push_back(static_cast<uint16_t>(seed % 1000));
   }
   bones.segments.assign(corners.begin(), corners.begin() + 6 * 300);
   for (const int size : {16, 200, 256}) {
-    CheckedColours(RenderPreview(hostile, size), size);
-    CheckedColours(RenderPreview(bones, size), size);
+    CheckedColours(RenderPreview(hostile.Scene(), size), size);
+    CheckedColours(RenderPreview(bones.Scene(), size), size);
   }
-  CheckedColours(RenderPreview(hostile, 3), 16);  // sizes are clamped to 16..4096
-  CheckedColours(RenderPreview(bones, -100), 16);
-  const PreviewScene point = CornerScene({2, 3, 4, 2, 3, 4, 2, 3, 4});
-  const PreviewScene line = CornerScene({0, 0, 0, 1, 1, 1, 2, 2, 2});
-  const PreviewScene flat = CornerScene({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0});
-  PreviewScene joint;
+  CheckedColours(RenderPreview(hostile.Scene(), 3), 16);  // sizes are clamped to 16..4096
+  CheckedColours(RenderPreview(bones.Scene(), -100), 16);
+  const TestScene point = CornerScene({2, 3, 4, 2, 3, 4, 2, 3, 4});
+  const TestScene line = CornerScene({0, 0, 0, 1, 1, 1, 2, 2, 2});
+  const TestScene flat = CornerScene({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0});
+  TestScene joint;
   joint.segments = {5, 5, 5, 5, 5, 5};
-  EXPECT_TRUE(CheckedColours(RenderPreview(point, 32), 32).empty());
-  EXPECT_TRUE(CheckedColours(RenderPreview(line, 32), 32).empty());
-  EXPECT_EQ(CheckedColours(RenderPreview(flat, 32), 32).size(), 1u);
-  EXPECT_EQ(At(RenderPreview(joint, 32), 16, 16), kJointColour);  // a bone of length 0: its joint, centred
+  EXPECT_TRUE(CheckedColours(RenderPreview(point.Scene(), 32), 32).empty());
+  EXPECT_TRUE(CheckedColours(RenderPreview(line.Scene(), 32), 32).empty());
+  EXPECT_EQ(CheckedColours(RenderPreview(flat.Scene(), 32), 32).size(), 1u);
+  EXPECT_EQ(At(RenderPreview(joint.Scene(), 32), 16, 16), kJointColour);  // a bone of length 0: its joint, centred
 }
 
 TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
-  PreviewScene scene = CornerScene({kNaN, 0, 0, 1, 0, 0, 0, 1, 0});
+  TestScene scene = CornerScene({kNaN, 0, 0, 1, 0, 0, 0, 1, 0});
   scene.segments = {0, 0, 0, 0, 0, 10, 0, 0, 10, 5, 0, 12, 0, 0, 10, 0, 5, 12};
   for (const int size : {64, 256}) {
-    const PreviewImage image = RenderPreview(scene, size);
+    const PreviewImage image = RenderPreview(scene.Scene(), size);
     EXPECT_EQ(CheckedColours(image, size), (std::set{Packed(kBoneColour), Packed(kJointColour)}));
     // The spine runs up the middle: 1 pixel wide below size 256, 2 from 256.
     int boneWidth = 0;
