@@ -4,6 +4,7 @@
 #include <map>
 #include <string_view>
 
+#include "driver/run_tool.h"
 #include "driver/version.h"
 #include "io/web_escape.h"
 
@@ -12,7 +13,7 @@ namespace {
 // Pictures are shown at one size whatever size they were made at, so the
 // grid stays regular; the placeholder box has the same size.
 constexpr const char* kPictureSize = "128";
-constexpr std::string_view kPictureName = "preview.png";
+constexpr std::string_view kPictureName = kPreviewFileName;
 
 // Short class names keep 10,000 cards small: c card, x failed, n no picture,
 // k counts (labelled by the style, not repeated per card); a card's heading
