@@ -14,6 +14,7 @@ namespace {
 // grid stays regular; the placeholder box has the same size.
 constexpr const char* kPictureSize = "128";
 constexpr std::string_view kPictureName = kPreviewFileName;
+constexpr size_t kUnfoldedSmdFiles = 3;
 
 // Short class names keep 10,000 cards small: c card, x failed, n no picture,
 // k counts (labelled by the style, not repeated per card); a card's heading
@@ -114,8 +115,10 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   AppendHtmlText(out, model.input);
   out += "</h2><p>";
   if (result.versionRead) {
-    out += 'v' + std::to_string(result.version);
-    if (result.family != nullptr) {
+    const std::string version = std::to_string(result.version);
+    out += 'v' + version;
+    // A family of one version ("37") would only repeat it.
+    if (result.family != nullptr && version != result.family) {
       out += " (";
       AppendHtmlText(out, result.family);
       out += ')';
@@ -131,8 +134,8 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   AppendCount(out, result.counts.lodZeroTriangles);
   AppendCount(out, result.counts.animations);
 
-  // Every file but the picture: the SMD files folded away, the rest (the
-  // build script, .glb files, streams.log) in the order they were written.
+  // Every file but the picture: the build script, .glb files and streams.log
+  // in the order they were written, then the SMD files.
   size_t smdCount = 0;
   out += "<p>";
   for (const WrittenFile& file : result.files) {
@@ -143,14 +146,14 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
     }
     AppendAnchor(out, model.output, file.name, file.name);
   }
-  if (smdCount > 0) {
-    out += "<details><summary>" + std::to_string(smdCount) + " SMD</summary>";
-    for (const WrittenFile& file : result.files) {
-      if (!file.name.ends_with(".smd")) continue;
-      AppendAnchor(out, model.output, file.name, std::string_view(file.name).substr(0, file.name.size() - 4));
-    }
-    out += "</details>";
+  // A few SMD files are listed with the rest; more are folded away.
+  const bool folded = smdCount > kUnfoldedSmdFiles;
+  if (folded) out += "<details><summary>" + std::to_string(smdCount) + " SMD</summary>";
+  for (const WrittenFile& file : result.files) {
+    if (!file.name.ends_with(".smd")) continue;
+    AppendAnchor(out, model.output, file.name, std::string_view(file.name).substr(0, file.name.size() - 4));
   }
+  if (folded) out += "</details>";
   out += "</div>\n";
 }
 
