@@ -12,33 +12,29 @@
 namespace {
 
 constexpr size_t kMaxPictureGroups = size_t{1} << 20;
-constexpr size_t kMaxPictureCorners = size_t{3} << 24;
+constexpr int64_t kMaxPictureTriangles = int64_t{1} << 24;
 
-// Counts a validated mesh's triangles and, while the limits allow, keeps its
-// groups as batches. `corners` is scratch.
-void AddMeshPlan(const MeshPlan& plan, bool withPositions, ModelScene& out, std::vector<uint16_t>& corners) {
+// Counts a validated mesh's triangles; true when the picture keeps it, which
+// it does while the limits allow. `corners` is scratch.
+bool CountMeshPlan(const MeshPlan& plan, bool withPositions, ModelScene& out, size_t& keptGroups,
+                   int64_t& keptTriangles, std::vector<uint16_t>& corners) {
+  int64_t triangles = 0;
   for (const StripGroupPlan& group : plan.groups) {
     PlannedCorners(plan, group, corners);
-    out.lodZeroTriangles += static_cast<int64_t>(corners.size() / 3);
-    if (!withPositions || corners.empty() || out.batches.size() >= kMaxPictureGroups ||
-        out.corners.size() + corners.size() > kMaxPictureCorners)
-      continue;
-    const VertexSpan& span = group.span;
-    ModelScene::Batch batch;
-    batch.positions = VertexPosition(span, 0);
-    batch.stride = span.records != nullptr ? kVertexRecordSize : 12;
-    // Every corner was checked inside the span, which ends at highModel.
-    batch.vertexCount = static_cast<size_t>(group.highModel - span.first + 1);
-    batch.firstCorner = out.corners.size();
-    batch.cornerCount = corners.size();
-    out.corners.insert(out.corners.end(), corners.begin(), corners.end());
-    out.batches.push_back(batch);
+    triangles += static_cast<int64_t>(corners.size() / 3);
   }
+  out.lodZeroTriangles += triangles;
+  if (!withPositions || keptGroups + plan.groups.size() > kMaxPictureGroups ||
+      keptTriangles + triangles > kMaxPictureTriangles)
+    return false;
+  keptGroups += plan.groups.size();
+  keptTriangles += triangles;
+  return true;
 }
 
 void AddLevelZero(const ModelFile& model, const StripFile& strip, int32_t bodyPartIndex, int32_t subModelIndex,
                   const ModelRecord& subModel, FileBudget& stripBudget, bool withPositions, ModelScene& out,
-                  std::vector<uint16_t>& corners) {
+                  size_t& keptGroups, int64_t& keptTriangles, std::vector<uint16_t>& corners) {
   const StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, bodyPartIndex), subModelIndex);
   if (stripModel.lodCount < 1) return;
   const StripLod lod = ReadStripLod(strip, stripModel, 0);
@@ -47,12 +43,15 @@ void AddLevelZero(const ModelFile& model, const StripFile& strip, int32_t bodyPa
   CheckTable(strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize, "strip mesh table");
   ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize,
                       "strip mesh table");
+  std::vector<MeshPlan> kept;
   for (int32_t m = 0; m < subModel.meshCount; ++m) {
     MeshPlan plan;
     if (PlanMeshTriangles(model, strip, ReadMesh(model, subModel, m), ReadStripMesh(strip, lod, m), plan,
-                          &stripBudget) != 0)
-      AddMeshPlan(plan, withPositions, out, corners);
+                          &stripBudget) != 0 &&
+        CountMeshPlan(plan, withPositions, out, keptGroups, keptTriangles, corners))
+      kept.push_back(std::move(plan));
   }
+  if (!kept.empty()) out.plans.push_back(std::make_shared<const std::vector<MeshPlan>>(std::move(kept)));
 }
 
 void AddPoint(std::vector<float>& segments, const Affine& from, const Affine& to) {
@@ -88,6 +87,8 @@ ModelScene GatherModelScene(const ModelFile& model, const StripFile& strip, bool
   CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
   FileBudget subModelBudget = WholeFileBudget(model.bytes);
   FileBudget stripBudget = WholeFileBudget(strip.bytes);
+  size_t keptGroups = 0;
+  int64_t keptTriangles = 0;
   std::vector<uint16_t> corners;
   for (int32_t i = 0; i < header.bodyPartCount; ++i) {
     const BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
@@ -95,7 +96,7 @@ ModelScene GatherModelScene(const ModelFile& model, const StripFile& strip, bool
     for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
       const ModelRecord subModel = ReadSubModel(model, bodyPart, j);
       if (subModel.vertexCount < 1) continue;  // no geometry
-      AddLevelZero(model, strip, i, j, subModel, stripBudget, withPositions, out, corners);
+      AddLevelZero(model, strip, i, j, subModel, stripBudget, withPositions, out, keptGroups, keptTriangles, corners);
     }
   }
   if (withPositions && out.lodZeroTriangles == 0) AddSkeleton(model, header, out.segments);
@@ -104,9 +105,16 @@ ModelScene GatherModelScene(const ModelFile& model, const StripFile& strip, bool
 
 ModelScene SceneOfPlans(const ModelFile& model, const LodZeroPlans& plans, bool withPositions) {
   ModelScene out;
+  size_t keptGroups = 0;
+  int64_t keptTriangles = 0;
   std::vector<uint16_t> corners;
+  // A file's plans are kept whole or not at all: the limits fall between files.
+  bool keeping = withPositions;
   for (const auto& file : plans) {
-    for (const MeshPlan& plan : *file) AddMeshPlan(plan, withPositions, out, corners);
+    bool whole = true;
+    for (const MeshPlan& plan : *file) whole = CountMeshPlan(plan, keeping, out, keptGroups, keptTriangles, corners) && whole;
+    keeping = keeping && whole;
+    if (keeping) out.plans.push_back(file);
   }
   if (withPositions && out.lodZeroTriangles == 0) AddSkeleton(model, ReadModelHeader(model), out.segments);
   return out;
@@ -115,10 +123,22 @@ ModelScene SceneOfPlans(const ModelFile& model, const LodZeroPlans& plans, bool 
 PreviewScene ModelScene::Scene() const {
   PreviewScene scene;
   scene.segments = segments;
+  // The corners are made again from the strips on each pass: cheaper than
+  // keeping them, whose memory would have to be touched page by page.
   scene.eachBatch = [this](const PreviewBatchVisitor& visit) {
-    for (const Batch& batch : batches)
-      visit(PreviewBatch{batch.positions, batch.stride, batch.vertexCount, corners.data() + batch.firstCorner,
-                         batch.cornerCount});
+    std::vector<uint16_t> corners;
+    for (const auto& file : plans) {
+      for (const MeshPlan& plan : *file) {
+        for (const StripGroupPlan& group : plan.groups) {
+          PlannedCorners(plan, group, corners);
+          if (corners.empty()) continue;
+          const VertexSpan& span = group.span;
+          // Every corner was checked inside the span, which ends at highModel.
+          visit(PreviewBatch{VertexPosition(span, 0), span.records != nullptr ? size_t{kVertexRecordSize} : 12,
+                             static_cast<size_t>(group.highModel - span.first + 1), corners.data(), corners.size()});
+        }
+      }
+    }
   };
   return scene;
 }

@@ -14,21 +14,13 @@
 #include "preview/preview_picture.h"
 
 struct ModelScene {
-  // A validated strip group of the first level of detail, read where it lies
-  // in the files, which must outlive the scene.
-  struct Batch {
-    const unsigned char* positions = nullptr;
-    size_t stride = 12;
-    size_t vertexCount = 0;
-    size_t firstCorner = 0, cornerCount = 0;  // in `corners`
-  };
-  // At most 2^20 groups and 2^24 triangles are kept: shared records let a
-  // small hostile file name far more, and the picture's memory and time stay
-  // bounded.
-  std::vector<Batch> batches;
-  std::vector<uint16_t> corners;  // each group's, in the family's corner order
-  std::vector<float> segments;    // 6 floats per bone line
-  int64_t lodZeroTriangles = 0;   // what the first-level mesh files hold, all of them
+  // The validated strip groups of the first level of detail, drawn where they
+  // lie in the files, which must outlive the scene. At most 2^20 groups and
+  // 2^24 triangles are kept: shared records let a small hostile file name
+  // far more, and the picture's memory and time stay bounded.
+  LodZeroPlans plans;
+  std::vector<float> segments;   // 6 floats per bone line
+  int64_t lodZeroTriangles = 0;  // what the first-level mesh files hold, all of them
 
   // The picture's scene: the kept groups as batches, and the bone lines.
   PreviewScene Scene() const;

@@ -44,7 +44,7 @@ TEST(ModelScene, HoldsTheFirstLevelOfDetailOfEverySubModelWithVertices) {
     }
     const ModelScene counted = GatherModelScene(loaded.model, loaded.strip, false);
     EXPECT_EQ(counted.lodZeroTriangles, 24);
-    EXPECT_TRUE(counted.batches.empty());
+    EXPECT_TRUE(counted.plans.empty());
     EXPECT_TRUE(counted.segments.empty());
   }
 }
@@ -86,7 +86,7 @@ TEST(ModelScene, WithoutTrianglesHoldsTheBonesInTheReferencePose) {
   LoadedModel loaded(tb::BuildModel(description));
   const ModelScene scene = GatherModelScene(loaded.model, loaded.strip, true);
   EXPECT_EQ(scene.lodZeroTriangles, 0);
-  EXPECT_TRUE(scene.batches.empty());
+  EXPECT_TRUE(scene.plans.empty());
   const std::vector<float> expected = {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 12, 3, 7, 8, 9, 7, 8, 9};
   ASSERT_EQ(scene.segments.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(scene.segments[i], expected[i], 1e-5) << i;
@@ -108,7 +108,7 @@ TEST(ModelScene, DamagedGeometryThrowsAndAModelWithNothingIsEmpty) {
   nothing.animations.clear();
   LoadedModel empty(tb::BuildModel(nothing));
   const ModelScene scene = GatherModelScene(empty.model, empty.strip, true);
-  EXPECT_TRUE(scene.batches.empty());
+  EXPECT_TRUE(scene.plans.empty());
   EXPECT_TRUE(scene.segments.empty());
 }
 
