@@ -1,7 +1,5 @@
 #include "driver/arguments.h"
 
-#include <strings.h>
-
 #include <cstdlib>
 
 namespace {
@@ -63,9 +61,9 @@ int WholeNumberIn(const char* text, long low, long high) {
 
 int ParseJobs(const char* text) { return WholeNumberIn(text, 1, 1024); }
 
-bool WantsPreview(int argc, char** argv) {
+bool HasOption(int argc, char** argv, const char* name) {
   for (int i = 1; i < argc; ++i) {
-    if (::strcasecmp(argv[i], "-preview") == 0) return true;
+    if (EqualIgnoringAsciiCase(argv[i], name)) return true;
   }
   return false;
 }

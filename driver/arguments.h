@@ -14,7 +14,7 @@ bool ParseByteSize(const char* text, uint64_t& bytes);
 
 // "-jobs N": a whole number from 1 to 1024; 0 when the text is anything else.
 int ParseJobs(const char* text);
-// True when one argument (argument 0 aside) is "-preview" in any letter case.
-bool WantsPreview(int argc, char** argv);
+// True when one argument (argument 0 aside) is `name` in any letter case.
+bool HasOption(int argc, char** argv, const char* name);
 // "-preview-size N": a whole number from 16 to 4096; 0 when the text is anything else.
 int ParsePreviewSize(const char* text);

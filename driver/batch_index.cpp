@@ -13,7 +13,6 @@ namespace {
 // Pictures are shown at one size whatever size they were made at, so the
 // grid stays regular; the placeholder box has the same size.
 constexpr const char* kPictureSize = "128";
-constexpr std::string_view kPictureName = kPreviewFileName;
 constexpr size_t kUnfoldedSmdFiles = 3;
 
 // Short class names keep 10,000 cards small: c card, x failed, n no picture,
@@ -98,14 +97,14 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   out += failed ? "<div class=\"c x\">" : "<div class=c>";
 
   bool hasPicture = std::any_of(result.files.begin(), result.files.end(),
-                                [](const WrittenFile& file) { return file.name == kPictureName; });
+                                [](const WrittenFile& file) { return file.name == kPreviewFileName; });
   if (hasPicture) {
     out += "<img loading=lazy width=";
     out += kPictureSize;
     out += " height=";
     out += kPictureSize;
     out += " alt src=";
-    AppendLink(out, model.output, kPictureName);
+    AppendLink(out, model.output, kPreviewFileName);
     out += '>';
   } else {
     out += "<div class=n>no picture</div>";
@@ -139,7 +138,7 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   size_t smdCount = 0;
   out += "<p>";
   for (const WrittenFile& file : result.files) {
-    if (file.name == kPictureName) continue;
+    if (file.name == kPreviewFileName) continue;
     if (file.name.ends_with(".smd")) {
       ++smdCount;
       continue;

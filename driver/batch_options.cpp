@@ -5,12 +5,7 @@
 #include "driver/arguments.h"
 #include "io/work_pool.h"
 
-bool IsBatchCommand(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (::strcasecmp(argv[i], "-batch") == 0) return true;
-  }
-  return false;
-}
+bool IsBatchCommand(int argc, char** argv) { return HasOption(argc, argv, "-batch"); }
 
 bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string& error) {
   options = BatchOptions();
@@ -54,15 +49,13 @@ bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string
             limitText + "\"";
     return false;
   }
-  if (WantsPreview(argc, argv)) options.previewSize = kDefaultPreviewSize;
+  if (HasOption(argc, argv, "-preview")) options.previewSize = kDefaultPreviewSize;
   const char* previewSizeText = FindArgument(argc, argv, "-preview-size", nullptr);
   if (previewSizeText != nullptr && (options.previewSize = ParsePreviewSize(previewSizeText)) == 0) {
     error = std::string("-preview-size takes a whole number from 16 to 4096, not \"") + previewSizeText + "\"";
     return false;
   }
-  for (int i = 1; i < argc; ++i) {
-    if (::strcasecmp(argv[i], "-quiet") == 0) options.quiet = true;
-    if (::strcasecmp(argv[i], "-follow-links") == 0) options.followLinks = true;
-  }
+  options.quiet = HasOption(argc, argv, "-quiet");
+  options.followLinks = HasOption(argc, argv, "-follow-links");
   return true;
 }

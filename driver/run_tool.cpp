@@ -44,16 +44,8 @@ std::string GlbName(std::string_view modelPath) {
   return std::string(name) + ".glb";
 }
 
-// A file built whole in memory, written like any output file; it counts
-// against the output limit.
-void WriteBytesFile(Conversion& conv, const std::string& fileName, const std::vector<unsigned char>& bytes) {
-  OutputFile out;
-  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
-  PutBytes(out, reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  CloseOutputFile(conv.to, out);
-}
-
-// The .glb: bad data abandons it with its messages.
+// The .glb is built whole in memory and then written like any output file:
+// bad data abandons it with its messages, and it counts against the output limit.
 void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
   OutputLimit* limit = conv.to.limit;
   if (limit != nullptr && limit->reached) return;
@@ -71,7 +63,11 @@ void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
   for (const std::string& name : glb.changedNames) NoteNameChange(conv.to, conv.names, name);
   for (const std::string& message : glb.messages) EmitMessage(conv.to.sink, message);
   if (glb.hadErrors) conv.to.hadErrors = true;
-  if (!glb.bytes.empty()) WriteBytesFile(conv, fileName, glb.bytes);
+  if (glb.bytes.empty()) return;
+  OutputFile out;
+  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
+  PutBytes(out, reinterpret_cast<const char*>(glb.bytes.data()), glb.bytes.size());
+  CloseOutputFile(conv.to, out);
 }
 
 // The counts of the model's tables that lie in the file; -1 for the others.
@@ -258,7 +254,7 @@ int RunTamberlo(int argc, char** argv) {
   const char* formatText = FindArgument(argc, argv, "-format", nullptr);
   const char* previewSizeText = FindArgument(argc, argv, "-preview-size", nullptr);
   OutputChoice outputs;
-  outputs.previewSize = WantsPreview(argc, argv) ? kDefaultPreviewSize : 0;
+  outputs.previewSize = HasOption(argc, argv, "-preview") ? kDefaultPreviewSize : 0;
 
   OutputFolder folder;
   LogChannel channel;

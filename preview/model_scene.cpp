@@ -1,6 +1,5 @@
 #include "preview/model_scene.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "formats/file_budget.h"
