@@ -26,7 +26,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 
 using namespace tb;
 

@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "anim/anim_export.h"
+#include "smd/anim_export.h"
 #include "formats/layout.h"
 #include "gltf/gltf_export.h"
 #include "io/work_pool.h"
-#include "mesh/mesh_export.h"
+#include "smd/mesh_export.h"
 
 namespace {
 

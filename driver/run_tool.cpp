@@ -10,12 +10,12 @@
 #include <mutex>
 #include <string>
 
-#include "anim/anim_export.h"
+#include "smd/anim_export.h"
 #include "driver/arguments.h"
 #include "driver/batch_run.h"
 #include "driver/help_text.h"
 #include "driver/model_load.h"
-#include "formats/conversion.h"
+#include "model/conversion.h"
 #include "driver/version.h"
 #include "formats/layout.h"
 #include "gltf/gltf_export.h"
@@ -24,7 +24,7 @@
 #include "io/safe_names.h"
 #include "io/work_pool.h"
 #include "mathlib/math_startup.h"
-#include "mesh/mesh_export.h"
+#include "smd/mesh_export.h"
 #include "preview/model_scene.h"
 #include "script/build_script.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "anim/anim_export.h"
-#include "anim/bone_track.h"
+#include "smd/anim_export.h"
+#include "model/bone_track.h"
 #include "formats/file_budget.h"
 #include "gltf/bone_sampling.h"
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "anim/bone_track.h"
+#include "model/bone_track.h"
 #include "gltf/glb_build.h"
 
 struct SampledBones {

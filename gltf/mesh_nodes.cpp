@@ -3,7 +3,7 @@
 #include <string>
 
 #include "formats/file_budget.h"
-#include "mesh/mesh_corners.h"
+#include "model/mesh_corners.h"
 #include "gltf/mesh_primitive.h"
 #include "gltf/smd_names.h"
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "gltf/glb_build.h"
-#include "mesh/mesh_corners.h"
+#include "model/mesh_corners.h"
 
 class MeshPrimitive {
  public:

@@ -1,5 +1,5 @@
 // The rotation formulas, inline, for the per-frame callers that chain them
-// (anim/bone_track.cpp); mathlib/rotation.h declares the same functions for
+// (model/bone_track.cpp); mathlib/rotation.h declares the same functions for
 // everyone else, and rotation.cpp defines those with these bodies.
 #pragma once
 

@@ -5,8 +5,8 @@
 #include "formats/file_budget.h"
 #include "mathlib/rigid_transform.h"
 #include "mathlib/rotation.h"
-#include "mesh/mesh_corners.h"
-#include "mesh/mesh_export.h"
+#include "model/mesh_corners.h"
+#include "smd/mesh_export.h"
 
 namespace {
 

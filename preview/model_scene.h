@@ -10,7 +10,7 @@
 
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "mesh/mesh_export.h"
+#include "smd/mesh_export.h"
 #include "preview/preview_picture.h"
 
 struct ModelScene {

@@ -1,7 +1,7 @@
 // The build script dec.qc.
 #pragma once
 
-#include "formats/conversion.h"
+#include "model/conversion.h"
 
 // Writes dec.qc into the conversion's output folder. Returns 1 when the script was
 // written; 0 when it could not be created, when bad data abandoned it (one

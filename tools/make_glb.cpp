@@ -19,7 +19,7 @@
 
 #include "formats/layout.h"
 #include "gltf/gltf_export.h"
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 #include "tools/sample_model.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The bundled sample model and the fuzz seed models, described with the test builder.
 #pragma once
 
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 
 // A small but complete model: a three-bone arm, a body group with two
 // sub-models (one of them empty), a box with two levels of detail, a short

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 
 namespace fs = std::filesystem;
 

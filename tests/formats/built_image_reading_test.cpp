@@ -13,7 +13,7 @@
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 
 namespace {
 

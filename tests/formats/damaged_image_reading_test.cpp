@@ -11,8 +11,8 @@
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "tests/builder/format_tables.h"
-#include "tests/builder/model_builder.h"
+#include "builder/format_tables.h"
+#include "builder/model_builder.h"
 
 namespace {
 

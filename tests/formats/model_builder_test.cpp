@@ -15,9 +15,9 @@
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "tests/builder/format_tables.h"
-#include "tests/builder/image_assembler.h"
-#include "tests/builder/model_builder.h"
+#include "builder/format_tables.h"
+#include "builder/image_assembler.h"
+#include "builder/model_builder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Record readers that only the tests use: one strip, one index entry, one
 // strip vertex, one model vertex at a time. The writers validate whole spans
-// instead (mesh/mesh_triangles.cpp); these read field by field from the same
+// instead (model/mesh_plan.cpp); these read field by field from the same
 // layout constants, to check the files the test builder makes.
 #pragma once
 

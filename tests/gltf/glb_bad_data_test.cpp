@@ -3,7 +3,7 @@
 // glTF cannot hold are replaced.
 #include <limits>
 
-#include "tests/builder/format_tables.h"
+#include "builder/format_tables.h"
 #include "tests/gltf/glb_test_support.h"
 #include "tools/sample_model.h"
 

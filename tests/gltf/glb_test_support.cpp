@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "anim/anim_export.h"
+#include "smd/anim_export.h"
 #include "formats/layout.h"
-#include "mesh/mesh_export.h"
+#include "smd/mesh_export.h"
 #include "tests/support/scratch_conversion.h"
 
 namespace glbtest {

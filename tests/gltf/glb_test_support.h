@@ -17,7 +17,7 @@
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
 #include "gltf/gltf_export.h"
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 
 namespace glbtest {
 

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "tests/builder/format_tables.h"
+#include "builder/format_tables.h"
 #include "tests/hostile/hostile_support.h"
 #include "tools/sample_model.h"
 

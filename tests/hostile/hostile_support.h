@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 #include "tests/tool_runner/tool_runner.h"
 
 struct HostileRun {

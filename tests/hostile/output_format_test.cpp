@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 #include "tests/tool_runner/tool_runner.h"
 #include "tools/sample_model.h"
 

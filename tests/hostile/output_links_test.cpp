@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 #include "tests/tool_runner/tool_runner.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 
 #include "driver/run_tool.h"
 #include "io/work_pool.h"
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 #include "tests/support/scratch_conversion.h"
 #include "tools/sample_model.h"
 

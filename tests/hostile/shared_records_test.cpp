@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "tests/builder/format_tables.h"
+#include "builder/format_tables.h"
 #include "tests/hostile/hostile_support.h"
 
 namespace {

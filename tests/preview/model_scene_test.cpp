@@ -8,7 +8,7 @@
 #include "formats/byte_view.h"
 #include "mathlib/math_startup.h"
 #include "preview/model_scene.h"
-#include "mesh/mesh_export.h"
+#include "smd/mesh_export.h"
 #include "tests/support/loaded_model.h"
 #include "tests/support/scratch_conversion.h"
 #include "tools/sample_model.h"

@@ -16,7 +16,7 @@
 #include "io/log.h"
 #include "formats/layout.h"
 #include "script/build_script.h"
-#include "tests/builder/model_builder.h"
+#include "builder/model_builder.h"
 #include "tests/support/scratch_conversion.h"
 
 struct ScriptRun {

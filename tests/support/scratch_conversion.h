@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "formats/conversion.h"
+#include "model/conversion.h"
 
 struct ScratchConversion {
   std::filesystem::path path;
