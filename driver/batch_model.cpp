@@ -93,7 +93,7 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
   return true;
 }
 
-ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
+ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, const Parallelism& parallel,
                               std::atomic<uint64_t>* written, const OutputChoice& outputs, uint64_t maxOutput) {
   auto start = std::chrono::steady_clock::now();
   ModelResult result;
@@ -138,7 +138,7 @@ ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root,
   channel.console = &result.log;
   OutputLimit limit{maxOutput};
   Destination to{&folder, MessageSink{&channel, nullptr}, false, &limit};
-  int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, pool, maxPending, &facts, outputs);
+  int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, parallel, &facts, outputs);
   if (channel.failed) {
     writeFailed = true;
     status = kExitDoneWithErrors;

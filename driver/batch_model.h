@@ -12,7 +12,7 @@
 #include "driver/model_load.h"
 #include "io/output_folder.h"
 
-class WorkPool;
+#include "io/work_pool.h"
 
 struct WrittenFile {
   std::string name;  // relative to the model's output folder
@@ -59,6 +59,6 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
 
 // Converts `model` into "<root>/<model.output>". `written`, when set, grows by
 // each committed file's size as it is committed.
-ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, WorkPool* pool, int maxPending,
+ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, const Parallelism& parallel,
                               std::atomic<uint64_t>* written, const OutputChoice& outputs = {},
                               uint64_t maxOutput = kDefaultOutputLimit);

@@ -104,7 +104,7 @@ class Batch {
       size_t i = order_[k];
       // Counted as read when it starts, corrected when it ends.
       bytesRead_ += plan_.models[i].inputBytes;
-      ModelResult result = ConvertBatchModel(plan_.models[i], root_, pool, 2 * options_.jobs, &bytesWritten_,
+      ModelResult result = ConvertBatchModel(plan_.models[i], root_, Parallelism{pool, options_.jobs}, &bytesWritten_,
                                              OutputChoice{options_.format, options_.previewSize}, options_.maxOutput);
       bytesRead_ += result.bytesRead - plan_.models[i].inputBytes;
       inputDone_ += plan_.models[i].inputBytes;

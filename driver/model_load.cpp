@@ -23,7 +23,7 @@ bool FormatPath(char (&path)[kPathBufferSize], const char* base, const char* suf
 
 }  // namespace
 
-int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, WorkPool* pool, int maxPending,
+int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, const Parallelism& parallel,
                    ModelLoadFacts* facts, const OutputChoice& outputs) {
   ModelLoadFacts local;
   ModelLoadFacts& found = facts != nullptr ? *facts : local;
@@ -56,5 +56,5 @@ int LoadAndConvert(const char* base, const char* modelExtension, Destination& to
     found.layout = LayoutForVersion(found.version);
   }
   return ConvertImages(modelFile.data.get(), modelFile.size, modelPath, stripFile.data.get(), stripFile.size,
-                       stripPath, to, pool, maxPending, outputs, facts != nullptr ? &found.counts : nullptr);
+                       stripPath, to, parallel, outputs, facts != nullptr ? &found.counts : nullptr);
 }

@@ -8,7 +8,7 @@
 
 #include "io/destination.h"
 
-class WorkPool;
+#include "io/work_pool.h"
 struct ModelLayout;
 
 // What a model holds, as the batch's index page shows it; -1 where it could
@@ -37,7 +37,7 @@ struct ModelLoadFacts {
 };
 
 // Loads "<base><modelExtension>" and "<base>.dx80.vtx" and converts them into
-// `to` (see ConvertImages for `pool` and `maxPending`). A base longer than 246
+// `to` (see ConvertImages for `parallel`). A base longer than 246
 // characters is refused before anything is read. `facts` may be nullptr.
-int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, WorkPool* pool, int maxPending,
+int LoadAndConvert(const char* base, const char* modelExtension, Destination& to, const Parallelism& parallel,
                    ModelLoadFacts* facts, const OutputChoice& outputs = {});

@@ -44,15 +44,25 @@ std::string GlbName(std::string_view modelPath) {
   return std::string(name) + ".glb";
 }
 
+// The planned file of a kind that is written once, or nullptr.
+const PlannedFile* PlannedFileOf(const OutputPlan& plan, OutputKind kind) {
+  for (const PlannedFile& file : plan.files) {
+    if (file.kind == kind) return &file;
+  }
+  return nullptr;
+}
+
 // The .glb is built whole in memory and then written like any output file:
 // bad data abandons it with its messages, and it counts against the output limit.
-void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
+void WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelism& parallel) {
+  const std::string& fileName = planned.name;
   OutputLimit* limit = conv.to.limit;
   if (limit != nullptr && limit->reached) return;
   const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
                         : limit->used < limit->bytes      ? limit->bytes - limit->used
                                                           : 1;
-  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, threads);
+  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room,
+                           parallel.pool != nullptr ? parallel.threads : 1, &conv.geometry);
   if (glb.outputLimitReached) {
     LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
                ByteSizeText(limit->bytes).c_str(), fileName.c_str());
@@ -71,7 +81,8 @@ void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
 }
 
 // The counts of the model's tables that lie in the file; -1 for the others.
-void CountModel(const ModelFile& model, int64_t lodZeroTriangles, ModelCounts& counts) {
+void CountModel(const Conversion& conv, int64_t lodZeroTriangles, ModelCounts& counts) {
+  const ModelFile& model = conv.model;
   ModelHeader header;
   try {
     header = ReadModelHeader(model);
@@ -90,38 +101,34 @@ void CountModel(const ModelFile& model, int64_t lodZeroTriangles, ModelCounts& c
   counts.animations = tableCount(header.animDescOffset, header.animDescCount, kAnimDescRecordSize, "animation table");
   counts.lodZeroTriangles = lodZeroTriangles;
   counts.subModels = -1;
-  try {
-    CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
-    int64_t subModels = 0;
-    for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-      const int32_t count = ReadBodyPart(model, header, i).modelCount;
-      subModels += count > 0 ? count : 0;
-    }
-    counts.subModels = subModels;
-  } catch (const FormatError&) {
+  if (conv.geometry.error) return;
+  int64_t subModels = 0;
+  for (const BodyPartGeometry& bodyPart : conv.geometry.bodyParts) {
+    const int32_t count = bodyPart.record.modelCount;
+    subModels += count > 0 ? count : 0;
   }
+  counts.subModels = subModels;
 }
 
-// Reads what the picture shows and the counts: from the mesh files' own
-// level-0 plans when the walk that made them met no damage, else by a walk of
-// its own. Damaged geometry gives no picture and a "Bad data" line; a model
-// with neither triangles nor bones gives no picture. The picture is a file
-// item like the mesh files: drawn and encoded by a worker while the walk goes
-// on, in its place among the files.
-void StartPreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* counts, LodZeroPlans* meshPlans) {
+// Reads what the picture shows and the counts from the read layer's walk.
+// Damaged geometry gives no picture and a "Bad data" line; a model with
+// neither triangles nor bones gives no picture. The picture is a file item
+// like the mesh files: drawn and encoded by a worker while the walk goes on,
+// in its place among the files.
+void StartPreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* counts) {
   auto scene = std::make_shared<ModelScene>();
   try {
-    *scene = meshPlans != nullptr ? SceneOfPlans(conv.model, *meshPlans, previewSize > 0)
-                                  : GatherModelScene(conv.model, conv.strip, previewSize > 0);
+    *scene = GatherModelScene(conv.model, conv.geometry, previewSize > 0);
   } catch (const FormatError& error) {
-    if (counts != nullptr) CountModel(conv.model, -1, *counts);
+    if (counts != nullptr) CountModel(conv, -1, *counts);
     if (previewSize > 0) ReportBadData(conv.to, kPreviewFileName, error);
     return;
   }
-  if (counts != nullptr) CountModel(conv.model, scene->lodZeroTriangles, *counts);
-  if (previewSize == 0 || (scene->lodZeroTriangles == 0 && scene->segments.empty())) return;
+  if (counts != nullptr) CountModel(conv, scene->lodZeroTriangles, *counts);
+  const PlannedFile* planned = PlannedFileOf(conv.plan, OutputKind::Preview);
+  if (planned == nullptr || (scene->lodZeroTriangles == 0 && scene->segments.empty())) return;
   OutputFile out;
-  if (!OpenOutputFileOrSay(conv.to, out, kPreviewFileName)) return;
+  if (!OpenOutputFileOrSay(conv.to, out, planned->name)) return;
   WriteFileItem(conv, std::move(out), [scene, previewSize](Destination&, OutputFile& file) {
     const PreviewImage image = RenderPreview(scene->Scene(), previewSize);
     if (image.width == 0) {  // no corner or end was finite
@@ -145,7 +152,7 @@ bool ParseOutputFormat(const char* text, OutputFormat& format) {
 
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
-                  WorkPool* pool, int maxPending, const OutputChoice& outputs, ModelCounts* counts) {
+                  const Parallelism& parallel, const OutputChoice& outputs, ModelCounts* counts) {
   const OutputFormat format = outputs.format;
   StartMathOnce();
   ByteView modelBytes{modelData, modelSize, modelPath};
@@ -163,10 +170,16 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
   }
   LogMessage(to.sink, "%s", layout->familyLine);
 
-  Conversion conv{ModelFile{modelBytes, layout}, StripFile{ByteView{stripData, stripSize, stripPath}}, to, nullptr, {}};
+  Conversion conv{ModelFile{modelBytes, layout}, StripFile{ByteView{stripData, stripSize, stripPath}}, to, nullptr, {}, {}, {}};
+  // One reading of the model and one plan of its files, before any is written.
+  PlanChoice choice;
+  choice.smd = format != OutputFormat::Gltf;
+  if (format != OutputFormat::Smd) choice.glbName = GlbName(modelPath);
+  choice.preview = outputs.previewSize > 0;
+  ReadAndPlan(conv, choice);
   std::unique_ptr<OrderedItems> items;
-  if (pool != nullptr) {
-    items = std::make_unique<OrderedItems>(conv.to, pool, static_cast<size_t>(maxPending));
+  if (parallel.pool != nullptr) {
+    items = std::make_unique<OrderedItems>(conv.to, parallel);
     conv.items = items.get();
   }
   // No writer's result stops the next one. The writers report damaged input
@@ -179,28 +192,21 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
       ReportBadData(conv.to, what, error);
     }
   };
-  // The mesh files' level-0 plans serve the picture and the counts when the
-  // walk that made them met no damage.
   const bool wantsScene = outputs.previewSize > 0 || counts != nullptr;
-  LodZeroPlans lodZeroPlans;
   if (format != OutputFormat::Gltf) {
     runWriter("dec.qc", [&] { WriteBuildScript(conv); });
     // The animation files start while the last mesh files are still being
     // written: the items keep their order whichever finishes first.
-    const bool cleanBefore = !conv.to.hadErrors;
-    runWriter("mesh export", [&] { ExportMeshes(conv, wantsScene ? &lodZeroPlans : nullptr); });
-    const bool meshesClean = cleanBefore && !conv.to.hadErrors;
-    if (wantsScene)
-      StartPreviewAndCounts(conv, outputs.previewSize, counts, meshesClean ? &lodZeroPlans : nullptr);
+    runWriter("mesh export", [&] { ExportMeshes(conv); });
+    if (wantsScene) StartPreviewAndCounts(conv, outputs.previewSize, counts);
     runWriter("animation export", [&] {
       ExportAnimations(conv);
       if (items) items->FinishAll();
     });
   }
-  // The workers' share: the walk thread and the pool's (maxPending is 2 per worker).
-  if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath), pool != nullptr ? maxPending / 2 : 1);
+  if (const PlannedFile* glb = PlannedFileOf(conv.plan, OutputKind::Glb)) WriteGlbFile(conv, *glb, parallel);
   if (format == OutputFormat::Gltf && wantsScene) {
-    StartPreviewAndCounts(conv, outputs.previewSize, counts, nullptr);
+    StartPreviewAndCounts(conv, outputs.previewSize, counts);
     if (items) items->FinishAll();
   }
   to = conv.to;
@@ -215,7 +221,7 @@ int RunInFolder(char* name, Destination& to, int jobs, const OutputChoice& outpu
   // The calling thread walks the model and helps the workers while it waits.
   std::unique_ptr<WorkPool> pool;
   if (jobs > 1) pool = std::make_unique<WorkPool>(jobs - 1);
-  return LoadAndConvert(name, ".mdl", to, pool.get(), 2 * jobs, nullptr, outputs);
+  return LoadAndConvert(name, ".mdl", to, Parallelism{pool.get(), jobs}, nullptr, outputs);
 }
 
 // -h, -help or --help (any letter case) as an option of its own, not as the

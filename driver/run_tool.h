@@ -5,7 +5,7 @@
 
 #include "io/destination.h"
 
-class WorkPool;
+#include "io/work_pool.h"
 
 // Exit statuses. 0 and 1 as the tool has always used them (1 is success);
 // 2 when the run met damaged input or could not write an output; 64 for a
@@ -39,9 +39,9 @@ struct ModelCounts;
 
 // One conversion after loading: math start-up (once per process), version
 // dispatch and the writers, into `to` (and within its output limit). With a
-// pool, mesh and animation files are formatted by its workers, at most
-// `maxPending` at a time. `counts`, when set, receives what the model holds
-// (a supported version only).
+// pool, the files are formatted by its workers as well as the calling
+// thread. `counts`, when set, receives what the model holds (a supported
+// version only).
 int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char* modelPath,
                   const unsigned char* stripData, int64_t stripSize, const char* stripPath, Destination& to,
-                  WorkPool* pool, int maxPending, const OutputChoice& outputs = {}, ModelCounts* counts = nullptr);
+                  const Parallelism& parallel, const OutputChoice& outputs = {}, ModelCounts* counts = nullptr);

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Destination to{&memory, MessageSink{&quiet, nullptr}, false, &limit};
   ModelCounts counts;
   ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
-                static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1,
+                static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, Parallelism{},
                 kPreviewAndCounts, &counts);
   return 0;
 }

@@ -40,9 +40,8 @@ std::string DescribePlace(const GlbPlace& p) {
   return "glb";
 }
 
-void GlbBuild::ReportBadData(const std::string& what) {
-  messages.push_back("Bad data: " + DescribePlace(place) + ": " + what + "\n");
-  hadErrors = true;
+void GlbBuild::NoteRepair(const std::string& what) {
+  messages.push_back(DescribePlace(place) + ": " + what + "\n");
 }
 
 std::string GlbBuild::Written(std::string_view stored) {

@@ -12,6 +12,7 @@
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
 #include "gltf/gltf_document.h"
+#include "model/model_geometry.h"
 
 // The rotation turning the Z-up model to glTF's Y-up: -90 degrees about X,
 // as x, y, z, w.
@@ -39,11 +40,12 @@ struct Repairs {
 };
 
 struct GlbBuild {
-  GlbBuild(const ModelFile& model, const StripFile& strip, std::string_view generator)
-      : model(model), strip(strip), document(generator) {}
+  GlbBuild(const ModelFile& model, const StripFile& strip, const ModelGeometry& geometry, std::string_view generator)
+      : model(model), strip(strip), geometry(geometry), document(generator) {}
 
   const ModelFile& model;
   const StripFile& strip;
+  const ModelGeometry& geometry;  // the read layer's walk of the meshes
   int threads = 1;  // at most this many sample an animation's bones
   ModelHeader header;
   GltfDocument document;
@@ -68,7 +70,8 @@ struct GlbBuild {
   // The name as the file carries it: each byte no output may carry becomes '_'.
   std::string Written(std::string_view stored);
 
-  // A message line for `place` about bad data that does not abandon the
-  // file; notes the error.
-  void ReportBadData(const std::string& what);
+  // A note for `place` about a value the SMD files carry as stored but glTF
+  // cannot hold, replaced in the documented way: not bad data, and the run's
+  // status stays as it is.
+  void NoteRepair(const std::string& what);
 };

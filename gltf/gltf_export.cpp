@@ -49,9 +49,14 @@ std::string RepairsLine(const Repairs& repairs) {
 }  // namespace
 
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit, int threads) {
+                   uint64_t outputLimit, int threads, const ModelGeometry* geometry) {
   GlbResult result;
-  GlbBuild build(model, strip, generator);
+  ModelGeometry walked;
+  if (geometry == nullptr) {
+    walked = WalkModelGeometry(model, strip);
+    geometry = &walked;
+  }
+  GlbBuild build(model, strip, *geometry, generator);
   build.threads = threads;
   build.document.Binary().SetOutputLimit(outputLimit);
   try {

@@ -20,9 +20,11 @@
 //   - one animation per animation description (gltf/animation_channels.h).
 //
 // Bad data: a FormatError anywhere abandons the whole file (no bytes) with
-// one message "Bad data: <item>: <what>". Data faults the file can still hold
-// (a vertex bone outside the bone table, a bone whose parent is not an
-// earlier bone) are reported and the file is built. Both set hadErrors.
+// one message "Bad data: <item>: <what>", and sets hadErrors. Values the SMD
+// files carry as stored but glTF cannot hold (a vertex bone outside the bone
+// table, a bone whose parent is not an earlier bone, numbers that are not
+// finite, normals not of unit length) are replaced in the documented way and
+// noted in one line each; they are not bad data and leave hadErrors as it is.
 #pragma once
 
 #include <string>
@@ -31,6 +33,7 @@
 
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
+#include "model/model_geometry.h"
 
 struct GlbResult {
   std::vector<unsigned char> bytes;   // the whole .glb; empty when abandoned
@@ -46,5 +49,7 @@ struct GlbResult {
 // `outputLimit` abandons the file once its binary data would pass that many
 // bytes, before they are held in memory. Long animations are sampled on up
 // to `threads` threads (at most 4); the bytes are the same for any number.
+// `geometry` is the read layer's walk of the two files; without it the
+// meshes are walked here.
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit = 0, int threads = 1);
+                   uint64_t outputLimit = 0, int threads = 1, const ModelGeometry* geometry = nullptr);

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "formats/file_budget.h"
-#include "model/mesh_corners.h"
 #include "gltf/mesh_primitive.h"
 #include "gltf/smd_names.h"
 
@@ -21,24 +19,16 @@ void SetPlace(GlbBuild& build, Part part, int32_t bodyPart, int32_t subModel = -
 
 // The meshes of one level of detail as one glTF mesh and node; nothing when
 // no mesh draws a triangle.
-void AddLevelOfDetail(GlbBuild& build, const ModelRecord& subModel, const StripLod& lod, const std::string& name,
-                      FileBudget& stripBudget, MeshPrimitive& primitive) {
-  const ModelFile& model = build.model;
-  const StripFile& strip = build.strip;
-  CheckTable(model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
-             "mesh table");
-  CheckTable(strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize, "strip mesh table");
-  ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize,
-                      "strip mesh table");
+void AddLevelOfDetail(GlbBuild& build, const LodGeometry& lod, const std::string& name, MeshPrimitive& primitive) {
   Json primitives = Json::array();
-  for (int32_t m = 0; m < subModel.meshCount; ++m) {
-    build.place.mesh = m;
-    const MeshRecord mesh = ReadMesh(model, subModel, m);
-    primitive.Begin(mesh);
-    ReadMeshTriangles(model, strip, mesh, ReadStripMesh(strip, lod, m), stripBudget,
-                      [&](const MeshSource& source, const VertexSpan& span, const std::vector<uint16_t>& corners) {
-                        primitive.AddStripGroup(source, span, corners);
-                      });
+  std::vector<uint16_t> corners;
+  for (const MeshPlan& plan : lod.meshes) {
+    build.place.mesh = plan.index;
+    primitive.Begin(plan);
+    for (const StripGroupPlan& group : plan.groups) {
+      PlannedCorners(plan, group, corners);
+      primitive.AddStripGroup(group.span, corners);
+    }
     Json drawn = primitive.Finish();
     if (!drawn.is_null()) primitives.push_back(std::move(drawn));
   }
@@ -48,51 +38,45 @@ void AddLevelOfDetail(GlbBuild& build, const ModelRecord& subModel, const StripL
   const int mesh = document.Add("meshes", Json{{"name", name}, {"primitives", std::move(primitives)}});
   Json node{{"name", name}, {"mesh", mesh}};
   if (build.skin >= 0) node["skin"] = build.skin;
-  (build.place.lod == 0 ? build.lodZeroNodes : build.lowerLodNodes).push_back(document.Add("nodes", std::move(node)));
+  (lod.index == 0 ? build.lodZeroNodes : build.lowerLodNodes).push_back(document.Add("nodes", std::move(node)));
 }
 
-void AddSubModel(GlbBuild& build, const BodyPartRecord& bodyPart, int32_t i, int32_t j, FileBudget& stripBudget,
-                 MeshPrimitive& primitive) {
-  const ModelFile& model = build.model;
-  const StripFile& strip = build.strip;
-  SetPlace(build, Part::SubModel, i, j);
-  const ModelRecord subModel = ReadSubModel(model, bodyPart, j);
-  if (subModel.vertexCount < 1) return;  // no geometry
-  const std::string base = SmdBaseName(build.Written(SubModelName(model, subModel)));
-
-  SetPlace(build, Part::Lods, i, j);
-  const StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, i), j);
-  CheckTable(strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount, kStripLodSize,
-             "strip LOD table");
-  ChargeTableToBudget(stripBudget, strip.bytes, AddOffset(stripModel.at, stripModel.lodOffset), stripModel.lodCount,
-                      kStripLodSize, "strip LOD table");
-  for (int32_t k = 0; k < stripModel.lodCount; ++k) {
-    SetPlace(build, Part::Lods, i, j, k);
-    const StripLod lod = ReadStripLod(strip, stripModel, k);
-    SetPlace(build, Part::Mesh, i, j, k);
-    build.place.name = LodName(base, k);
-    AddLevelOfDetail(build, subModel, lod, build.place.name, stripBudget, primitive);
+// The walk's first fault abandons the file: build.place names it the way
+// the .glb names its items.
+void ThrowFirstFault(GlbBuild& build) {
+  GeometryPlace at;
+  const FormatError* fault = FirstGeometryFault(build.geometry, at);
+  if (fault == nullptr) return;
+  if (at.bodyPart < 0 || at.subModel < 0) {
+    SetPlace(build, Part::BodyPart, at.bodyPart);
+  } else if (at.lod < 0 && !at.lodTable) {
+    SetPlace(build, Part::SubModel, at.bodyPart, at.subModel);
+  } else if (at.lodTable || (at.mesh < 0 && !at.meshTables)) {
+    SetPlace(build, Part::Lods, at.bodyPart, at.subModel, at.lod);
+  } else {
+    SetPlace(build, Part::Mesh, at.bodyPart, at.subModel, at.lod);
+    build.place.mesh = at.mesh;
+    const SubModelGeometry& subModel =
+        build.geometry.bodyParts[static_cast<size_t>(at.bodyPart)].subModels[static_cast<size_t>(at.subModel)];
+    build.place.name = LodName(SmdBaseName(build.Written(subModel.name)), at.lod);
   }
+  throw *fault;
 }
 
 }  // namespace
 
 void AddMeshes(GlbBuild& build) {
-  const ModelFile& model = build.model;
-  const ModelHeader& header = build.header;
-  SetPlace(build, Part::BodyPart, -1);
-  CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
-  // Shared records run out of budget instead of multiplying meshes.
-  FileBudget subModelBudget = WholeFileBudget(model.bytes);
-  FileBudget stripBudget = WholeFileBudget(build.strip.bytes);
+  ThrowFirstFault(build);
   MeshPrimitive primitive(build);
-  for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-    SetPlace(build, Part::BodyPart, i);
-    const BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
-    CheckTable(model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
-               model.layout->modelRecordSize, "sub-model table");
-    ChargeTableToBudget(subModelBudget, model.bytes, AddOffset(bodyPart.at, bodyPart.modelOffset), bodyPart.modelCount,
-                        model.layout->modelRecordSize, "sub-model table");
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) AddSubModel(build, bodyPart, i, j, stripBudget, primitive);
+  for (const BodyPartGeometry& bodyPart : build.geometry.bodyParts) {
+    for (const SubModelGeometry& subModel : bodyPart.subModels) {
+      if (!subModel.hasVertices) continue;  // no geometry
+      const std::string base = SmdBaseName(build.Written(subModel.name));
+      for (const LodGeometry& lod : subModel.lods) {
+        SetPlace(build, Part::Mesh, bodyPart.index, subModel.index, lod.index);
+        build.place.name = LodName(base, lod.index);
+        AddLevelOfDetail(build, lod, build.place.name, primitive);
+      }
+    }
   }
 }

@@ -3,14 +3,13 @@
 // mesh record and a node of the same name as its SMD file ("<sub-model>",
 // "lod<k>_<sub-model>"), skinned when the model has bones.
 //
-// The walk is the mesh SMD writer's: body parts, their sub-models, the strip
-// file's levels of detail, with the same table checks and the same budgets
-// for records that share bytes.
+// The meshes are the read layer's (model/model_geometry.h): the same
+// records, checks and budgets as the mesh SMD files.
 #pragma once
 
 #include "gltf/glb_build.h"
 
 // Adds meshes, materials and nodes; fills build.lodZeroNodes and
-// build.lowerLodNodes. Throws FormatError for bad data, with build.place
+// build.lowerLodNodes. Throws the walk's first FormatError, with build.place
 // naming the item.
 void AddMeshes(GlbBuild& build);

@@ -36,13 +36,13 @@ MeshPrimitive::MeshPrimitive(GlbBuild& build) : build_(build), localOf_(kKeyCoun
   stride_ = build.skin < 0 ? kStaticStride : kJointsAt + (shortJoints_ ? 8 : 4) + 4;
 }
 
-void MeshPrimitive::Begin(const MeshRecord& mesh) {
+void MeshPrimitive::Begin(const MeshPlan& mesh) {
   for (uint16_t key : usedKeys_) localOf_[key] = -1;
   usedKeys_.clear();
   vertices_.clear();
   indices_.clear();
-  vertexBase_ = mesh.vertexBase;
-  textureName_ = {};
+  vertexBase_ = mesh.groups.empty() ? 0 : mesh.groups.front().vertexBase;
+  textureName_ = mesh.materialName;  // a view into the model file
   for (int axis = 0; axis < 3; ++axis) {
     low_[axis] = std::numeric_limits<float>::infinity();
     high_[axis] = -std::numeric_limits<float>::infinity();
@@ -50,9 +50,7 @@ void MeshPrimitive::Begin(const MeshRecord& mesh) {
   strayBones_ = 0;
 }
 
-void MeshPrimitive::AddStripGroup(const MeshSource& source, const VertexSpan& span,
-                                  const std::vector<uint16_t>& corners) {
-  textureName_ = source.textureName;  // a view into the model file
+void MeshPrimitive::AddStripGroup(const VertexSpan& span, const std::vector<uint16_t>& corners) {
   for (uint16_t corner : corners) {
     const int64_t n = span.first + corner;
     const size_t key = static_cast<size_t>(n - vertexBase_ + kKeyBias);
@@ -135,10 +133,10 @@ int MeshPrimitive::Material() {
 Json MeshPrimitive::Finish() {
   if (indices_.empty()) return Json();
   if (strayBones_ > 0) {
-    build_.ReportBadData(std::string(build_.model.bytes.fileName) + ": vertex bone at offset " +
-                         std::to_string(firstStrayAt_) + " names bone " + std::to_string(firstStrayBone_) +
-                         " of a table of " + std::to_string(build_.boneCount) + " (" + std::to_string(strayBones_) +
-                         " such vertices); they are weighted to bone 0");
+    build_.NoteRepair(std::string(build_.model.bytes.fileName) + ": vertex bone at offset " +
+                      std::to_string(firstStrayAt_) + " names bone " + std::to_string(firstStrayBone_) +
+                      " of a table of " + std::to_string(build_.boneCount) + " (" + std::to_string(strayBones_) +
+                      " such vertices), which glTF cannot hold; they are weighted to bone 0");
   }
   GltfDocument& document = build_.document;
   BinaryBlocks& binary = document.Binary();

@@ -10,8 +10,8 @@
 //                         for its bottom-left origin)
 //   JOINTS_0, WEIGHTS_0   with a skin: the vertex's one bone at weight 1 (the
 //                         split-array family stores none: bone 0); a bone
-//                         outside the bone table is weighted to bone 0 and
-//                         reported once per mesh
+//                         outside the bone table, which glTF cannot hold, is
+//                         weighted to bone 0 and noted once per mesh
 // Indices are 16-bit when the primitive has at most 65535 vertices, else
 // 32-bit.
 #pragma once
@@ -21,16 +21,17 @@
 #include <vector>
 
 #include "gltf/glb_build.h"
-#include "model/mesh_corners.h"
+#include "model/mesh_plan.h"
 
 class MeshPrimitive {
  public:
   explicit MeshPrimitive(GlbBuild& build);
 
-  void Begin(const MeshRecord& mesh);
-  void AddStripGroup(const MeshSource& source, const VertexSpan& span, const std::vector<uint16_t>& corners);
+  void Begin(const MeshPlan& mesh);
+  // A validated strip group's vertex span and corners (model/mesh_plan.h).
+  void AddStripGroup(const VertexSpan& span, const std::vector<uint16_t>& corners);
   // Writes the primitive's data and returns its JSON; null when the mesh drew
-  // no triangle. Reports stray vertex bones for build.place.
+  // no triangle. Notes stray vertex bones for build.place.
   Json Finish();
 
  private:

@@ -78,8 +78,8 @@ void AddSkeleton(GlbBuild& build) {
   }
   if (strayParents > 0) {
     build.place.bone = firstStray;
-    build.ReportBadData(strayReport + " (" + std::to_string(strayParents) +
-                        " such bones); they hang on the model's root node");
+    build.NoteRepair(strayReport + " (" + std::to_string(strayParents) +
+                     " such bones), which glTF cannot hold; they hang on the model's root node");
   }
   build.place.bone = -1;
   build.boneCount = boneCount;

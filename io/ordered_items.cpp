@@ -2,8 +2,11 @@
 
 #include "io/work_pool.h"
 
-OrderedItems::OrderedItems(Destination& walk, WorkPool* pool, size_t maxPending)
-    : walk_(walk), walkHeld_(walk.sink.held), pool_(pool), maxPending_(maxPending < 1 ? 1 : maxPending) {}
+OrderedItems::OrderedItems(Destination& walk, const Parallelism& parallel)
+    : walk_(walk),
+      walkHeld_(walk.sink.held),
+      pool_(parallel.pool),
+      maxPending_(parallel.threads < 1 ? 2 : 2 * static_cast<size_t>(parallel.threads)) {}
 
 OrderedItems::~OrderedItems() {
   try {

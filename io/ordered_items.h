@@ -23,16 +23,16 @@
 #include "io/destination.h"
 #include "io/output_file.h"
 
-class WorkPool;
+#include "io/work_pool.h"
 
 using ItemWork = std::function<void(Destination& to, OutputFile& out)>;
 
 class OrderedItems {
  public:
   // `walk` is the conversion's own Destination. With no pool every item runs
-  // at once on the calling thread. At most `maxPending` items are started and
-  // not yet released.
-  OrderedItems(Destination& walk, WorkPool* pool, size_t maxPending);
+  // at once on the calling thread. At most two items per thread are started
+  // and not yet released.
+  OrderedItems(Destination& walk, const Parallelism& parallel);
   ~OrderedItems();
   OrderedItems(const OrderedItems&) = delete;
   OrderedItems& operator=(const OrderedItems&) = delete;

@@ -36,5 +36,14 @@ class WorkPool {
   bool stopping_ = false;
 };
 
+// How a conversion may run in parallel: the pool its file items go to
+// (nullptr: everything on the calling thread) and how many threads in all it
+// keeps busy, the calling thread included. A pool of `threads - 1` workers
+// plus the calling thread is what `-jobs threads` means.
+struct Parallelism {
+  WorkPool* pool = nullptr;
+  int threads = 1;
+};
+
 // The processors this process may run on (sched_getaffinity), at least 1.
 int AvailableProcessors();

@@ -36,3 +36,13 @@ void NoteBoneNameChanges(Conversion& conv) {
   } catch (const FormatError&) {
   }
 }
+
+void ReadAndPlan(Conversion& conv, const PlanChoice& choice) {
+  conv.geometry = WalkModelGeometry(conv.model, conv.strip);
+  conv.plan = PlanOutputs(conv.model, conv.geometry, choice);
+}
+
+const std::string& StartPlannedFile(Conversion& conv, const PlannedFile& file) {
+  if (file.Renamed()) EmitMessage(conv.to.sink, RenameLine(file));
+  return file.name;
+}

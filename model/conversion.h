@@ -13,6 +13,8 @@
 #include "io/destination.h"
 #include "io/ordered_items.h"
 #include "io/safe_names.h"
+#include "model/model_geometry.h"
+#include "model/output_plan.h"
 
 struct Conversion {
   ModelFile model;
@@ -24,7 +26,18 @@ struct Conversion {
   // Names from the model written changed so far (io/safe_names.h); touched
   // only by the walk.
   NameChanges names;
+  // The read layer's results, made once before any writer runs
+  // (ReadAndPlan); read only after that.
+  ModelGeometry geometry;
+  OutputPlan plan;
 };
+
+// Walks the model's geometry and plans its output files.
+void ReadAndPlan(Conversion& conv, const PlanChoice& choice);
+
+// The planned name of a file; says once, when the file is started, that it is
+// written under another name than its own (model/output_plan.h).
+const std::string& StartPlannedFile(Conversion& conv, const PlannedFile& file);
 
 // The name as the conversion's outputs carry it; its first change is logged
 // (io/safe_names.h). For the walk only.

@@ -13,7 +13,6 @@
 // All of this arithmetic is int64 on values that come from int32 and uint16
 // fields, so it cannot overflow. Every pointer used afterwards points into one
 #include "model/mesh_plan.h"
-#include "model/mesh_corners.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -180,15 +179,3 @@ void PlannedCorners(const MeshPlan& plan, const StripGroupPlan& group, std::vect
 }
 
 
-bool ReadMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, FileBudget& stripBudget, const StripGroupVisitor& visit) {
-  MeshPlan plan;
-  if (PlanMeshTriangles(model, strip, mesh, stripMesh, plan, &stripBudget) == 0) return false;
-  const MeshSource source{mesh.material, plan.materialName};
-  std::vector<uint16_t> corners;
-  for (const StripGroupPlan& group : plan.groups) {
-    PlannedCorners(plan, group, corners);
-    visit(source, group.span, corners);
-  }
-  return true;
-}

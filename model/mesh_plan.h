@@ -51,6 +51,7 @@ struct StripGroupPlan {
 
 // One mesh's triangles at one level of detail, validated.
 struct MeshPlan {
+  int32_t index = 0;              // its place in the sub-model's mesh table
   bool reversed = false;          // the interleaved families list the corners 0, 2, 1
   int32_t material = 0;           // its texture table entry
   std::string_view materialName;  // the name as stored in the model file

@@ -10,15 +10,16 @@
 
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "smd/mesh_export.h"
+#include "model/model_geometry.h"
 #include "preview/preview_picture.h"
 
 struct ModelScene {
-  // The validated strip groups of the first level of detail, drawn where they
-  // lie in the files, which must outlive the scene. At most 2^20 groups and
-  // 2^24 triangles are kept: shared records let a small hostile file name
-  // far more, and the picture's memory and time stay bounded.
-  LodZeroPlans plans;
+  // The first level of detail of every sub-model that draws, as the read
+  // layer validated it (model/model_geometry.h); the geometry must outlive
+  // the scene. At most 2^20 strip groups and 2^24 triangles are kept: shared
+  // records let a small hostile file name far more, and the picture's memory
+  // and time stay bounded. A level is kept whole or not at all.
+  std::vector<const LodGeometry*> lods;
   std::vector<float> segments;   // 6 floats per bone line
   int64_t lodZeroTriangles = 0;  // what the first-level mesh files hold, all of them
 
@@ -26,15 +27,11 @@ struct ModelScene {
   PreviewScene Scene() const;
 };
 
-// The same strip groups, triangles and checks as the mesh files: a mesh of
-// more than 5 strip groups draws nothing, and shared records are charged to
-// a budget of 64 times the file's size. Without `withPositions` only the
-// triangles are counted and nothing is kept. Throws FormatError when a
-// table, record or vertex the walk needs leaves its file.
-ModelScene GatherModelScene(const ModelFile& model, const StripFile& strip, bool withPositions);
-
-// The scene of the level-0 plans the mesh files were written from, when that
-// walk met no damage: the same groups GatherModelScene finds, without walking
-// the files again. Throws FormatError when a model without triangles has a
-// bone table or bone outside its file.
-ModelScene SceneOfPlans(const ModelFile& model, const LodZeroPlans& plans, bool withPositions);
+// The triangles of the walked geometry's first levels of detail, the same
+// strip groups and triangles as the mesh files. Without `withPositions` only
+// the triangles are counted and nothing is kept. Throws FormatError, the
+// walk's own, when a fault lies in what the picture would show: the tables
+// above the sub-models, a sub-model with vertices, its level-of-detail table
+// or its first level; and when a model without triangles has a bone table or
+// bone outside its file.
+ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometry, bool withPositions);

@@ -1,6 +1,5 @@
 #include "script/build_script.h"
 
-#include "formats/file_budget.h"
 #include "mathlib/rotation.h"
 #include "script/referenced_bone.h"
 
@@ -41,43 +40,53 @@ void WriteWorkingDirectory(const OutputFolder& folder, OutputFile& out) {
   PutText(out, "\"\n");
 }
 
-void WriteBodyParts(Conversion& conv, const ModelHeader& header, OutputFile& out, DataPlace& place) {
-  const ModelFile& model = conv.model;
+// The sub-model's name as the script names its file: the base its files
+// were given where the plan renamed them, else the name itself.
+void PutSubModelName(Conversion& conv, OutputFile& out, int32_t bodyPart, const SubModelGeometry& subModel) {
+  if (subModel.error) throw *subModel.error;
+  const PlannedFile* file = conv.plan.SubModelFile(bodyPart, subModel.index);
+  if (file == nullptr || !file->Renamed()) {
+    PutQuotedName(conv, out, subModel.name);
+    return;
+  }
+  NoteNameChange(conv.to, conv.names, subModel.name);
+  PutChar(out, '"');
+  PutText(out, file->base);
+  PutChar(out, '"');
+}
+
+// The body parts as the read layer walked them (model/model_geometry.h).
+void WriteBodyParts(Conversion& conv, OutputFile& out, DataPlace& place) {
+  const ModelGeometry& geometry = conv.geometry;
   SetPlace(place, 0, "body part table");
-  CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
-  // Body parts that share one sub-model table are written for each, within
-  // the budget (formats/file_budget.h).
-  FileBudget subModelBudget = WholeFileBudget(model.bytes);
-  for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-    SetPlace(place, 0, "body part", i);
-    BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
+  if (geometry.error) throw *geometry.error;
+  for (const BodyPartGeometry& bodyPart : geometry.bodyParts) {
+    SetPlace(place, 0, "body part", bodyPart.index);
     // A body part without sub-models has nothing to build and writes nothing.
-    if (bodyPart.modelCount <= 0) continue;
-    std::string_view bodyPartName = NameAt(model, bodyPart.at, bodyPart.nameOffset, "body part name");
-    CheckSubModelTable(model, bodyPart, subModelBudget);
-    if (bodyPart.modelCount == 1) {
+    if (bodyPart.record.modelCount <= 0) continue;
+    if (bodyPart.error) throw *bodyPart.error;
+    if (bodyPart.record.modelCount == 1) {
       SetPlace(place, 1, "sub-model", 0);
-      ModelRecord subModel = ReadSubModel(model, bodyPart, 0);
-      if (subModel.vertexCount < 1) continue;
+      const SubModelGeometry& subModel = bodyPart.subModels[0];
+      if (!subModel.hasVertices) continue;
       PutText(out, "$model ");
-      PutQuotedName(conv, out, bodyPartName);
+      PutQuotedName(conv, out, bodyPart.name);
       PutChar(out, ' ');
-      PutQuotedName(conv, out, SubModelName(model, subModel));
+      PutSubModelName(conv, out, bodyPart.index, subModel);
       PutChar(out, '\n');
       continue;
     }
     PutText(out, "$bodygroup (");
-    PutName(conv, out, bodyPartName);
+    PutName(conv, out, bodyPart.name);
     PutText(out, ")\n{\n");
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
-      SetPlace(place, 1, "sub-model", j);
-      ModelRecord subModel = ReadSubModel(model, bodyPart, j);
-      if (subModel.vertexCount < 1) {
+    for (const SubModelGeometry& subModel : bodyPart.subModels) {
+      SetPlace(place, 1, "sub-model", subModel.index);
+      if (!subModel.hasVertices) {
         PutText(out, "\tblank\n");
         continue;
       }
       PutText(out, "\tstudio ");
-      PutQuotedName(conv, out, SubModelName(model, subModel));
+      PutSubModelName(conv, out, bodyPart.index, subModel);
       PutChar(out, '\n');
     }
     PutText(out, "}\n\n");
@@ -232,7 +241,17 @@ void WriteSequences(Conversion& conv, const ModelHeader& header, OutputFile& out
     PutText(out, "$sequence ");
     PutName(conv, out, label);
     PutChar(out, ' ');
-    PutQuotedName(conv, out, label);
+    // The file the sequence names is the animation of its index; where the
+    // plan renamed that file, the script names it as written.
+    const PlannedFile* file = conv.plan.AnimationFile(i);
+    if (file != nullptr && file->Renamed() && WrittenName(label) + ".smd" == file->wanted) {
+      NoteNameChange(conv.to, conv.names, label);
+      PutChar(out, '"');
+      PutText(out, file->base);
+      PutChar(out, '"');
+    } else {
+      PutQuotedName(conv, out, label);
+    }
     PutChar(out, ' ');
     // The activity is written only with a weight; without one its name is not
     // even read.
@@ -270,7 +289,7 @@ int WriteBuildScript(Conversion& conv) {
     PutText(out, "$modelname ");
     PutQuotedName(conv, out, ModelName(model));
     PutChar(out, '\n');
-    WriteBodyParts(conv, header, out, place);
+    WriteBodyParts(conv, out, place);
     if (WriteLodBlock(conv, out) == 0) {
       AbandonOutputFile(out);  // already reported
       CommitOutputFile(conv.to, out);  // what it was given counts against the output limit

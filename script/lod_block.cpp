@@ -1,59 +1,56 @@
 #include <cstring>
 #include <string>
 
+#include "formats/data_place.h"
 #include "io/names.h"
-#include "formats/file_budget.h"
 #include "script/build_script.h"
-#include "script/referenced_bone.h"
 
 namespace {
 
 // The level-of-detail SMD files are named after the sub-model with slashes
-// and without its extension; the level number is the level's position in the
-// strip file's list, so skipped levels keep their numbers.
+// and without its extension (or by the base the plan renamed them to); the
+// level number is the level's position in the strip file's list, so skipped
+// levels keep their numbers. The levels are the read layer's walk
+// (model/model_geometry.h); the script reads only what it writes.
 void WriteLodLines(Conversion& conv, OutputFile& out, DataPlace& place) {
-  const ModelFile& model = conv.model;
-  const StripFile& strip = conv.strip;
-  SetPlace(place, 0, "level of detail, model header");
-  ModelHeader header = ReadModelHeader(model);
+  const ModelGeometry& geometry = conv.geometry;
   SetPlace(place, 0, "level of detail, body part table");
-  CheckTable(model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize, "body part table");
-  // Body parts that share one sub-model table, or sub-models that share one
-  // level-of-detail table, are written for each, within the budget.
-  FileBudget subModelBudget = WholeFileBudget(model.bytes);
-  FileBudget lodBudget = WholeFileBudget(strip.bytes);
-  for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-    SetPlace(place, 0, "level of detail, body part", i);
-    BodyPartRecord bodyPart = ReadBodyPart(model, header, i);
-    CheckSubModelTable(model, bodyPart, subModelBudget);
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) {
-      SetPlace(place, 1, "sub-model", j);
-      ModelRecord subModel = ReadSubModel(model, bodyPart, j);
+  if (geometry.error) throw *geometry.error;
+  for (const BodyPartGeometry& bodyPart : geometry.bodyParts) {
+    SetPlace(place, 0, "level of detail, body part", bodyPart.index);
+    // Only the sub-model table is read here, not the body part's name.
+    if (bodyPart.error && bodyPart.nameRead) throw *bodyPart.error;
+    for (const SubModelGeometry& subModel : bodyPart.subModels) {
+      SetPlace(place, 1, "sub-model", subModel.index);
       // The strip file is walked in step with the model file, and only where
       // a sub-model has geometry: a strip file that lacks records for empty
       // sub-models is not bad data for the script.
-      if (subModel.vertexCount < 1) continue;
-      StripModel stripModel = ReadStripModel(strip, ReadStripBodyPart(strip, i), j);
-      if (stripModel.lodCount <= 0) continue;
-      CheckStripLodTable(strip, stripModel, lodBudget);
+      if (!subModel.hasVertices) continue;
+      if (subModel.lodTableError) throw *subModel.lodTableError;
       std::string name;
-      for (int32_t k = 0; k < stripModel.lodCount; ++k) {
-        SetPlace(place, 2, "level", k);
-        StripLod lod = ReadStripLod(strip, stripModel, k);
+      for (const LodGeometry& lod : subModel.lods) {
+        SetPlace(place, 2, "level", lod.index);
+        if (lod.error) throw *lod.error;
         // Exact compare: -0.0 counts as zero, not-a-number does not.
-        if (lod.switchDistance == 0.0f) continue;
+        if (lod.lod.switchDistance == 0.0f) continue;
         if (name.empty()) {
-          // Copied whole, whatever its length, and edited in the copy.
-          name = OutputName(conv, SubModelName(model, subModel));
-          StripExtension(name.data());
-          name.resize(std::strlen(name.c_str()));
+          if (subModel.error) throw *subModel.error;
+          const PlannedFile* file = conv.plan.SubModelFile(bodyPart.index, subModel.index);
+          if (file != nullptr && file->Renamed()) {
+            name = file->base;
+          } else {
+            // Copied whole, whatever its length, and edited in the copy.
+            name = OutputName(conv, subModel.name);
+            StripExtension(name.data());
+            name.resize(std::strlen(name.c_str()));
+          }
         }
         PutText(out, "$lod ");
-        PutFloat(out, lod.switchDistance, 0);
+        PutFloat(out, lod.lod.switchDistance, 0);
         PutText(out, "\n {\n  replacemodel \"");
         PutText(out, name);
         PutText(out, "\" \"lod");
-        PutInt(out, k);
+        PutInt(out, lod.index);
         PutChar(out, '_');
         PutText(out, name);
         PutText(out, "\"\n}\n");

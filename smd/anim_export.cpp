@@ -12,9 +12,6 @@
 
 namespace {
 
-// "%s.smd" and its terminator must fit a 256-byte file name.
-constexpr size_t kMaxAnimationNameLength = 251;
-
 // The longest bone line: index, six floats with their separators, line feed.
 constexpr size_t kMaxBoneLine = 24 + 6 * (1 + kMaxFormattedFloat) + 1;
 
@@ -156,7 +153,9 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
   }
 
   NoteBoneNameChanges(conv);
-  const std::string fileName = OutputName(conv, name) + ".smd";
+  std::string fileName = OutputName(conv, name) + ".smd";
+  // The plan holds every animation file this export starts.
+  if (const PlannedFile* planned = conv.plan.AnimationFile(index)) fileName = StartPlannedFile(conv, *planned);
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, fileName)) return 0;
   return WriteFileItem(conv, std::move(out),

@@ -1,5 +1,6 @@
 // Mesh SMD files: for every sub-model with vertices one file per level of
-// detail, "<base>.smd" for level 0 and "lod<k>_<base>.smd" for the others.
+// detail, "<base>.smd" for level 0 and "lod<k>_<base>.smd" for the others,
+// under the names the output plan gives them (model/output_plan.h).
 //
 // Damaged input is handled at the level of the file being produced: a
 // reference that leaves the model or strip file is reported once ("Bad data:
@@ -17,9 +18,10 @@
 // "Can't open: <name>" and the next file follows; like the animation export's
 // "Can't open", it leaves the exit status as it is.
 //
-// The walk (reading the tables, charging the budgets, validating every strip
-// group) runs in order on the calling thread; each file's formatting and
-// writing is an item that may run on another thread (formats/conversion.h).
+// The read layer's walk (model/model_geometry.h) has read the tables, charged
+// the budgets and validated every strip group; this writer reports its faults
+// at the file's level, in walk order. Each file's formatting and writing is
+// an item that may run on another thread (model/conversion.h).
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,7 +29,6 @@
 #include <string>
 
 #include "formats/data_place.h"
-#include "io/names.h"
 #include "io/safe_names.h"
 #include "smd/mesh_export.h"
 
@@ -74,42 +75,28 @@ const SkeletonText& PrepareSkeleton(const ModelFile& model, uint64_t byteCap, Sk
 
 struct MeshExport {
   Conversion& conv;
-  FileBudget subModelBudget;
-  FileBudget stripBudget;
   SkeletonText skeleton;
-  LodZeroPlans* lodZero = nullptr;
 };
 
-// Validates one level of detail and starts writing it into fileName. Bad data
-// is reported here and the file abandoned.
-void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& lod, DataPlace place,
-                  const char* fileName, bool levelZero) {
+// Starts writing one level of detail into its planned file. Its faults were
+// met by the walk; they are reported here and the file abandoned.
+void WriteLodFile(MeshExport& run, const LodGeometry& lod, DataPlace place, const PlannedFile& planned) {
   Conversion& conv = run.conv;
+  const std::string& fileName = StartPlannedFile(conv, planned);
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
-  place.item = "mesh file \"" + std::string(fileName) + "\"";
+  place.item = "mesh file \"" + fileName + "\"";
   place.inParentheses = true;
-  auto plans = std::make_shared<std::vector<MeshPlan>>();
   std::shared_ptr<const std::string> skeleton;
   try {
     SetPlace(place, 3, "skeleton");
     const SkeletonText& block = PrepareSkeleton(conv.model, out.byteCap, run.skeleton);
     if (block.error) throw *block.error;
     skeleton = block.text;
-    SetPlace(place, 3, "mesh tables");
-    CheckTable(conv.model.bytes, AddOffset(subModel.at, subModel.meshOffset), subModel.meshCount, kMeshRecordSize,
-               "mesh table");
-    CheckTable(conv.strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount, kStripMeshSize,
-               "strip mesh table");
-    ChargeTableToBudget(run.stripBudget, conv.strip.bytes, AddOffset(lod.at, lod.meshOffset), subModel.meshCount,
-                        kStripMeshSize, "strip mesh table");
-    for (int32_t m = 0; m < subModel.meshCount; ++m) {
-      SetPlace(place, 3, "mesh", m);
-      // A mesh with too many strip groups is refused and simply missing from the file.
-      MeshPlan plan;
-      if (PlanMeshTriangles(conv.model, conv.strip, ReadMesh(conv.model, subModel, m),
-                            ReadStripMesh(conv.strip, lod, m), plan, &run.stripBudget) != 0)
-        plans->push_back(std::move(plan));
+    if (lod.meshError) {
+      if (lod.failedMesh < 0) SetPlace(place, 3, "mesh tables");
+      else SetPlace(place, 3, "mesh", lod.failedMesh);
+      throw *lod.meshError;
     }
   } catch (const FormatError& error) {
     AbandonOutputFile(out);
@@ -117,13 +104,14 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
     return;
   }
   NoteBoneNameChanges(conv);
-  for (const MeshPlan& plan : *plans) NoteNameChange(conv.to, conv.names, plan.materialName);
-  if (levelZero && run.lodZero != nullptr) run.lodZero->push_back(plans);
+  for (const MeshPlan& plan : lod.meshes) NoteNameChange(conv.to, conv.names, plan.materialName);
+  // The walk's plans live as long as the conversion, which outlasts its items.
+  const LodGeometry* plans = &lod;
   WriteFileItem(conv, std::move(out), [skeleton, plans](Destination&, OutputFile& file) {
     PutText(file, *skeleton);
     PutText(file, "triangles\n");
     // Once a write has failed the file is lost; the rest is not formatted.
-    for (const MeshPlan& plan : *plans) {
+    for (const MeshPlan& plan : plans->meshes) {
       if (file.writeFailed) break;
       WritePlannedTriangles(plan, file);
     }
@@ -131,100 +119,67 @@ void WriteLodFile(MeshExport& run, const ModelRecord& subModel, const StripLod& 
   });
 }
 
-void ExportSubModel(MeshExport& run, const BodyPartRecord& bodyPart, int32_t bodyPartIndex, int32_t subModelIndex) {
-  const DataPlace place = SubModelPlace(bodyPartIndex, subModelIndex);
+void ExportSubModel(MeshExport& run, int32_t bodyPartIndex, const SubModelGeometry& subModel) {
+  if (!subModel.hasVertices) return;  // no geometry: nothing logged or written
+  const DataPlace place = SubModelPlace(bodyPartIndex, subModel.index);
   Conversion& conv = run.conv;
-  ModelRecord subModel;
-  std::string_view stored;
-  try {
-    subModel = ReadSubModel(conv.model, bodyPart, subModelIndex);
-    if (subModel.vertexCount < 1) return;  // no geometry: nothing logged or written
-    stored = SubModelName(conv.model, subModel);
-  } catch (const FormatError& error) {
-    ReportBadData(conv.to, DescribePlace(place), error);
+  if (subModel.error) {
+    ReportBadData(conv.to, DescribePlace(place), *subModel.error);
     return;
   }
-  LogMessage(conv.to.sink, "Extracted model: %s\n", ShownName(stored).c_str());
-  const std::string name = WrittenName(stored);
-
-  char baseName[kNameBufferSize] = {};
-  if (name.size() >= kNameBufferSize) {
+  LogMessage(conv.to.sink, "Extracted model: %s\n", ShownName(subModel.name).c_str());
+  const std::optional<std::string> base = MeshBaseName(subModel.name);
+  if (!base) {
     LogMessage(conv.to.sink, "Skipped %s: its name is longer than %d bytes\n", DescribePlace(place).c_str(),
                static_cast<int>(kNameBufferSize - 1));
     conv.to.hadErrors = true;
     return;
   }
-  NoteNameChange(conv.to, conv.names, stored);  // the files are named after it
-  std::memcpy(baseName, name.data(), name.size());
-  StripExtension(baseName);
-
-  StripModel stripModel;
-  try {
-    stripModel = ReadStripModel(conv.strip, ReadStripBodyPart(conv.strip, bodyPartIndex), subModelIndex);
-    CheckStripLodTable(conv.strip, stripModel, run.stripBudget);
-  } catch (const FormatError& error) {
-    ReportBadData(conv.to, DescribePlace(place) + " levels of detail", error);
+  NoteNameChange(conv.to, conv.names, subModel.name);  // the files are named after it
+  if (subModel.lodTableError) {
+    ReportBadData(conv.to, DescribePlace(place) + " levels of detail", *subModel.lodTableError);
     return;
   }
-
-  for (int32_t k = 0; k < stripModel.lodCount; ++k) {
+  for (const LodGeometry& lod : subModel.lods) {
     DataPlace lodPlace = place;
-    SetPlace(lodPlace, 2, "LOD", k);
-    StripLod lod;
-    try {
-      lod = ReadStripLod(conv.strip, stripModel, k);
-    } catch (const FormatError& error) {
-      ReportBadData(conv.to, DescribePlace(lodPlace), error);
+    SetPlace(lodPlace, 2, "LOD", lod.index);
+    if (lod.error) {
+      ReportBadData(conv.to, DescribePlace(lodPlace), *lod.error);
       continue;
     }
-    LogMessage(conv.to.sink, "Extracted lod: %d, distance: %.0f\n", k, static_cast<double>(lod.switchDistance));
-
-    char fileName[kNameBufferSize] = {};
-    int length = k == 0 ? std::snprintf(fileName, sizeof fileName, "%s.smd", baseName)
-                        : std::snprintf(fileName, sizeof fileName, "lod%d_%s.smd", k, baseName);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof fileName) {
-      if (k == 0)
+    LogMessage(conv.to.sink, "Extracted lod: %d, distance: %.0f\n", lod.index,
+               static_cast<double>(lod.lod.switchDistance));
+    const PlannedFile* planned = conv.plan.MeshFile(bodyPartIndex, subModel.index, lod.index);
+    if (planned == nullptr) {  // the plan leaves out only a name too long for the buffer
+      if (lod.index == 0)
         LogMessage(conv.to.sink, "Skipped file with a name longer than %d bytes: %s.smd\n",
-                   static_cast<int>(kNameBufferSize - 1), baseName);
+                   static_cast<int>(kNameBufferSize - 1), base->c_str());
       else
         LogMessage(conv.to.sink, "Skipped file with a name longer than %d bytes: lod%d_%s.smd\n",
-                   static_cast<int>(kNameBufferSize - 1), k, baseName);
+                   static_cast<int>(kNameBufferSize - 1), lod.index, base->c_str());
       conv.to.hadErrors = true;
       continue;
     }
-    WriteLodFile(run, subModel, lod, lodPlace, fileName, k == 0);
+    WriteLodFile(run, lod, lodPlace, *planned);
   }
 }
 
 }  // namespace
 
-int ExportMeshes(Conversion& conv, LodZeroPlans* lodZero) {
-  ModelHeader header;
-  try {
-    header = ReadModelHeader(conv.model);
-    CheckTable(conv.model.bytes, header.bodyPartOffset, header.bodyPartCount, kBodyPartRecordSize,
-               "body part table");
-  } catch (const FormatError& error) {
-    ReportBadData(conv.to, "mesh export", error);
+int ExportMeshes(Conversion& conv) {
+  const ModelGeometry& geometry = conv.geometry;
+  if (geometry.error) {
+    ReportBadData(conv.to, "mesh export", *geometry.error);
     return 1;
   }
-
-  // Sub-model tables, levels of detail, strip meshes, groups, strips and index
-  // entries shared between files are walked for each, up to 64 times what
-  // their files hold (formats/file_budget.h).
-  MeshExport run{conv, WholeFileBudget(conv.model.bytes), WholeFileBudget(conv.strip.bytes), {}, lodZero};
-  for (int32_t i = 0; i < header.bodyPartCount; ++i) {
-    BodyPartRecord bodyPart;
-    try {
-      bodyPart = ReadBodyPart(conv.model, header, i);
-      std::string_view name = NameAt(conv.model, bodyPart.at, bodyPart.nameOffset, "body part name");
-      LogMessage(conv.to.sink, "Extracted body: %s\n", ShownName(name).c_str());
-      CheckSubModelTable(conv.model, bodyPart, run.subModelBudget);
-    } catch (const FormatError& error) {
-      ReportBadData(conv.to, "body part " + std::to_string(i), error);
+  MeshExport run{conv, {}};
+  for (const BodyPartGeometry& bodyPart : geometry.bodyParts) {
+    if (bodyPart.nameRead) LogMessage(conv.to.sink, "Extracted body: %s\n", ShownName(bodyPart.name).c_str());
+    if (bodyPart.error) {
+      ReportBadData(conv.to, "body part " + std::to_string(bodyPart.index), *bodyPart.error);
       continue;
     }
-    for (int32_t j = 0; j < bodyPart.modelCount; ++j) ExportSubModel(run, bodyPart, i, j);
+    for (const SubModelGeometry& subModel : bodyPart.subModels) ExportSubModel(run, bodyPart.index, subModel);
   }
   return 1;
 }

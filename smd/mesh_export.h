@@ -25,10 +25,6 @@ void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out);
 // PlanMeshTriangles, then WritePlannedTriangles.
 int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
                        const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget = nullptr);
-// The validated meshes of each level-0 mesh file written, in file order.
-using LodZeroPlans = std::vector<std::shared_ptr<const std::vector<MeshPlan>>>;
-
-// Writes "%s.smd" for level 0 and "lod%d_%s.smd" for the others; returns 1.
-// Reports bad data per file and goes on with the next one. `lodZero`, when
-// set, receives the plans of every level-0 file started.
-int ExportMeshes(Conversion& conv, LodZeroPlans* lodZero = nullptr);
+// Writes the planned mesh files of the walked geometry; returns 1. Reports bad
+// data per file and goes on with the next one.
+int ExportMeshes(Conversion& conv);

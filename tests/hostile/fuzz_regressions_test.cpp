@@ -47,7 +47,7 @@ TEST(FuzzRegressions, EveryFoundInputRunsToAnEnd) {
     ModelCounts counts;
     const auto start = std::chrono::steady_clock::now();
     const int status = ConvertImages(model.data(), static_cast<int64_t>(model.size()), "fuzz.mdl", strip.data(),
-                                     static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, nullptr, 1,
+                                     static_cast<int64_t>(strip.size()), "fuzz.dx80.vtx", to, Parallelism{},
                                      kPreviewAndCounts, &counts);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(status == 1 || status == 2) << entry.path();

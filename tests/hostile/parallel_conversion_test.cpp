@@ -52,7 +52,7 @@ ConversionResult Convert(const tb::BuiltModel& built, int jobs, WorkPool* shared
   const std::vector<uint8_t>& s = built.strip.bytes;
   ConversionResult result;
   result.status = ConvertImages(m.data(), static_cast<int64_t>(m.size()), "m.mdl", s.data(),
-                                static_cast<int64_t>(s.size()), "m.dx80.vtx", scratch.conv.to, pool, 2 * jobs);
+                                static_cast<int64_t>(s.size()), "m.dx80.vtx", scratch.conv.to, Parallelism{pool, jobs});
   CloseLogChannel(scratch.channel);
   result.console = scratch.console;
   for (const auto& entry : fs::recursive_directory_iterator(scratch.path)) {

@@ -50,6 +50,7 @@ struct ScratchConversion {
     conv.strip = strip;
     conv.to.hadErrors = false;
     conv.names = NameChanges();
+    ReadAndPlan(conv, PlanChoice{});
     return conv;
   }
   bool HadErrors() const { return conv.to.hadErrors; }
