@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "io/temp_registry.h"
 
@@ -287,4 +288,33 @@ void AbandonOutputFile(OutputFile& out) {
   out.ownsFolderFd = false;
   out.buffer.reset();
   out.used = 0;
+}
+
+OutputFile::~OutputFile() {
+  if (fd >= 0 || folderFd >= 0) AbandonOutputFile(*this);
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this == &other) return *this;
+  if (fd >= 0 || folderFd >= 0) AbandonOutputFile(*this);
+  name = std::move(other.name);
+  folderFd = std::exchange(other.folderFd, -1);
+  ownsFolderFd = std::exchange(other.ownsFolderFd, false);
+  leafName = std::move(other.leafName);
+  tempName = std::move(other.tempName);
+  fd = std::exchange(other.fd, -1);
+  tempSlot = std::exchange(other.tempSlot, -1);
+  inMemory = other.inMemory;
+  collect = other.collect;
+  writeFailed = other.writeFailed;
+  writeErrno = other.writeErrno;
+  overLimit = other.overLimit;
+  abandoned = other.abandoned;
+  byteCap = other.byteCap;
+  buffer = std::move(other.buffer);
+  used = std::exchange(other.used, 0);
+  bytesWritten = other.bytesWritten;
+  return *this;
 }

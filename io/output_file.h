@@ -47,6 +47,17 @@ struct OutputFile {
   std::unique_ptr<char[]> buffer;
   size_t used = 0;
   uint64_t bytesWritten = 0;  // bytes given to the file and flushed (when abandoned: all it was given)
+
+  OutputFile() = default;
+  // A file still open (neither committed nor abandoned) when it goes out of
+  // scope is abandoned: its descriptors are closed and its temporary file
+  // removed, whatever ended its writer, an exception included.
+  ~OutputFile();
+  // Moving hands the open file over; the file moved from holds nothing.
+  OutputFile(OutputFile&& other) noexcept;
+  OutputFile& operator=(OutputFile&& other) noexcept;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 };
 
 enum class OpenResult {

@@ -22,9 +22,6 @@ int WriteSkeletonBlock(const ModelFile& model, OutputFile& out);
 
 // Writes a validated mesh's triangles: for each a material line and three vertex lines.
 void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out);
-// PlanMeshTriangles, then WritePlannedTriangles.
-int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget = nullptr);
 // Writes the planned mesh files of the walked geometry; returns 1. Reports bad
 // data per file and goes on with the next one.
 int ExportMeshes(Conversion& conv);

@@ -121,11 +121,3 @@ void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out) {
     });
   }
 }
-
-int WriteMeshTriangles(const ModelFile& model, const StripFile& strip, const MeshRecord& mesh,
-                       const StripMesh& stripMesh, OutputFile& out, FileBudget* stripBudget) {
-  MeshPlan plan;
-  if (PlanMeshTriangles(model, strip, mesh, stripMesh, plan, stripBudget) == 0) return 0;
-  WritePlannedTriangles(plan, out);
-  return 1;
-}

@@ -52,7 +52,9 @@ class TriangleTest : public MeshTest {
     StripMesh stripMesh = ReadStripMesh(loaded.strip, ReadStripLod(loaded.strip, stripModel, 0), 0);
     Output output;
     output.text = Capture([&](OutputFile& out) {
-      output.result = WriteMeshTriangles(model, loaded.strip, ReadMesh(model, record, 0), stripMesh, out);
+      MeshPlan plan;
+      output.result = PlanMeshTriangles(model, loaded.strip, ReadMesh(model, record, 0), stripMesh, plan);
+      if (output.result != 0) WritePlannedTriangles(plan, out);
     });
     return output;
   }
