@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   // The SMD writers format into memory for comparison; nothing is written.
   const OutputFolder memory = InMemoryFolder();
   LogChannel quiet{.toConsole = false, .toLogFile = false};
-  Conversion conv{model, strip, Destination{&memory, MessageSink{&quiet, nullptr}, false}, nullptr, {}};
+  Conversion conv{model, strip, Destination{&memory, MessageSink{&quiet, nullptr}, false}, nullptr, {}, {}, {}};
 
   std::vector<double> seconds, cpuSeconds;
   size_t glbSize = 0;
@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = CpuSeconds();
     if (smd) {
+      ReadAndPlan(conv, PlanChoice{});
       ExportMeshes(conv);
       ExportAnimations(conv);
     } else {

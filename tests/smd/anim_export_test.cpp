@@ -102,12 +102,13 @@ TEST_F(AnimExport, NoBonesGiveOnlyTheFrameLines) {
   }
 }
 
-TEST_F(AnimExport, TheLaterOfTwoAnimationsWithOneNameWins) {
+TEST_F(AnimExport, TwoAnimationsWithOneNameKeepAFileEach) {
   LoadedModel m(ModelWith(tb::BoneChain(1), {Animation("walk", 1), Animation("walk", 3)}));
   ExportAnimations(Conv(m));
-  const std::string text = ReadFile("walk.smd");
-  EXPECT_NE(text.find("time 2\n"), std::string::npos);
-  EXPECT_EQ(Files(), std::vector<std::string>{"walk.smd"});
+  EXPECT_EQ(ReadFile("walk.smd").find("time 1\n"), std::string::npos);
+  EXPECT_NE(ReadFile("walk_2.smd").find("time 2\n"), std::string::npos);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"walk.smd", "walk_2.smd"}));
+  EXPECT_EQ(Log(), "File name taken: walk.smd (animation 1) is written as walk_2.smd\n");
 }
 
 TEST_F(AnimExport, AFileThatCannotBeCreatedIsSkipped) {

@@ -191,14 +191,21 @@ TEST_F(ExportTest, FolderPartOfASubModelNameIsKept) {
   EXPECT_FALSE(HadErrors());
 }
 
-TEST_F(ExportTest, ALaterSubModelWithTheSameBaseNameOverwrites) {
+TEST_F(ExportTest, ALaterSubModelWithTheSameBaseNameGetsAFileOfItsOwn) {
   LoadedModel loaded(tb::BuildModel(ModelWith(37, {SubModelWith("same.mdl", 4, {{0, 1, 2}, {0, 1, 2}}),
                                                    SubModelWith("same", 4, {{3, 2, 1}})})));
   Export(loaded);
-  EXPECT_EQ(Files(), (Lines{"lod1_same.smd", "same.smd"}));
-  // The second sub-model's only triangle starts at vertex 3 (bone 2).
-  EXPECT_NE(Text("same.smd").find("skin.bmp\n2 3.000000 "), std::string::npos);
+  EXPECT_EQ(Files(), (Lines{"lod1_same.smd", "same.smd", "same_2.smd"}));
+  // The first sub-model keeps its names; the second one's only triangle
+  // starts at vertex 3 (bone 2).
+  EXPECT_NE(Text("same.smd").find("skin.bmp\n-1 0.000000 "), std::string::npos);
   EXPECT_NE(Text("lod1_same.smd").find("skin.bmp\n-1 0.000000 "), std::string::npos);
+  EXPECT_NE(Text("same_2.smd").find("skin.bmp\n2 3.000000 "), std::string::npos);
+  const Lines log = LogLines();
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "File name taken: same.smd (body part 0, sub-model 1, LOD 0) is written as same_2.smd\n"),
+            1);
+  EXPECT_FALSE(HadErrors());
 }
 
 TEST_F(ExportTest, SubModelsFollowEachOtherByTheFamilyRecordSize) {
