@@ -41,7 +41,7 @@ DEB="${debs[0]}"
 # Every file cmake --install puts below a prefix is in the package below /usr.
 cmake --install "$BUILD_DIR" --prefix "$WORK/root" > /dev/null
 (cd "$WORK/root" && find . -type f | sed 's:^\./::' | sort) > "$WORK/installed.txt"
-dpkg-deb --fsys-tarfile "$DEB" | tar -t | sed -n 's:^\./usr/::p' | grep -v '/$' | sort > "$WORK/packed.txt"
+dpkg-deb --fsys-tarfile "$DEB" | tar -t | sed -n 's:^\./usr/::p' | grep -v -e '/$' -e '^$' | sort > "$WORK/packed.txt"
 [[ -s "$WORK/installed.txt" ]] || fail "cmake --install installs nothing"
 if ! diff "$WORK/installed.txt" "$WORK/packed.txt"; then
   fail "the package's files (>) are not those cmake --install installs (<)"
