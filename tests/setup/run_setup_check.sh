@@ -21,6 +21,7 @@ mkdir -p "$BIN"
 for tool in bash grep sed cat tr sort env chmod; do ln -s "$(command -v "$tool")" "$BIN/$tool"; done
 cat >"$BIN/apt-get" <<EOF
 #!$BIN/bash
+shift 2  # -o DPkg::Lock::Timeout=600
 echo "\$*" >>"$WORK/apt-calls"
 [[ \$1 == update ]] && exit 0
 shift 3  # install -y --no-install-recommends
@@ -32,6 +33,7 @@ EOF
 cat >"$BIN/dpkg-query" <<EOF
 #!$BIN/bash
 grep -qx "\${@: -1}" "$WORK/installed" && printf 'install ok installed'
+grep -qx "\${@: -1}" "$WORK/pending" && printf 'install ok triggers-pending'
 EOF
 cat >"$BIN/sudo" <<EOF
 #!$BIN/bash
@@ -53,6 +55,7 @@ run() {
 fresh() {  # fresh [installed packages...]
   printf '%s\n' "$@" >"$WORK/installed"
   : >"$WORK/broken"
+  : >"$WORK/pending"
   rm -f "$BIN/node" "$BIN/npm"
 }
 with_node() { printf '#!%s\n' "$BIN/bash" >"$BIN/node"; chmod +x "$BIN/node"; }
@@ -104,6 +107,11 @@ run --required
 asked_for libgtest-dev && fail "--required asked for a test package: $calls"
 run --required
 [[ $status -eq 0 && -z "$calls" ]] || fail "nothing missing: status $status, apt-get called: $calls"
+
+# A package whose triggers wait for another install to end is installed.
+fresh cmake ninja-build g++ nlohmann-json3-dev; echo libpng-dev >"$WORK/pending"
+run --required
+[[ $status -eq 0 && -z "$calls" ]] || fail "triggers pending: status $status, apt-get called: $calls"
 
 # Not root: through sudo when there is one, else a clear refusal.
 fresh
