@@ -112,7 +112,10 @@ TEST(BatchCommand, AFileThatCannotBeWrittenFailsItsModelAndTheBatch) {
 
 TEST(BatchCommand, InterruptFinishesTheModelsInProgressAndWritesTheReport) {
   ScratchDir dir;
-  for (int i = 0; i < 50; ++i) PutModel(dir.path / "in" / ("m" + std::to_string(i)), LongBox(30000));
+  for (int i = 0; i < 50; ++i) {
+    const std::string number = std::to_string(i);  // "m" + a temporary: GCC 12 -Wrestrict at -O3
+    PutModel(dir.path / "in" / ("m" + number), LongBox(30000));
+  }
   const StartedTool tool = StartTool(dir.path, {"-batch", "in", "-out", "out", "-jobs", "1"}, dir.path / ".console.txt");
   ASSERT_GT(tool.pid, 0);
   // The first report is written once the models are found, with the handler in place.
@@ -152,7 +155,10 @@ TEST(BatchCommand, AFullDiskEndsTheModelsInProgressAndStartsNoMore) {
   if (std::system(("mount -t tmpfs -o size=256k tmpfs '" + (dir.path / "small").string() + "' 2>/dev/null").c_str()) !=
       0)
     GTEST_SKIP() << "cannot mount a small file system here";
-  for (int i = 0; i < 20; ++i) PutModel(dir.path / "in" / ("m" + std::to_string(i)), LongBox(20000));
+  for (int i = 0; i < 20; ++i) {
+    const std::string number = std::to_string(i);  // "m" + a temporary: GCC 12 -Wrestrict at -O3
+    PutModel(dir.path / "in" / ("m" + number), LongBox(20000));
+  }
   ToolRun run = RunTool(dir.path, {"-batch", "in", "-out", "small/out", "-jobs", "2"});
   std::system(("umount '" + (dir.path / "small").string() + "'").c_str());
   EXPECT_EQ(run.status, 2);

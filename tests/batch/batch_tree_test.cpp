@@ -124,7 +124,10 @@ TEST(BatchTree, EveryKindOfEntryGetsItsReportEntryAndFoldersMatchSingleRuns) {
 TEST(BatchTree, OneOrTwoJobsGiveTheSameFoldersAndReport) {
   ScratchDir dir;
   MakeMixedTree(dir.path);
-  for (int i = 0; i < 12; ++i) PutModel(dir.path / "in/many" / ("m" + std::to_string(i)), SampleModel(28 + i % 10));
+  for (int i = 0; i < 12; ++i) {
+    const std::string number = std::to_string(i);  // "m" + a temporary: GCC 12 -Wrestrict at -O3
+    PutModel(dir.path / "in/many" / ("m" + number), SampleModel(28 + i % 10));
+  }
   ToolRun one = RunTool(dir.path, {"-batch", "in", "copy", "-out", "out", "-jobs", "1"});
   EXPECT_EQ(one.status, 2);
   nlohmann::json oneReport = WithoutSeconds(ReadReport(dir.path / "out"));

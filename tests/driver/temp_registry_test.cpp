@@ -80,15 +80,18 @@ TEST_F(TempRegistryDeathTest, ASignalAmidBusyThreadsLeavesNoTemporaryFile) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
       threads.emplace_back([&, t] {
+        // Built by appending: GCC 12 at -O3 warns (-Wrestrict) inside
+        // operator+(const char*, std::string&&).
+        const std::string prefix = std::string("t").append(std::to_string(t));
         for (int n = 0;; ++n) {
-          const std::string name = "t" + std::to_string(t) + "-" + std::to_string(n) + ".part";
+          const std::string name = prefix + "-" + std::to_string(n) + ".part";
           int slot = -1;
           const int fd = CreateRegisteredFile(folder, name.c_str(), O_WRONLY, 0644, slot);
           if (fd < 0) continue;
           ::close(fd);
           ++created;
           if (n % 2 == 0) {
-            ::renameat(folder, name.c_str(), folder, ("t" + std::to_string(t) + ".smd").c_str());
+            ::renameat(folder, name.c_str(), folder, (prefix + ".smd").c_str());
           } else {
             ::unlinkat(folder, name.c_str(), 0);
           }
