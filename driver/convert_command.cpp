@@ -46,6 +46,15 @@ std::string ModelFilePath(const std::string& path) {
   return !Exists(base + ".mdl") && Exists(base + ".MDL") ? base + ".MDL" : base + ".mdl";
 }
 
+// "car" names the model car.mdl even where a folder car exists, the output
+// of an earlier run; "car/" is the folder.
+bool NamesTheModelBeside(const std::string& path) {
+  if (path.empty() || path.back() == '/') return false;
+  struct stat status;
+  const std::string model = ModelFilePath(path);
+  return ::stat(model.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 // Why `path` cannot be loaded; "" when it is a regular file with bytes in it.
 std::string WhyUnreadable(const std::string& path) {
   struct stat status;
@@ -74,11 +83,12 @@ std::string WhyNotLoadable(const BatchModel& model, std::string& file) {
 
 // The one line on standard error for a model that was loaded but not converted.
 void SayModelProblem(const BatchModel& model, const ModelResult& result, const std::string& root) {
-  const std::string log = root + "/" + model.output + "/streams.log";
+  const std::string log = (root == "." ? "" : root + "/") + model.output + "/streams.log";
   const std::string status = result.status;
   if (status == kStatusUnsupported)
     return SayProblem("unsupported version", model.input, std::to_string(result.version) + " (28 to 37 are read)");
-  if (status == kStatusBadData) return SayProblem("damaged data", model.input, "see " + log);
+  // Damaged input, or an output over the limit: its log says which.
+  if (status == kStatusBadData) return SayProblem("converted with errors", model.input, "see " + log);
   if (result.exitStatus == kExitUsage) {
     // The folder was not made: the result's log holds why.
     std::string why = result.log;
@@ -195,7 +205,7 @@ int RunConvertCommand(int argc, char** argv) {
   bool anyFolder = false;
   for (std::string& path : options.paths) {
     struct stat status;
-    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || NamesTheModelBeside(path)) {
       path = ModelFilePath(path);
       continue;
     }

@@ -42,6 +42,7 @@ std::string UnknownOption(std::string_view given) {
 // options it would mean something else (-o with the value "ut"), so it is
 // refused.
 bool LooksLikeALongName(const char* word) {
+  if (std::strlen(word) == 2) return false;  // "-h" is -h in both
   for (const OptionSpec& spec : Options()) {
     if (spec.longName != nullptr && ::strcasecmp(word + 1, spec.longName) == 0) return true;
     for (const char* name : spec.firstNames) {

@@ -95,7 +95,8 @@ std::string ConvertHelpText() {
       "Usage: tamberlo convert [OPTION]... PATH...\n"
       "\n" +
       Wrapped("", "Converts each PATH: a model (x, x.mdl, or either file of the pair x.mdl and x.dx80.vtx) or a "
-                  "folder, searched for .mdl files in any letter case. Each model is written into a folder of its "
+                  "folder, searched for .mdl files in any letter case (car names car.mdl even beside a folder car; "
+                  "car/ names the folder). Each model is written into a folder of its "
                   "own, DIR/NAME/, with its streams.log; it is never written into DIR itself. When a PATH is a "
                   "folder, all PATHs are converted as one batch, which also writes DIR/report.json and "
                   "DIR/index.html.",
