@@ -61,7 +61,7 @@ std::string WhyUnreadable(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0) return std::strerror(errno);
   if (!S_ISREG(status.st_mode)) return "not a regular file";
   if (status.st_size == 0) return "empty";
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return std::strerror(errno);
   ::close(fd);
   return "";

@@ -110,8 +110,9 @@ std::string ConvertHelpText() {
     text += OptionEntry(ConvertLabel(spec), details);
   }
   return text + "\n" +
-         Wrapped("", "A model's messages go to its streams.log and, unless -q, to standard output. Problems go to "
-                     "standard error as \"tamberlo: WHAT: PATH: REASON\".",
+         Wrapped("", "A model's messages go to its streams.log and, for a model named directly, to standard output "
+                     "unless -q. Problems go to standard error as \"tamberlo: WHAT: PATH: REASON\"; so do a batch's "
+                     "failed models and its summary line.",
                  0) +
          "\n" + kConvertExitStatus + "\nSee also: man tamberlo.\n";
 }
