@@ -12,7 +12,7 @@
 struct FirstVersionLine {
   // An option with a value: the argument after its first match (argument 0
   // compared too), "" when that match is the last argument; nullptr: absent.
-  std::array<const char*, kOptionCount> values{};
+  std::array<char*, kOptionCount> values{};  // into argv: -file's name is cut in place
   // An option without one: some argument after argument 0 is one of its names.
   std::array<bool, kOptionCount> given{};
 };

@@ -58,7 +58,8 @@ std::string ConvertLabel(const OptionSpec& spec) {
 std::string FirstVersionLabel(const OptionSpec& spec) {
   std::string label;
   for (const char* name : spec.firstNames) label += (label.empty() ? "" : ", ") + std::string(name);
-  if (spec.valueName != nullptr) label += std::string(" ") + spec.valueName;
+  // -batch is followed by its PATHs, the options with a value by it.
+  if (spec.firstTakesValue || spec.id == Option::Batch) label += std::string(" ") + spec.valueName;
   return label;
 }
 

@@ -35,7 +35,7 @@ struct OptionSpec {
   // Sets the value into `options`; `value` is nullptr where the option is
   // given without one. False for a value that breaks the rule.
   bool (*apply)(const char* value, BatchOptions& options);
-  const char* summary;        // convert's help on one screen: at most 52 characters
+  const char* summary;        // the help screen: one line, at most 53 characters
   const char* details;        // convert's full help
   const char* defaultText;    // shown as "(default: ...)"; nullptr: none
   const char* firstHelp;      // the first version's help; nullptr: not shown there

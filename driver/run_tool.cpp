@@ -238,7 +238,7 @@ int RunTamberlo(int argc, char** argv) {
   for (const std::string& line : UnknownOptionLines(argc, argv)) std::fprintf(stderr, "%s\n", line.c_str());
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
   const FirstVersionLine line = ReadFirstVersionLine(argc, argv);
-  char* name = const_cast<char*>(line.values[static_cast<size_t>(Option::File)]);
+  char* name = line.values[static_cast<size_t>(Option::File)];
   const char* outPath = line.values[static_cast<size_t>(Option::Out)];
   BatchOptions options;
   std::string valueError;
