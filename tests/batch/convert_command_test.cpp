@@ -81,6 +81,7 @@ TEST(ConvertCommand, ExitStatusSaysWhetherEveryModelWasConverted) {
   PutModel(dir.path / "cut", SampleModel(37));
   const std::string model = ReadFileText(dir.path / "cut.mdl");
   WriteFileBytes(dir.path / "cut.mdl", std::vector<unsigned char>(model.begin(), model.begin() + 400));
+  WriteFileBytes(dir.path / "plain", {'x'});
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -99,6 +100,8 @@ TEST(ConvertCommand, ExitStatusSaysWhetherEveryModelWasConverted) {
       // One failure among good models.
       {{"convert", "good", "missing", "-o", "both"}, 1,
        "tamberlo: cannot read: missing.mdl: No such file or directory\n"},
+      {{"convert", "-o", "plain/out", "good"}, 1,
+       "tamberlo: cannot create the output folder: plain/out: Not a directory\n"},
       {{"convert", "--jobs", "x", "good"}, 64, "tamberlo: --jobs takes a whole number from 1 to 1024, not \"x\"\n"},
   };
   for (const Case& c : cases) {
