@@ -27,6 +27,11 @@ void SayProblem(const std::string& what, const std::string& path, const std::str
   std::fprintf(stderr, "tamberlo: %s: %s: %s\n", what.c_str(), path.c_str(), reason.c_str());
 }
 
+// "<root>/<output>" as the user would write it: the current folder unnamed.
+std::string Below(const std::string& root, const std::string& output) {
+  return root == "." ? output : root + "/" + output;
+}
+
 bool EndsWithIgnoringCase(const std::string& text, const char* end) {
   const size_t length = std::strlen(end);
   return text.size() > length && ::strcasecmp(text.c_str() + text.size() - length, end) == 0;
@@ -83,7 +88,7 @@ std::string WhyNotLoadable(const BatchModel& model, std::string& file) {
 
 // The one line on standard error for a model that was loaded but not converted.
 void SayModelProblem(const BatchModel& model, const ModelResult& result, const std::string& root) {
-  const std::string log = (root == "." ? "" : root + "/") + model.output + "/streams.log";
+  const std::string log = Below(root, model.output) + "/streams.log";
   const std::string status = result.status;
   if (status == kStatusUnsupported)
     return SayProblem("unsupported version", model.input, std::to_string(result.version) + " (28 to 37 are read)");
@@ -122,7 +127,7 @@ int ConvertModels(const BatchOptions& options) {
     if (model.collidesWith >= 0) {
       const std::string other = plan.models[static_cast<size_t>(model.collidesWith)].input;
       SayProblem("not converted", model.input,
-                 "its output folder " + options.out + "/" + model.output + " is also the one of " + other);
+                 "its output folder " + Below(options.out, model.output) + " is also the one of " + other);
       status = kConvertFailed;
       continue;
     }

@@ -82,6 +82,7 @@ TEST(ConvertCommand, ExitStatusSaysWhetherEveryModelWasConverted) {
   const std::string model = ReadFileText(dir.path / "cut.mdl");
   WriteFileBytes(dir.path / "cut.mdl", std::vector<unsigned char>(model.begin(), model.begin() + 400));
   WriteFileBytes(dir.path / "plain", {'x'});
+  PutModel(dir.path / "sub/good", SampleModel(37));
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -97,9 +98,11 @@ TEST(ConvertCommand, ExitStatusSaysWhetherEveryModelWasConverted) {
       {{"convert", "cut"}, 1, "tamberlo: converted with errors: cut.mdl: see cut/streams.log\n"},
       {{"convert", "--max-output", "1K", "-o", "small", "good"}, 1,
        "tamberlo: converted with errors: good.mdl: see small/good/streams.log\n"},
-      // One failure among good models.
+      // One failure among good models; two models cannot share a folder.
       {{"convert", "good", "missing", "-o", "both"}, 1,
        "tamberlo: cannot read: missing.mdl: No such file or directory\n"},
+      {{"convert", "good", "--", "sub/good.mdl"}, 1,
+       "tamberlo: not converted: sub/good.mdl: its output folder good is also the one of good.mdl\n"},
       {{"convert", "-o", "plain/out", "good"}, 1,
        "tamberlo: cannot create the output folder: plain/out: Not a directory\n"},
       {{"convert", "--jobs", "x", "good"}, 64, "tamberlo: --jobs takes a whole number from 1 to 1024, not \"x\"\n"},
