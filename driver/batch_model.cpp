@@ -94,7 +94,8 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
 }
 
 ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, const Parallelism& parallel,
-                              std::atomic<uint64_t>* written, const OutputChoice& outputs, uint64_t maxOutput) {
+                              std::atomic<uint64_t>* written, const OutputChoice& outputs, uint64_t maxOutput,
+                              ModelMessages messages) {
   auto start = std::chrono::steady_clock::now();
   ModelResult result;
   result.finished = true;
@@ -131,11 +132,10 @@ ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root,
   };
   folder.onCommit = &onCommit;
 
-  // Messages go to the folder's streams.log and are kept for the report;
-  // none reach the console.
   LogChannel channel;
   channel.folderFd = folder.fd;
-  channel.console = &result.log;
+  channel.console = messages == ModelMessages::Kept ? &result.log : nullptr;
+  channel.toConsole = messages != ModelMessages::LogOnly;
   OutputLimit limit{maxOutput};
   Destination to{&folder, MessageSink{&channel, nullptr}, false, &limit};
   int status = LoadAndConvert(model.base.c_str(), model.extension.c_str(), to, parallel, &facts, outputs);

@@ -57,8 +57,13 @@ const char* FamilyName(const ModelLoadFacts& facts);
 // with `error` ("<path>: <reason>") and errno set when it cannot.
 bool OpenModelFolder(const OutputFolder& root, const std::string& output, OutputFolder& folder, std::string& error);
 
+// Where a model's messages go beside its streams.log: kept in the result's
+// log (a batch's report), shown on standard output as they come, or nowhere.
+enum class ModelMessages { Kept, Shown, LogOnly };
+
 // Converts `model` into "<root>/<model.output>". `written`, when set, grows by
 // each committed file's size as it is committed.
 ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root, const Parallelism& parallel,
                               std::atomic<uint64_t>* written, const OutputChoice& outputs = {},
-                              uint64_t maxOutput = kDefaultOutputLimit);
+                              uint64_t maxOutput = kDefaultOutputLimit,
+                              ModelMessages messages = ModelMessages::Kept);

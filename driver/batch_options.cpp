@@ -2,10 +2,11 @@
 
 #include <strings.h>
 
-#include "driver/arguments.h"
-#include "io/work_pool.h"
+#include "driver/first_version_line.h"
 
-bool IsBatchCommand(int argc, char** argv) { return HasOption(argc, argv, "-batch"); }
+bool IsBatchCommand(int argc, char** argv) {
+  return ReadFirstVersionLine(argc, argv).given[static_cast<size_t>(Option::Batch)];
+}
 
 bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string& error) {
   options = BatchOptions();
@@ -22,40 +23,17 @@ bool ParseBatchOptions(int argc, char** argv, BatchOptions& options, std::string
     error = "-batch needs at least one PATH (a model or a folder)";
     return false;
   }
-  if (FindArgument(argc, argv, "-file", nullptr) != nullptr) {
+  const FirstVersionLine line = ReadFirstVersionLine(argc, argv);
+  if (line.values[static_cast<size_t>(Option::File)] != nullptr) {
     error = "-batch and -file cannot be used together";
     return false;
   }
-  const char* out = FindArgument(argc, argv, "-out", nullptr);
+  const char* out = line.values[static_cast<size_t>(Option::Out)];
   if (out == nullptr || out[0] == '\0') {
     error = "-batch needs -out DIR";
     return false;
   }
   options.out = out;
-  const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);
-  options.jobs = jobsText == nullptr ? AvailableProcessors() : ParseJobs(jobsText);
-  if (options.jobs == 0) {
-    error = std::string("-jobs takes a whole number from 1 to 1024, not \"") + jobsText + "\"";
-    return false;
-  }
-  const char* formatText = FindArgument(argc, argv, "-format", nullptr);
-  if (formatText != nullptr && !ParseOutputFormat(formatText, options.format)) {
-    error = std::string("-format takes smd, gltf or all, not \"") + formatText + "\"";
-    return false;
-  }
-  const char* limitText = FindArgument(argc, argv, "-max-output", nullptr);
-  if (limitText != nullptr && !ParseByteSize(limitText, options.maxOutput)) {
-    error = std::string("-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"") +
-            limitText + "\"";
-    return false;
-  }
-  if (HasOption(argc, argv, "-preview")) options.previewSize = kDefaultPreviewSize;
-  const char* previewSizeText = FindArgument(argc, argv, "-preview-size", nullptr);
-  if (previewSizeText != nullptr && (options.previewSize = ParsePreviewSize(previewSizeText)) == 0) {
-    error = std::string("-preview-size takes a whole number from 16 to 4096, not \"") + previewSizeText + "\"";
-    return false;
-  }
-  options.quiet = HasOption(argc, argv, "-quiet");
-  options.followLinks = HasOption(argc, argv, "-follow-links");
-  return true;
+  return ApplyFirstVersionValues(line, {Option::Jobs, Option::Format, Option::MaxOutput, Option::PreviewSize},
+                                 options, error);
 }

@@ -11,8 +11,9 @@
 #include <string>
 
 #include "smd/anim_export.h"
-#include "driver/arguments.h"
 #include "driver/batch_run.h"
+#include "driver/convert_command.h"
+#include "driver/first_version_line.h"
 #include "driver/help_text.h"
 #include "driver/model_load.h"
 #include "model/conversion.h"
@@ -224,43 +225,31 @@ int RunInFolder(char* name, Destination& to, int jobs, const OutputChoice& outpu
   return LoadAndConvert(name, ".mdl", to, Parallelism{pool.get(), jobs}, nullptr, outputs);
 }
 
-// -h, -help or --help (any letter case) as an option of its own, not as the
-// value of another option.
-bool AsksFor(int argc, char** argv, std::initializer_list<const char*> names) {
-  for (int i = 1; i < argc; ++i) {
-    for (const char* name : names) {
-      if (::strcasecmp(argv[i], name) == 0) return true;
-    }
-    for (const char* takesValue : {"-file", "-out", "-jobs", "-max-output", "-format", "-preview-size"}) {
-      if (::strcasecmp(argv[i], takesValue) == 0) {
-        ++i;
-        break;
-      }
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 int RunTamberlo(int argc, char** argv) {
-  if (AsksFor(argc, argv, {"-h", "-help", "--help"})) {
-    std::fputs(HelpText().c_str(), stdout);
+  // The conventional command line: a subcommand first.
+  if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) return RunConvertCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "help") == 0) return RunHelpCommand(argc - 2, argv + 2);
+  // The first version's: options anywhere, in any letter case.
+  if (AsksFor(argc, argv, Option::Help)) {
+    std::fputs(ShortHelpText().c_str(), stdout);
     return kExitNotLoaded;
   }
-  if (AsksFor(argc, argv, {"--version"})) {
+  if (AsksFor(argc, argv, Option::Version)) {
     std::fputs(VersionText().c_str(), stdout);
     return kExitNotLoaded;
   }
+  // Said on standard error only: standard output and the log stay as they were.
+  for (const std::string& line : UnknownOptionLines(argc, argv)) std::fprintf(stderr, "%s\n", line.c_str());
   if (IsBatchCommand(argc, argv)) return RunBatchCommand(argc, argv);
-  char* name = FindArgument(argc, argv, "-file", nullptr);
-  const char* outPath = FindArgument(argc, argv, "-out", nullptr);
-  const char* jobsText = FindArgument(argc, argv, "-jobs", nullptr);
-  const char* limitText = FindArgument(argc, argv, "-max-output", nullptr);
-  const char* formatText = FindArgument(argc, argv, "-format", nullptr);
-  const char* previewSizeText = FindArgument(argc, argv, "-preview-size", nullptr);
-  OutputChoice outputs;
-  outputs.previewSize = HasOption(argc, argv, "-preview") ? kDefaultPreviewSize : 0;
+  const FirstVersionLine line = ReadFirstVersionLine(argc, argv);
+  char* name = line.values[static_cast<size_t>(Option::File)];
+  const char* outPath = line.values[static_cast<size_t>(Option::Out)];
+  BatchOptions options;
+  std::string valueError;
+  const bool valuesRight = ApplyFirstVersionValues(
+      line, {Option::Jobs, Option::MaxOutput, Option::Format, Option::PreviewSize}, options, valueError);
 
   OutputFolder folder;
   LogChannel channel;
@@ -276,29 +265,18 @@ int RunTamberlo(int argc, char** argv) {
     channel.toLogFile = false;
   }
   channel.folderFd = folder.fd;
-  OutputLimit limit{kDefaultOutputLimit};
+  OutputLimit limit{options.maxOutput};
   Destination to{&folder, MessageSink{&channel, nullptr}, false, &limit};
 
   int status;
-  int jobs = jobsText == nullptr ? AvailableProcessors() : ParseJobs(jobsText);
   if (name == nullptr) {
     PrintUsage(to.sink);
     status = kExitNotLoaded;
-  } else if (jobs == 0) {
-    LogMessage(to.sink, "-jobs takes a whole number from 1 to 1024, not \"%s\"\n", jobsText);
-    status = kExitUsage;
-  } else if (limitText != nullptr && !ParseByteSize(limitText, limit.bytes)) {
-    LogMessage(to.sink, "-max-output takes a size in bytes with an optional K, M or G (0: no limit), not \"%s\"\n",
-               limitText);
-    status = kExitUsage;
-  } else if (formatText != nullptr && !ParseOutputFormat(formatText, outputs.format)) {
-    LogMessage(to.sink, "-format takes smd, gltf or all, not \"%s\"\n", formatText);
-    status = kExitUsage;
-  } else if (previewSizeText != nullptr && (outputs.previewSize = ParsePreviewSize(previewSizeText)) == 0) {
-    LogMessage(to.sink, "-preview-size takes a whole number from 16 to 4096, not \"%s\"\n", previewSizeText);
+  } else if (!valuesRight) {
+    LogMessage(to.sink, "%s\n", valueError.c_str());
     status = kExitUsage;
   } else {
-    status = RunInFolder(name, to, jobs, outputs);
+    status = RunInFolder(name, to, options.jobs, OutputChoice{options.format, options.previewSize});
   }
   // A log that was refused or not written completely ends the run with errors.
   if (channel.failed && status != kExitUsage) status = kExitDoneWithErrors;

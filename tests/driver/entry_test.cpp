@@ -224,3 +224,25 @@ TEST(Entry, LogIsAppendedAcrossRuns) {
   EXPECT_NE(log.rfind("Decompiled 28-30 mode\n"), 0u);
   EXPECT_EQ(log.find('\r'), std::string::npos);
 }
+
+// An option neither first-version line knows is named on standard error;
+// standard output, the files and the status are those of the line without it.
+TEST(Entry, UnknownOptionsAreNamedOnStandardErrorOnly) {
+  ScratchDir plain, odd;
+  for (const fs::path& dir : {plain.path, odd.path}) WriteModelPair(dir / "m", 37);
+  const ToolRun without = RunTool(plain.path, {"-file", "m", "-out", "o"});
+  const ToolRun with = RunTool(odd.path, {"-file", "m", "--out", "x", "-out", "o", "-bogus"});
+  EXPECT_EQ(with.status, without.status);
+  EXPECT_EQ(with.console, without.console);
+  EXPECT_EQ(without.errors, "");
+  EXPECT_EQ(with.errors,
+            "tamberlo: unknown option ignored: --out (did you mean -out?)\n"
+            "tamberlo: unknown option ignored: -bogus\n");
+  EXPECT_EQ(ReadFileText(odd.path / "o/dec.qc").size(), ReadFileText(plain.path / "o/dec.qc").size());
+  EXPECT_FALSE(fs::exists(odd.path / "x"));
+
+  const ToolRun batch = RunTool(odd.path, {"-batch", "m", "-out", "b", "-quite"});
+  EXPECT_EQ(batch.status, 0);
+  EXPECT_EQ(batch.errors, "tamberlo: unknown option ignored: -quite (did you mean -quiet?)\n");
+  EXPECT_EQ(batch.console.find("tamberlo: 1 models: 1 converted"), 0u) << batch.console;
+}
