@@ -46,13 +46,13 @@ std::string GlbName(std::string_view modelPath) {
 
 // The .glb is built whole in memory and then written like any output file:
 // bad data abandons it with its messages, and it counts against the output limit.
-void WriteGlbFile(Conversion& conv, const std::string& fileName, int threads) {
+void WriteGlbFile(Conversion& conv, const std::string& fileName, WorkPool* pool) {
   OutputLimit* limit = conv.to.limit;
   if (limit != nullptr && limit->reached) return;
   const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
                         : limit->used < limit->bytes      ? limit->bytes - limit->used
                                                           : 1;
-  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, threads);
+  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, pool);
   if (glb.outputLimitReached) {
     LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
                ByteSizeText(limit->bytes).c_str(), fileName.c_str());
@@ -197,8 +197,7 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
       if (items) items->FinishAll();
     });
   }
-  // The workers' share: the walk thread and the pool's (maxPending is 2 per worker).
-  if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath), pool != nullptr ? maxPending / 2 : 1);
+  if (format != OutputFormat::Smd) WriteGlbFile(conv, GlbName(modelPath), pool);
   if (format == OutputFormat::Gltf && wantsScene) {
     StartPreviewAndCounts(conv, outputs.previewSize, counts, nullptr);
     if (items) items->FinishAll();

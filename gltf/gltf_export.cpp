@@ -49,10 +49,11 @@ std::string RepairsLine(const Repairs& repairs) {
 }  // namespace
 
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit, int threads) {
+                   uint64_t outputLimit, WorkPool* pool) {
   GlbResult result;
   GlbBuild build(model, strip, generator);
-  build.threads = threads;
+  build.pool = pool;
+  build.outputLimit = outputLimit;
   build.document.Binary().SetOutputLimit(outputLimit);
   try {
     build.header = ReadModelHeader(model);
