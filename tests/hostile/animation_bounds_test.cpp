@@ -46,7 +46,9 @@ TEST(AnimationBounds, AFewHundredBytesOfFramesStopAtTheOutputLimitAsGltf) {
   for (int animations : {1, 200}) {
     SCOPED_TRACE(animations);
     const tb::BuiltModel built = EndlessPoses(animations);
-    if (animations == 1) ASSERT_LT(built.model.bytes.size(), 1000u);
+    if (animations == 1) {
+      ASSERT_LT(built.model.bytes.size(), 1000u);
+    }
     const TimedRun gltf = Timed(built, {"-format", "gltf"});
     EXPECT_LT(gltf.seconds, 10.0);
     EXPECT_LE(gltf.run.peakRssKb, 200 * 1024);
