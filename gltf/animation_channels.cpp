@@ -24,9 +24,11 @@ constexpr double kFallbackFps = 30.0;
 
 // With a work pool, an animation is sampled in parts of about this many
 // bone frames (and at most kMostParts parts), so that starting a part costs
-// little beside its work.
+// little beside its work, and of at least kLeastBonesPerPart bones, so that
+// its rotations still fill the vector lanes.
 constexpr int64_t kBoneFramesPerPart = 20000;
 constexpr int32_t kMostParts = 16;
+constexpr int32_t kLeastBonesPerPart = 8;
 
 // The keys of an animation whose keys take at most this many bytes keep
 // their memory for the next animation, which then writes to pages it has
@@ -96,7 +98,7 @@ void AppendKeyTimes(BinaryBlocks& binary, double fps, int32_t frames) {
 template <class T>
 struct ChannelKeys {
   T first;
-  std::vector<T> all;  // empty while the value holds
+  std::vector<T, MappedAllocator<T>> all;  // empty while the value holds
   bool changed = false;
 
   void Restart() {
@@ -194,7 +196,8 @@ void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t fr
   int32_t parts = 1;
   if (build.pool != nullptr) {
     const int64_t wanted = int64_t{bones} * frames / kBoneFramesPerPart;
-    parts = static_cast<int32_t>(std::clamp<int64_t>(wanted, 1, std::min(bones, kMostParts)));
+    const int32_t most = std::clamp(bones / kLeastBonesPerPart, 1, kMostParts);
+    parts = static_cast<int32_t>(std::clamp<int64_t>(wanted, 1, most));
   }
   std::vector<PartResult> results(static_cast<size_t>(parts));
   std::atomic<int32_t> stopFrame{INT32_MAX};
@@ -249,7 +252,7 @@ ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& 
   channel.oneKey = !keys.changed;
   if (keys.changed) {
     binary.Append(keys.all.data(), keys.all.size() * sizeof(T));
-    if (!reuse) std::vector<T>().swap(keys.all);
+    if (!reuse) decltype(keys.all)().swap(keys.all);
   } else {
     binary.Append(&keys.first, sizeof(T));
   }

@@ -1,6 +1,5 @@
 #include "smd/anim_export.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
