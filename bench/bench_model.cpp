@@ -2,7 +2,7 @@
 //
 //   bench_model <folder> <base name> [--version N] [--bones N] [--anims N]
 //               [--frames N] [--run N] [--stored N] [--submodels N] [--lods N]
-//               [--triangles N]
+//               [--triangles N] [--random-angles 0|1]
 //
 // Skeleton: a chain of --bones bones. Animations: --anims animations of
 // --frames frames; every bone has value streams on all six axes, made of runs
@@ -11,7 +11,10 @@
 // value), so --stored equal to --run gives a new value every frame and
 // --stored 1 a pose held for --run frames; the other bones' positions store
 // one value per run, as bones keep their length. The values follow smooth
-// curves, different per bone and axis, as a recorded motion does.
+// curves, different per bone and axis, as a recorded motion does; with
+// --random-angles 1 the rotation values are instead random over the whole
+// 16-bit range with a scale that makes angles of up to about 33 radians, the
+// rotation math's hardest case.
 // Geometry: one body part with --submodels sub-models; each has --lods levels
 // of detail, level k drawing --triangles / 2^k triangles. The surface is a grid
 // of vertices cut into meshes of at most 128 x 200 vertices (so strip entries
@@ -42,6 +45,7 @@ struct Parameters {
   int submodels = 2;
   int lods = 2;
   int triangles = 50000;
+  int randomAngles = 0;
 };
 
 constexpr int kGridColumns = 128;
@@ -55,14 +59,26 @@ int16_t CurveValue(int bone, int axis, int frame, int scale) {
   return static_cast<int16_t>(std::lround(scale * std::sin(phase + speed * frame)));
 }
 
+// A value spread evenly over the 16-bit range, the same on every run.
+int16_t RandomValue(int bone, int axis, int frame) {
+  uint32_t h = static_cast<uint32_t>(bone) * 0x9E3779B1u ^ static_cast<uint32_t>(axis) * 0x85EBCA77u ^
+               static_cast<uint32_t>(frame) * 0xC2B2AE3Du;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  return static_cast<int16_t>(h & 0xFFFF);
+}
+
 // Runs of p.run frames storing `stored` values each.
 AxisStream CurveStream(const Parameters& p, int stored, int bone, int axis, int scale) {
   std::vector<AnimRun> runs;
+  const bool random = p.randomAngles != 0 && axis >= 3;
   for (int first = 0; first < p.frames; first += p.run) {
     int length = std::min(p.run, p.frames - first);
     AnimRun run;
     run.runLength = length;
-    for (int i = 0; i < std::min(stored, length); ++i) run.values.push_back(CurveValue(bone, axis, first + i, scale));
+    for (int i = 0; i < std::min(stored, length); ++i)
+      run.values.push_back(random ? RandomValue(bone, axis, first + i) : CurveValue(bone, axis, first + i, scale));
     runs.push_back(run);
   }
   return RunsStream(runs);
@@ -162,7 +178,8 @@ ModelDescription MakeModel(const Parameters& p) {
   model.bones = BoneChain(p.bones);
   for (BoneDescription& bone : model.bones) {
     bone.positionScale = {0.001f, 0.001f, 0.001f};
-    bone.angleScale = {0.0001f, 0.0001f, 0.0001f};
+    const float angleScale = p.randomAngles != 0 ? 0.001f : 0.0001f;
+    bone.angleScale = {angleScale, angleScale, angleScale};
   }
   model.textures = {"skin", "cloth", "metal", "leather"};
   model.materialFolders = {"models/bench/"};
@@ -201,7 +218,7 @@ bool ParseArguments(int argc, char** argv, Parameters& p) {
                  {"--anims", &p.anims, 0, 10000},      {"--frames", &p.frames, 1, 1000000},
                  {"--run", &p.run, 1, 255},            {"--stored", &p.stored, 1, 255},
                  {"--submodels", &p.submodels, 0, 64}, {"--lods", &p.lods, 1, 8},
-                 {"--triangles", &p.triangles, 0, 100000000}};
+                 {"--triangles", &p.triangles, 0, 100000000}, {"--random-angles", &p.randomAngles, 0, 1}};
   for (int i = 3; i < argc; i += 2) {
     bool known = false;
     for (const Option& option : options) {
@@ -229,7 +246,8 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, p)) {
     std::fprintf(stderr,
                  "usage: bench_model <folder> <base name> [--version 28..37] [--bones N] [--anims N] [--frames N]\n"
-                 "                   [--run N] [--stored N] [--submodels N] [--lods N] [--triangles N]\n");
+                 "                   [--run N] [--stored N] [--submodels N] [--lods N] [--triangles N]\n"
+                 "                   [--random-angles 0|1]\n");
     return 2;
   }
   try {

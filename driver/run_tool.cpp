@@ -62,8 +62,8 @@ void WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelis
   const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
                         : limit->used < limit->bytes      ? limit->bytes - limit->used
                                                           : 1;
-  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room,
-                           parallel.pool != nullptr ? parallel.threads : 1, &conv.geometry);
+  GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, parallel.pool,
+                           &conv.geometry);
   if (glb.outputLimitReached) {
     LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
                ByteSizeText(limit->bytes).c_str(), fileName.c_str());

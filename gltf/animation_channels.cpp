@@ -1,21 +1,242 @@
 #include "gltf/animation_channels.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "smd/anim_export.h"
-#include "model/bone_track.h"
 #include "formats/file_budget.h"
-#include "gltf/bone_sampling.h"
+#include "gltf/value_repair.h"
+#include "io/work_pool.h"
+#include "model/animation_tracks.h"
+#include "model/frame_sampling.h"
 
 namespace {
 
 // The rate used when an animation's own gives no increasing key times.
 constexpr double kFallbackFps = 30.0;
+
+// With a work pool, an animation is sampled in parts of about this many
+// bone frames (and at most kMostParts parts), so that starting a part costs
+// little beside its work, and of at least kLeastBonesPerPart bones, so that
+// its rotations still fill the vector lanes.
+constexpr int64_t kBoneFramesPerPart = 20000;
+constexpr int32_t kMostParts = 16;
+constexpr int32_t kLeastBonesPerPart = 8;
+
+// The keys of an animation whose keys take at most this many bytes keep
+// their memory for the next animation, which then writes to pages it has
+// used before; those of a larger one are released as soon as they are in
+// the file, so that they are never held twice.
+constexpr int64_t kReusedKeyBytes = int64_t{32} << 20;
+
+// a + b and a * b, held at UINT64_MAX where they would not fit.
+uint64_t SaturatedSum(uint64_t a, uint64_t b) {
+  uint64_t sum;
+  return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+uint64_t SaturatedProduct(uint64_t a, uint64_t b) {
+  uint64_t product;
+  return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+// The decimal digits of 0, 1, ..., n - 1 written one after the other.
+uint64_t DigitsBelow(uint64_t n) {
+  uint64_t total = 0;
+  uint64_t low = 0, high = 10;
+  for (uint64_t digits = 1; low < n; ++digits, low = high, high *= 10) total += (std::min(n, high) - low) * digits;
+  return total;
+}
+
+// The least bytes the animation SMD file of `frames` frames of `bones` bones
+// holds: per frame its line "time <frame>\n", and per bone and frame a line
+// of the bone's number and six values, each value at least 3 characters
+// ("nan", "inf"; a finite one is "0.000000" at the least) after a space, and
+// the line feed. The node list is left out. The .glb stands for these lines,
+// so its sampling is charged this against the output limit.
+uint64_t LeastAnimationTextBytes(int32_t frames, int32_t bones) {
+  const uint64_t timeLines = SaturatedSum(6 * static_cast<uint64_t>(frames), DigitsBelow(static_cast<uint64_t>(frames)));
+  const uint64_t boneLinesPerFrame = 25 * static_cast<uint64_t>(bones) + DigitsBelow(static_cast<uint64_t>(bones));
+  return SaturatedSum(timeLines, SaturatedProduct(boneLinesPerFrame, static_cast<uint64_t>(frames)));
+}
+
+// frame / fps as float for frame f.
+float KeyTime(int32_t frame, double fps) { return static_cast<float>(frame / fps); }
+
+// Whether frame / fps is finite and increasing for every frame (a rate that
+// is not a positive number, or too far from any real one, gives no such times).
+bool KeyTimesIncrease(double fps, int32_t frames) {
+  if (!(fps > 0) || !std::isfinite(fps)) return false;
+  float previous = 0;
+  for (int32_t f = 0; f < frames; ++f) {
+    const float t = KeyTime(f, fps);
+    if (!std::isfinite(t) || (f > 0 && !(t > previous))) return false;
+    previous = t;
+  }
+  return true;
+}
+
+// The key times of every frame, appended in pieces: never held whole.
+void AppendKeyTimes(BinaryBlocks& binary, double fps, int32_t frames) {
+  constexpr int32_t kPiece = 16384;
+  float times[kPiece];
+  for (int32_t first = 0; first < frames; first += kPiece) {
+    const int32_t count = std::min(kPiece, frames - first);
+    for (int32_t i = 0; i < count; ++i) times[i] = KeyTime(first + i, fps);
+    binary.Append(times, static_cast<size_t>(count) * sizeof(float));
+  }
+}
+
+// One channel's keys while its animation is sampled: the first key alone
+// while the value holds; from the first change on, a key for every frame.
+template <class T>
+struct ChannelKeys {
+  T first;
+  std::vector<T, MappedAllocator<T>> all;  // empty while the value holds
+  bool changed = false;
+
+  void Restart() {
+    all.clear();
+    changed = false;
+  }
+
+  // `key` is the channel's key at `frame`, the next frame in order.
+  void Put(int32_t frame, int32_t frames, const T& key) {
+    if (changed) {
+      all.push_back(key);
+    } else if (frame == 0) {
+      first = key;
+    } else if (std::memcmp(&key, &first, sizeof key) != 0) {
+      changed = true;
+      all.reserve(static_cast<size_t>(frames));  // exactly what the file will hold
+      all.assign(static_cast<size_t>(frame), first);
+      all.push_back(key);
+    }
+  }
+};
+
+// A bone's keys and the repairs of its current position.
+struct BoneKeys {
+  Vector3 position;
+  Quaternion rotation;
+  int64_t positionRepairs = 0;  // non-finite numbers replaced in `position`
+  ChannelKeys<Vector3> translations;
+  ChannelKeys<Quaternion> rotations;
+
+  void Restart() {
+    positionRepairs = 0;
+    translations.Restart();
+    rotations.Restart();
+  }
+};
+
+// What sampling one part of the bones met.
+struct PartResult {
+  Repairs repairs;
+  int32_t failedFrame = -1;
+  int32_t failedBone = -1;
+  std::optional<FormatError> error;
+  std::exception_ptr other;  // anything else, such as running out of memory
+};
+
+// Samples the bones of `tracks` frame after frame into `keys`. Stops at its
+// first bad data, and before any frame beyond `stopFrame`, the earliest frame
+// at which any part met bad data: only the earliest is reported.
+void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frames, std::span<BoneKeys> keys,
+                std::atomic<int32_t>& stopFrame, PartResult& result) {
+  try {
+    FrameSampler sampler(view, tracks);
+    std::vector<Quaternion> rotations(tracks.size());
+    int64_t heldRepairs = 0;  // the positionRepairs of all bones
+    for (int32_t frame = 0; frame < frames; ++frame) {
+      if (frame > stopFrame.load(std::memory_order_relaxed)) return;
+      try {
+        sampler.SampleFrame(frame);
+      } catch (const FormatError& error) {
+        result.error = error;
+        result.failedFrame = frame;
+        result.failedBone = tracks[static_cast<size_t>(sampler.FailedBone())].bone;
+        for (int32_t earliest = stopFrame.load(); frame < earliest && !stopFrame.compare_exchange_weak(earliest, frame);) {
+        }
+        return;
+      }
+      sampler.ChangedRotations(rotations);
+      for (const uint32_t b : sampler.ChangedBones()) {
+        BoneKeys& bone = keys[b];
+        Repairs position;
+        bone.position = RepairedVector(sampler.Sample(b).position, position);
+        heldRepairs += position.notFinite - bone.positionRepairs;
+        bone.positionRepairs = position.notFinite;
+        bone.rotation = RepairedRotation(rotations[b], result.repairs);
+      }
+      // A position is a key of every frame, so its replaced numbers count for every frame.
+      result.repairs.notFinite += heldRepairs;
+      for (BoneKeys& bone : keys) {
+        bone.translations.Put(frame, frames, bone.position);
+        bone.rotations.Put(frame, frames, bone.rotation);
+      }
+    }
+  } catch (...) {
+    result.other = std::current_exception();
+    stopFrame = -1;
+  }
+}
+
+// Samples every bone of the animation into `keys`, in parts on the pool's
+// threads where there is one. Throws the first bad data (earliest frame,
+// then lowest bone), with build.place naming them.
+void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t frames, std::vector<BoneKeys>& keys) {
+  const int32_t bones = static_cast<int32_t>(tracks.size());
+  int32_t parts = 1;
+  if (build.pool != nullptr) {
+    const int64_t wanted = int64_t{bones} * frames / kBoneFramesPerPart;
+    const int32_t most = std::clamp(bones / kLeastBonesPerPart, 1, kMostParts);
+    parts = static_cast<int32_t>(std::clamp<int64_t>(wanted, 1, most));
+  }
+  std::vector<PartResult> results(static_cast<size_t>(parts));
+  std::atomic<int32_t> stopFrame{INT32_MAX};
+  std::atomic<int32_t> partsDone{0};
+  const auto runPart = [&](int32_t part) {
+    const size_t first = static_cast<size_t>(int64_t{bones} * part / parts);
+    const size_t end = static_cast<size_t>(int64_t{bones} * (part + 1) / parts);
+    SamplePart(build.model.bytes, std::span<BoneTrack>(tracks).subspan(first, end - first), frames,
+               std::span<BoneKeys>(keys).subspan(first, end - first), stopFrame, results[static_cast<size_t>(part)]);
+  };
+  if (parts == 1) {
+    runPart(0);
+  } else {
+    WorkPool& pool = *build.pool;
+    for (int32_t part = 0; part < parts; ++part) {
+      pool.Submit([&, part] {
+        runPart(part);
+        partsDone.fetch_add(1);
+        pool.Notify();
+      });
+    }
+    pool.WaitUntil([&] { return partsDone.load() == parts; });
+  }
+
+  const PartResult* failed = nullptr;
+  for (const PartResult& result : results) {
+    if (result.other) std::rethrow_exception(result.other);
+    build.repairs.notFinite += result.repairs.notFinite;
+    build.repairs.normalLength += result.repairs.normalLength;
+    if (result.error && (failed == nullptr || result.failedFrame < failed->failedFrame ||
+                         (result.failedFrame == failed->failedFrame && result.failedBone < failed->failedBone)))
+      failed = &result;
+  }
+  if (failed != nullptr) {
+    build.place.bone = failed->failedBone;
+    build.place.frame = failed->failedFrame;
+    throw *failed->error;
+  }
+}
 
 // Where a channel's keys lie in the animation's buffer view.
 struct ChannelData {
@@ -23,34 +244,23 @@ struct ChannelData {
   bool oneKey = false;
 };
 
-// Bones are sampled in batches of at most this many bytes of keys.
-constexpr size_t kBatchBytes = size_t{32} << 20;
-
+// Appends the channel's keys; releases their memory unless `reuse`.
 template <class T>
-ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, const T* values, int32_t count) {
+ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& keys, bool reuse) {
   ChannelData channel;
   channel.offset = binary.Size() - viewStart;
-  channel.oneKey = true;
-  for (int32_t i = 1; i < count && channel.oneKey; ++i)
-    channel.oneKey = std::memcmp(&values[i], &values[0], sizeof(T)) == 0;
-  binary.Append(values, static_cast<size_t>(channel.oneKey ? 1 : count) * sizeof(T));
+  channel.oneKey = !keys.changed;
+  if (keys.changed) {
+    binary.Append(keys.all.data(), keys.all.size() * sizeof(T));
+    if (!reuse) decltype(keys.all)().swap(keys.all);
+  } else {
+    binary.Append(&keys.first, sizeof(T));
+  }
   return channel;
 }
 
-// frame / fps for every frame, as float; false when those are not finite and
-// increasing (a rate that is not a positive number, or too far from any real one).
-bool KeyTimes(double fps, int32_t frames, std::vector<float>& times) {
-  times.resize(static_cast<size_t>(frames));
-  if (!(fps > 0) || !std::isfinite(fps)) return false;
-  for (int32_t f = 0; f < frames; ++f) {
-    const float t = static_cast<float>(f / fps);
-    if (!std::isfinite(t) || (f > 0 && !(t > times[static_cast<size_t>(f - 1)]))) return false;
-    times[static_cast<size_t>(f)] = t;
-  }
-  return true;
-}
-
-void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, SampledBones& keys) {
+// `keys` has a BoneKeys per bone, reused from animation to animation.
+void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, std::vector<BoneKeys>& keys) {
   const ModelFile& model = build.model;
   const ModelHeader& header = build.header;
   GltfDocument& document = build.document;
@@ -58,74 +268,72 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
   build.place = GlbPlace{};
   build.place.part = GlbPlace::Part::Animation;
   build.place.animation = index;
-  const AnimDescRecord anim = ReadAnimDesc(model, header, index);
-  build.place.name = std::string(NameAt(model, anim.at, anim.nameOffset, "animation name"));
+  const AnimationEntry entry = ReadAnimationEntry(model, header, index);
+  const AnimDescRecord& anim = entry.desc;
+  build.place.name = std::string(entry.name);
   build.place.named = true;
   if (anim.frameCount <= 0) return;
   const int32_t frames = anim.frameCount;
   const int32_t bones = build.boneCount;
-  // Key times, and per bone a translation and a rotation per frame: checked
-  // against the limits before any of it is sampled into memory.
-  binary.CheckRoom(int64_t{frames} * (4 + int64_t{bones} * (12 + 16)));
-  ChargeFileBudget(perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * bones,
-                   AddOffset(anim.at, anim.boneAnimOffset), "animation per-bone records");
+  // Key times, and per bone a translation and a rotation per frame: the most
+  // the animation can add to the file, checked before any of it is sampled.
+  const int64_t mostKeyBytes = int64_t{frames} * (4 + int64_t{bones} * (12 + 16));
+  binary.CheckRoom(mostKeyBytes);
+  build.sampledTextBytes = SaturatedSum(build.sampledTextBytes, LeastAnimationTextBytes(frames, bones));
+  if (build.outputLimit != 0 && build.sampledTextBytes > build.outputLimit)
+    throw GlbTooLarge{binary.Size(), true};
+  ChargeAnimationRecords(perBoneBudget, model, header, anim);
 
-  std::vector<float> times;
-  if (!KeyTimes(anim.fps, frames, times)) {
+  double fps = anim.fps;
+  if (!KeyTimesIncrease(fps, frames)) {
     char text[160];
     std::snprintf(text, sizeof text,
                   ": frame rate %g gives no increasing key times; they are timed at 30 frames per second\n",
                   static_cast<double>(anim.fps));
     build.messages.push_back(DescribePlace(build.place) + text);
-    KeyTimes(kFallbackFps, frames, times);
+    fps = kFallbackFps;
   }
 
-  // Every track first, as the animation SMD writer prepares them.
   std::vector<BoneTrack> tracks;
-  tracks.reserve(static_cast<size_t>(bones));
-  for (int32_t b = 0; b < bones; ++b) {
-    build.place.bone = b;
-    tracks.push_back(PrepareBoneTrack(model, header, anim, b));
+  try {
+    tracks = PrepareAnimationTracks(model, header, anim);
+  } catch (const BoneTrackError& error) {
+    build.place.bone = error.bone;
+    throw static_cast<const FormatError&>(error);
   }
-  build.place.bone = -1;
+  for (BoneKeys& bone : keys) bone.Restart();
+  SampleAnimation(build, tracks, frames, keys);
+  const bool reuse = mostKeyBytes <= kReusedKeyBytes;
 
-  std::vector<ChannelData> translations, rotations;
-  translations.reserve(static_cast<size_t>(bones));
-  rotations.reserve(static_cast<size_t>(bones));
   const int64_t viewStart = binary.Size();
-  const int threads = SamplingThreads(int64_t{bones} * frames, build.threads);
-  const size_t keyBytes = static_cast<size_t>(frames) * (sizeof(Vector3) + sizeof(Quaternion));
-  const int32_t batch = static_cast<int32_t>(std::clamp<size_t>(kBatchBytes / keyBytes, 1, static_cast<size_t>(bones)));
-  for (int32_t first = 0; first < bones; first += batch) {
-    const int32_t count = std::min(batch, bones - first);
-    SampleBones(build, tracks, first, count, frames, threads, keys);
-    for (int32_t i = 0; i < count; ++i) {
-      const size_t at = static_cast<size_t>(i) * static_cast<size_t>(frames);
-      translations.push_back(PutChannel(binary, viewStart, &keys.positions[at], frames));
-      rotations.push_back(PutChannel(binary, viewStart, &keys.rotations[at], frames));
-    }
+  std::vector<ChannelData> translations, rotations;
+  translations.reserve(keys.size());
+  rotations.reserve(keys.size());
+  bool allKeysUsed = false, oneKeyUsed = false;
+  for (BoneKeys& bone : keys) {
+    translations.push_back(PutChannel(binary, viewStart, bone.translations, reuse));
+    rotations.push_back(PutChannel(binary, viewStart, bone.rotations, reuse));
+    for (const ChannelData* data : {&translations.back(), &rotations.back()})
+      (data->oneKey ? oneKeyUsed : allKeysUsed) = true;
   }
 
   // The key times: all frames, and the first alone for channels that hold.
-  bool allKeysUsed = false, oneKeyUsed = false;
-  for (size_t b = 0; b < translations.size(); ++b) {
-    for (const ChannelData* data : {&translations[b], &rotations[b]}) (data->oneKey ? oneKeyUsed : allKeysUsed) = true;
-  }
+  const float firstTime = KeyTime(0, fps), lastTime = KeyTime(frames - 1, fps);
   const int64_t allTimesAt = binary.Size() - viewStart;
-  if (allKeysUsed) binary.Append(times.data(), times.size() * sizeof(float));
+  if (allKeysUsed) AppendKeyTimes(binary, fps, frames);
   const int64_t firstTimeAt = binary.Size() - viewStart;
-  if (oneKeyUsed) binary.Append(times.data(), sizeof(float));
+  if (oneKeyUsed) binary.Append(&firstTime, sizeof(float));
   const int view = document.AddBufferView(viewStart);
-  int allTimes = -1, firstTime = -1;
+  int allTimes = -1, firstTimeAccessor = -1;
   if (allKeysUsed) {
     allTimes = document.AddAccessor(view, allTimesAt, kFloat, frames, "SCALAR");
-    document.Accessor(allTimes)["min"] = {times.front()};
-    document.Accessor(allTimes)["max"] = {times.back()};
+    document.Accessor(allTimes)["min"] = {firstTime};
+    document.Accessor(allTimes)["max"] = {lastTime};
   }
   if (oneKeyUsed) {
-    firstTime = document.AddAccessor(view, firstTimeAt, kFloat, 1, "SCALAR");
-    document.Accessor(firstTime)["min"] = {times.front()};
-    document.Accessor(firstTime)["max"] = {times.front()};
+    firstTimeAccessor = document.AddAccessor(view, firstTimeAt, kFloat, 1, "SCALAR");
+    document.Accessor(firstTimeAccessor)["min"] = {firstTime};
+    document.Accessor(firstTimeAccessor)["max"] = {firstTime};
   }
 
   Json samplers = Json::array();
@@ -134,7 +342,7 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
     const int count = data.oneKey ? 1 : frames;
     const int output = document.AddAccessor(view, data.offset, kFloat, count, type);
     samplers.push_back(
-        Json{{"input", data.oneKey ? firstTime : allTimes}, {"output", output}, {"interpolation", "LINEAR"}});
+        Json{{"input", data.oneKey ? firstTimeAccessor : allTimes}, {"output", output}, {"interpolation", "LINEAR"}});
     channels.push_back(
         Json{{"sampler", samplers.size() - 1}, {"target", {{"node", build.firstBoneNode + bone}, {"path", path}}}});
   };
@@ -142,8 +350,9 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
     addChannel(translations[static_cast<size_t>(b)], b, "translation", "VEC3");
     addChannel(rotations[static_cast<size_t>(b)], b, "rotation", "VEC4");
   }
-  document.Add("animations",
-               Json{{"name", build.Written(build.place.name)}, {"samplers", std::move(samplers)}, {"channels", std::move(channels)}});
+  document.Add("animations", Json{{"name", build.Written(build.place.name)},
+                                  {"samplers", std::move(samplers)},
+                                  {"channels", std::move(channels)}});
 }
 
 }  // namespace
@@ -159,6 +368,6 @@ void AddAnimations(GlbBuild& build) {
   // Animations that point at one set of per-bone records would multiply the
   // output for nothing; in a well-formed file each has its own.
   FileBudget perBoneBudget = WholeFileBudget(model.bytes);
-  SampledBones keys;  // reused from animation to animation
+  std::vector<BoneKeys> keys(static_cast<size_t>(build.boneCount));
   for (int32_t i = 0; i < header.animDescCount; ++i) AddAnimation(build, i, perBoneBudget, keys);
 }

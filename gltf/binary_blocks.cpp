@@ -27,6 +27,15 @@ void AdviseLargePages(void* data, size_t length) {
   if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
+void* MapMemory(size_t length) {
+  void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  AdviseLargePages(mapped, length);
+  return mapped;
+}
+
+void UnmapMemory(void* data, size_t length) { munmap(data, length); }
+
 BinaryBlocks::~BinaryBlocks() {
   for (Block& block : blocks_) Release(block);
 }
@@ -43,13 +52,8 @@ void BinaryBlocks::Append(const void* data, size_t length) {
   while (length > 0) {
     if (blocks_.empty() || blocks_.back().used == blocks_.back().size) {
       const size_t size = blocks_.empty() ? kFirstBlockSize : std::min(2 * blocks_.back().size, kLargestBlockSize);
-      // Mapped directly, not through the allocator: a released block must
-      // leave the process at once, which the allocator does not promise for
-      // memory it keeps in its own heap.
-      void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (mapped == MAP_FAILED) throw std::bad_alloc();
-      AdviseLargePages(mapped, size);
-      blocks_.push_back(Block{static_cast<unsigned char*>(mapped), size, 0});
+      // Mapped, not from the heap: a released block leaves the process at once.
+      blocks_.push_back(Block{static_cast<unsigned char*>(MapMemory(size)), size, 0});
     }
     Block& block = blocks_.back();
     const size_t piece = std::min(length, block.size - block.used);
@@ -76,7 +80,7 @@ void BinaryBlocks::MoveTo(std::vector<unsigned char>& out) {
 }
 
 void BinaryBlocks::Release(Block& block) {
-  if (block.data != nullptr) munmap(block.data, block.size);
+  if (block.data != nullptr) UnmapMemory(block.data, block.size);
   block.data = nullptr;
   block.used = 0;
 }

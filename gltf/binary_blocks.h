@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 // Asks the system to back the whole pages of [data, data + length) with
@@ -17,6 +18,38 @@
 // memory costs a fault per page on its first write, and this writer fills
 // tens of MB of it.
 void AdviseLargePages(void* data, size_t length);
+
+// `length` bytes mapped straight from the system (advised as above), and
+// handed back to it: memory that leaves the process as soon as it is
+// released, which the allocator does not promise for what it keeps in its
+// own heap. MapMemory throws std::bad_alloc when the system has none.
+void* MapMemory(size_t length);
+void UnmapMemory(void* data, size_t length);
+
+// An allocator for large arrays that are filled once and released whole
+// (such as an animation channel's keys): from MapMemory from 1 MB on, from
+// the heap below that.
+template <class T>
+struct MappedAllocator {
+  using value_type = T;
+  static constexpr size_t kMappedFrom = size_t{1} << 20;
+  MappedAllocator() = default;
+  template <class U>
+  MappedAllocator(const MappedAllocator<U>&) {}
+  T* allocate(size_t count) {
+    const size_t length = count * sizeof(T);
+    return static_cast<T*>(length >= kMappedFrom ? MapMemory(length) : ::operator new(length));
+  }
+  void deallocate(T* data, size_t count) {
+    const size_t length = count * sizeof(T);
+    if (length >= kMappedFrom) {
+      UnmapMemory(data, length);
+    } else {
+      ::operator delete(data);
+    }
+  }
+  bool operator==(const MappedAllocator&) const { return true; }
+};
 
 // A .glb states its total length in 32 bits.
 constexpr int64_t kMaxGlbBytes = 0xFFFFFFFFLL;

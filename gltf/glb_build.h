@@ -14,6 +14,8 @@
 #include "gltf/gltf_document.h"
 #include "model/model_geometry.h"
 
+class WorkPool;
+
 // The rotation turning the Z-up model to glTF's Y-up: -90 degrees about X,
 // as x, y, z, w.
 inline Json YUpRotation() {
@@ -46,7 +48,11 @@ struct GlbBuild {
   const ModelFile& model;
   const StripFile& strip;
   const ModelGeometry& geometry;  // the read layer's walk of the meshes
-  int threads = 1;  // at most this many sample an animation's bones
+  WorkPool* pool = nullptr;  // where long animations are sampled in parts; nullptr: on this thread
+  uint64_t outputLimit = 0;  // the room the run's output limit leaves the file; 0: none
+  // The least bytes the animation SMD files of the animations sampled so far
+  // would hold (gltf/animation_channels.h), counted against outputLimit.
+  uint64_t sampledTextBytes = 0;
   ModelHeader header;
   GltfDocument document;
   GlbPlace place;

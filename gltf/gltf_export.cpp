@@ -49,7 +49,7 @@ std::string RepairsLine(const Repairs& repairs) {
 }  // namespace
 
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit, int threads, const ModelGeometry* geometry) {
+                   uint64_t outputLimit, WorkPool* pool, const ModelGeometry* geometry) {
   GlbResult result;
   ModelGeometry walked;
   if (geometry == nullptr) {
@@ -57,7 +57,8 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
     geometry = &walked;
   }
   GlbBuild build(model, strip, *geometry, generator);
-  build.threads = threads;
+  build.pool = pool;
+  build.outputLimit = outputLimit;
   build.document.Binary().SetOutputLimit(outputLimit);
   try {
     build.header = ReadModelHeader(model);

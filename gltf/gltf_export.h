@@ -35,6 +35,8 @@
 #include "formats/strip_records.h"
 #include "model/model_geometry.h"
 
+class WorkPool;
+
 struct GlbResult {
   std::vector<unsigned char> bytes;   // the whole .glb; empty when abandoned
   std::vector<std::string> messages;  // each a full log line ending in "\n", in order
@@ -47,9 +49,10 @@ struct GlbResult {
 
 // `generator` names the tool and its version for asset.generator. A non-zero
 // `outputLimit` abandons the file once its binary data would pass that many
-// bytes, before they are held in memory. Long animations are sampled on up
-// to `threads` threads (at most 4); the bytes are the same for any number.
-// `geometry` is the read layer's walk of the two files; without it the
-// meshes are walked here.
+// bytes, before they are held in memory, or once its animations stand for
+// more SMD text than that (gltf/animation_channels.h). Long animations are
+// sampled in parts on `pool` where there is one; the bytes and messages are
+// the same with or without it. `geometry` is the read layer's walk of the two
+// files; without it the meshes are walked here.
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit = 0, int threads = 1, const ModelGeometry* geometry = nullptr);
+                   uint64_t outputLimit = 0, WorkPool* pool = nullptr, const ModelGeometry* geometry = nullptr);

@@ -73,6 +73,7 @@ void SineCosine(const float* x, float* sine, float* cosine) { SineCosineOfLanes(
 void ScaledAtan2(const double* y, const double* x, const float* guideHalf, double scale, float* result) {
   ScaledAtan2OfLanes(y, x, guideHalf, scale, result);
 }
+void Quaternions(const Vector3* angles, Quaternion* quaternions) { QuaternionsOfLanes(angles, quaternions); }
 
 }  // namespace four_lanes
 #if defined(__clang__)
@@ -116,6 +117,7 @@ void SineCosine(const float* x, float* sine, float* cosine) { SineCosineOfLanes(
 void ScaledAtan2(const double* y, const double* x, const float* guideHalf, double scale, float* result) {
   ScaledAtan2OfLanes(y, x, guideHalf, scale, result);
 }
+void Quaternions(const Vector3* angles, Quaternion* quaternions) { QuaternionsOfLanes(angles, quaternions); }
 
 }  // namespace eight_lanes
 #if defined(__clang__)
@@ -128,6 +130,7 @@ void ScaledAtan2(const double* y, const double* x, const float* guideHalf, doubl
 namespace four_lanes {
 int WholeFrameAngles(const Vector3*, const bool*, Vector3*) { return 0; }
 void SineCosine(const float*, float*, float*) {}
+void Quaternions(const Vector3*, Quaternion*) {}
 void ScaledAtan2(const double*, const double*, const float*, double, float*) {}
 }  // namespace four_lanes
 namespace eight_lanes = four_lanes;
@@ -176,6 +179,13 @@ int WholeFrameAngles(int lanes, const Vector3* angles, const bool* normalise, Ve
         done |= two_lanes::WholeFrameAnglesOfLanes(angles + first, normalise + first, radians + first) << first;
       });
   return done;
+}
+
+void AnglesToQuaternions(int lanes, const Vector3* radians, Quaternion* quaternions) {
+  InLanes(
+      lanes, [&](int) { eight_lanes::Quaternions(radians, quaternions); },
+      [&](int first) { four_lanes::Quaternions(radians + first, quaternions + first); },
+      [&](int first) { two_lanes::QuaternionsOfLanes(radians + first, quaternions + first); });
 }
 
 void SineCosineToFloat(int lanes, const float* x, float* sine, float* cosine) {

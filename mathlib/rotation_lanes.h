@@ -25,6 +25,9 @@ int LaneCount();
 // (a -0.0 in the quaternion to normalise), for the caller to compute.
 int WholeFrameAngles(int lanes, const Vector3* angles, const bool* normalise, Vector3* radians);
 
+// AnglesToQuaternion of `lanes` bones' angles (2, 4 or 8), bit for bit.
+void AnglesToQuaternions(int lanes, const Vector3* radians, Quaternion* quaternions);
+
 // The kernels WholeFrameAngles uses, on `lanes` values (2 or 4), for
 // checking them against the C library: each result is what the scalar
 // function of rounded_trig.h gives (SineCosineToFloat, ScaledAtan2ToFloat).

@@ -1,12 +1,12 @@
 #include "smd/anim_export.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "model/bone_track.h"
 #include "formats/data_place.h"
 #include "formats/file_budget.h"
+#include "model/animation_tracks.h"
+#include "model/frame_sampling.h"
 #include "io/safe_names.h"
 #include "smd/mesh_export.h"
 
@@ -27,35 +27,22 @@ DataPlace AnimationPlace(int32_t index, std::string_view name) {
 
 // A bone's line only changes when its sample does; long held poses and bones
 // with stored values are formatted once and copied after that.
-struct LineCache {
-  bool valid = false;
-  BoneSample sample;
-  std::string line;
-};
-static_assert(sizeof(BoneSample) == 9 * sizeof(float), "samples are compared bytewise");
-
-bool SameSample(const LineCache& cache, const BoneSample& sample) {
-  return cache.valid && std::memcmp(&sample, &cache.sample, sizeof sample) == 0;
-}
-
-void WriteBoneLine(OutputFile& out, const BoneTrack& track, LineCache& cache, const BoneSample& sample,
-                   const Vector3& angles) {
-  if (SameSample(cache, sample)) {
-    PutBytes(out, cache.line.data(), cache.line.size());
+void WriteBoneLine(OutputFile& out, int32_t bone, bool changed, const BoneSample& sample, const Vector3& angles,
+                   std::string& cached) {
+  if (!changed) {
+    PutBytes(out, cached.data(), cached.size());
     return;
   }
   const float values[6] = {sample.position.x, sample.position.y, sample.position.z, angles.x, angles.y, angles.z};
   char* line = ReserveBytes(out, kMaxBoneLine);
-  size_t length = FormatInteger(line, track.bone);
+  size_t length = FormatInteger(line, bone);
   for (float value : values) {
     line[length++] = ' ';
     length += FormatFloatFixed<6>(line + length, value);
   }
   line[length++] = '\n';
   out.used += length;
-  cache.valid = true;
-  cache.sample = sample;
-  cache.line.assign(line, length);
+  cached.assign(line, length);
 }
 
 }  // namespace
@@ -73,40 +60,32 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
     WriteNodeList(model, header, out, nodeListBone);
     PutText(out, "skeleton\n");
     std::vector<BoneTrack> tracks;
-    std::vector<LineCache> lines;
-    std::vector<BoneSample> samples;
-    std::vector<Vector3> angles;
-    std::vector<uint32_t> changed;
     if (anim.frameCount > 0 && header.boneCount > 0) {
-      // The bone table was checked by the node list, so this loop is bounded by the file.
-      tracks.reserve(static_cast<size_t>(header.boneCount));
-      for (int32_t b = 0; b < header.boneCount; ++b) {
-        bone = {"bone", b};
-        tracks.push_back(PrepareBoneTrack(model, header, anim, b));
+      // The bone table was checked by the node list, so this is bounded by the file.
+      try {
+        tracks = PrepareAnimationTracks(model, header, anim);
+      } catch (const BoneTrackError& error) {
+        bone = {"bone", error.bone};
+        throw;
       }
-      lines.resize(tracks.size());
-      samples.resize(tracks.size());
-      angles.resize(tracks.size());
-      changed.reserve(tracks.size());
-      bone = {};
     }
+    FrameSampler sampler(model.bytes, tracks);
+    std::vector<std::string> lines(tracks.size());
     // Once a write has failed the file is lost; the rest is not formatted.
     for (int32_t frame = 0; frame < anim.frameCount && !out.writeFailed; ++frame) {
       frameLevel = {"frame", frame};
       PutText(out, "time ");
       PutInt(out, frame);
       PutChar(out, '\n');
-      // The frame's samples first, then the angles of the lines that change
-      // (their long computations overlap), then the lines.
-      for (size_t b = 0; b < tracks.size(); ++b) {
-        bone = {"bone", static_cast<int64_t>(b)};
-        samples[b] = SampleBoneTrack(model.bytes, tracks[b], frame, 0.0f);
-        if (!SameSample(lines[b], samples[b])) changed.push_back(static_cast<uint32_t>(b));
+      try {
+        sampler.SampleFrame(frame);
+      } catch (const FormatError&) {
+        bone = {"bone", sampler.FailedBone()};
+        throw;
       }
-      SampleWholeFrameAngles(tracks, samples, changed, angles);
-      changed.clear();
-      for (size_t b = 0; b < tracks.size(); ++b) WriteBoneLine(out, tracks[b], lines[b], samples[b], angles[b]);
-      bone = {};
+      for (size_t b = 0; b < tracks.size(); ++b) {
+        WriteBoneLine(out, tracks[b].bone, sampler.Changed(b), sampler.Sample(b), sampler.Angles(b), lines[b]);
+      }
     }
     PutText(out, "end\n");
   } catch (const FormatError& error) {
@@ -127,8 +106,9 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
   std::string_view name;
   try {
     header = ReadModelHeader(model);
-    anim = ReadAnimDesc(model, header, index);
-    name = NameAt(model, anim.at, anim.nameOffset, "animation name");
+    const AnimationEntry entry = ReadAnimationEntry(model, header, index);
+    anim = entry.desc;
+    name = entry.name;
   } catch (const FormatError& error) {
     ReportBadData(conv.to, place.item, error);
     return 0;
@@ -142,10 +122,9 @@ int ExportAnimationCharged(Conversion& conv, int32_t index, FileBudget* perBoneB
     conv.to.hadErrors = true;
     return 0;
   }
-  if (perBoneBudget != nullptr && anim.frameCount > 0 && header.boneCount > 0) {
+  if (perBoneBudget != nullptr) {
     try {
-      ChargeFileBudget(*perBoneBudget, model.bytes, int64_t{kBoneAnimRecordSize} * header.boneCount,
-                       AddOffset(anim.at, anim.boneAnimOffset), "animation per-bone records");
+      ChargeAnimationRecords(*perBoneBudget, model, header, anim);
     } catch (const FormatError& error) {
       ReportBadData(conv.to, place.item, error);
       return 0;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "builder/format_tables.h"
+#include "io/work_pool.h"
 #include "tests/gltf/glb_test_support.h"
 #include "tools/sample_model.h"
 
@@ -68,8 +69,8 @@ TEST(GlbBadData, MessagesNameTheItemTheFieldAndTheOffset) {
   EXPECT_TRUE(glb.bytes.empty());
 }
 
-TEST(GlbBadData, LowestBoneWithBadDataIsReportedWhateverTheThreads) {
-  // 40 bones of 1000 frames each, sampled on several threads.
+TEST(GlbBadData, TheFirstFrameWithBadDataIsReportedWithItsLowestBoneWithOrWithoutAPool) {
+  // 40 bones of 1000 frames each, sampled in parts on a pool's threads.
   tb::ModelDescription model = tb::BoxModel(37);
   model.bones = tb::BoneChain(40);
   model.animations[0].frameCount = 1000;
@@ -80,14 +81,20 @@ TEST(GlbBadData, LowestBoneWithBadDataIsReportedWhateverTheThreads) {
     model.animations[0].bones.push_back(tb::CodedBoneAnim({}, {tb::PerFrameStream(values), {}, {}}));
   tb::BuiltModel built = tb::BuildModel(model);
   // Per-frame streams hold runs of 255 frames: bone 3 loses the values of
-  // its run from frame 765 on, bone 20 of its first run.
+  // its run from frame 765 on, bones 20 and 31 of their second run (frame
+  // 255 on). The SMD file names the same frame and bone.
   tb::PutU8(built.model.bytes, tb::At(built.model, "anim0.bone3.rotation0") + 3 * (2 + 2 * 255), 0);
-  tb::PutU8(built.model.bytes, tb::At(built.model, "anim0.bone20.rotation0"), 0);
-  const GlbResult glb = Loaded(std::move(built)).Glb();
-  EXPECT_TRUE(glb.bytes.empty());
-  ASSERT_EQ(glb.messages.size(), 1u);
-  EXPECT_TRUE(StartsWith(glb.messages[0], "Bad data: glb animation 0 \"idle\" bone 3 frame 765: test.mdl: "))
-      << glb.messages[0];
+  tb::PutU8(built.model.bytes, tb::At(built.model, "anim0.bone31.rotation0") + 2 + 2 * 255, 0);
+  tb::PutU8(built.model.bytes, tb::At(built.model, "anim0.bone20.rotation0") + 2 + 2 * 255, 0);
+  const Loaded loaded(std::move(built));
+  WorkPool pool(3);
+  for (WorkPool* with : {static_cast<WorkPool*>(nullptr), &pool}) {
+    const GlbResult glb = BuildGlb(loaded.model, loaded.strip, "tamberlo tests", 0, with);
+    EXPECT_TRUE(glb.bytes.empty());
+    ASSERT_EQ(glb.messages.size(), 1u);
+    EXPECT_TRUE(StartsWith(glb.messages[0], "Bad data: glb animation 0 \"idle\" bone 20 frame 255: test.mdl: "))
+        << glb.messages[0];
+  }
 }
 
 // Values the SMD files carry as stored are repaired and noted, not bad data.

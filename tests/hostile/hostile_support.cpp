@@ -66,6 +66,7 @@ HostileRun RunToolIn(const HostileFolders& folders, const std::vector<uint8_t>& 
   HostileRun run;
   run.status = tool.status;
   run.console = tool.console;
+  run.peakRssKb = tool.peakRssKb;
   for (const fs::directory_entry& entry : fs::directory_iterator(folders.parent.path)) {
     if (entry.path() != folders.work) run.strays.push_back("outside " + entry.path().string());
   }

@@ -27,6 +27,7 @@ struct HostileRun {
   // Entries that must not exist: anything in the parent beside the work
   // folder, and temporary files left in the work folder tree.
   std::vector<std::string> strays;
+  long peakRssKb = -1;  // the tool's peak resident memory
 };
 
 // The parent folder and the work folder inside it, removed with the parent.

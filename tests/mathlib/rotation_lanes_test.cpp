@@ -89,3 +89,49 @@ TEST(WholeFrameAngles, ANegativeZeroToNormaliseIsLeftToTheCaller) {
 }
 
 }  // namespace
+
+namespace {
+
+// AnglesToQuaternion through the C library's sin and cos: each half angle,
+// sine and cosine rounded to float32, the products in double.
+Quaternion ReferenceQuaternion(const Vector3& radians) {
+  double s[3], c[3];
+  for (int axis = 0; axis < 3; ++axis) {
+    const float half = static_cast<float>(static_cast<double>(radians[axis]) * 0.5);
+    s[axis] = static_cast<float>(std::sin(static_cast<double>(half)));
+    c[axis] = static_cast<float>(std::cos(static_cast<double>(half)));
+  }
+  return Quaternion{static_cast<float>((s[0] * c[1]) * c[2] - (c[0] * s[1]) * s[2]),
+                    static_cast<float>((s[0] * c[1]) * s[2] + (c[0] * s[1]) * c[2]),
+                    static_cast<float>((c[0] * c[1]) * s[2] - (s[0] * s[1]) * c[2]),
+                    static_cast<float>((c[0] * c[1]) * c[2] + (s[0] * s[1]) * s[2])};
+}
+
+TEST(AnglesToQuaternions, EachLaneEqualsTheFormulasWithTheCLibrary) {
+  std::vector<Vector3> triples = AngleTriples();
+  triples.push_back({NAN, 0.5f, -0.0f});
+  triples.push_back({-0.0f, -0.0f, -0.0f});
+  triples.push_back({3e38f, -3e38f, 1e-40f});
+  while (triples.size() % 8 != 0) triples.push_back({0.125f, -INFINITY, 0});
+  for (int lanes : {2, 4, 8}) {
+    for (size_t i = 0; i < triples.size(); i += static_cast<size_t>(lanes)) {
+      Quaternion got[8];
+      rotation_lanes::AnglesToQuaternions(lanes, &triples[i], got);
+      for (int k = 0; k < lanes; ++k) {
+        const Quaternion want = ReferenceQuaternion(triples[i + static_cast<size_t>(k)]);
+        for (int c = 0; c < 4; ++c) {
+          // Any not-a-number stands for another: their bits are not the formula's.
+          if (std::isnan(want[c])) {
+            ASSERT_TRUE(std::isnan(got[k][c])) << lanes << " lanes, component " << c;
+            continue;
+          }
+          ASSERT_EQ(Bits(got[k][c]), Bits(want[c]))
+              << lanes << " lanes, angles " << triples[i + k].x << " " << triples[i + k].y << " " << triples[i + k].z
+              << ", component " << c;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,8 +66,10 @@ ToolRun WaitForTool(const StartedTool& tool) {
   ToolRun run;
   if (tool.pid < 0) return run;
   int status = 0;
-  waitpid(tool.pid, &status, 0);
+  struct rusage usage {};
+  wait4(tool.pid, &status, 0, &usage);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  run.peakRssKb = usage.ru_maxrss;  // kilobytes on Linux
   run.console = ReadFileText(tool.console);
   run.errors = ReadFileText(tool.errors);
   std::filesystem::remove(tool.console);

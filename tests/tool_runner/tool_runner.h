@@ -11,6 +11,7 @@ struct ToolRun {
   int status = -1;      // exit status, -1 when the process did not exit normally
   std::string console;  // standard output
   std::string errors;   // standard error
+  long peakRssKb = -1;  // the process's peak resident memory
 };
 
 // A fresh empty folder under the system temp folder, removed by the destructor.
