@@ -244,9 +244,12 @@ struct ChannelData {
   bool oneKey = false;
 };
 
-// Appends the channel's keys; releases their memory unless `reuse`.
+// Appends the channel's keys; releases their memory unless `reuse`. A
+// channel that holds its value has it at the first frame and, when
+// `heldKeys` is 2, again at the last, so the clip keeps its length in every
+// importer even when no channel of it changes.
 template <class T>
-ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& keys, bool reuse) {
+ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& keys, bool reuse, int heldKeys) {
   ChannelData channel;
   channel.offset = binary.Size() - viewStart;
   channel.oneKey = !keys.changed;
@@ -254,7 +257,7 @@ ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& 
     binary.Append(keys.all.data(), keys.all.size() * sizeof(T));
     if (!reuse) decltype(keys.all)().swap(keys.all);
   } else {
-    binary.Append(&keys.first, sizeof(T));
+    for (int k = 0; k < heldKeys; ++k) binary.Append(&keys.first, sizeof(T));
   }
   return channel;
 }
@@ -309,20 +312,25 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, std
   std::vector<ChannelData> translations, rotations;
   translations.reserve(keys.size());
   rotations.reserve(keys.size());
+  // A held channel spans the clip with two keys, first and last frame.
+  const float firstTime = KeyTime(0, fps), lastTime = KeyTime(frames - 1, fps);
+  const int heldKeys = frames > 1 && lastTime > firstTime ? 2 : 1;
   bool allKeysUsed = false, oneKeyUsed = false;
   for (BoneKeys& bone : keys) {
-    translations.push_back(PutChannel(binary, viewStart, bone.translations, reuse));
-    rotations.push_back(PutChannel(binary, viewStart, bone.rotations, reuse));
+    translations.push_back(PutChannel(binary, viewStart, bone.translations, reuse, heldKeys));
+    rotations.push_back(PutChannel(binary, viewStart, bone.rotations, reuse, heldKeys));
     for (const ChannelData* data : {&translations.back(), &rotations.back()})
       (data->oneKey ? oneKeyUsed : allKeysUsed) = true;
   }
 
-  // The key times: all frames, and the first alone for channels that hold.
-  const float firstTime = KeyTime(0, fps), lastTime = KeyTime(frames - 1, fps);
+  // The key times: all frames, and the first and last for channels that hold.
   const int64_t allTimesAt = binary.Size() - viewStart;
   if (allKeysUsed) AppendKeyTimes(binary, fps, frames);
   const int64_t firstTimeAt = binary.Size() - viewStart;
-  if (oneKeyUsed) binary.Append(&firstTime, sizeof(float));
+  if (oneKeyUsed) {
+    binary.Append(&firstTime, sizeof(float));
+    if (heldKeys == 2) binary.Append(&lastTime, sizeof(float));
+  }
   const int view = document.AddBufferView(viewStart);
   int allTimes = -1, firstTimeAccessor = -1;
   if (allKeysUsed) {
@@ -331,15 +339,15 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, std
     document.Accessor(allTimes)["max"] = {lastTime};
   }
   if (oneKeyUsed) {
-    firstTimeAccessor = document.AddAccessor(view, firstTimeAt, kFloat, 1, "SCALAR");
+    firstTimeAccessor = document.AddAccessor(view, firstTimeAt, kFloat, heldKeys, "SCALAR");
     document.Accessor(firstTimeAccessor)["min"] = {firstTime};
-    document.Accessor(firstTimeAccessor)["max"] = {firstTime};
+    document.Accessor(firstTimeAccessor)["max"] = {heldKeys == 2 ? lastTime : firstTime};
   }
 
   Json samplers = Json::array();
   Json channels = Json::array();
   auto addChannel = [&](const ChannelData& data, int32_t bone, const char* path, const char* type) {
-    const int count = data.oneKey ? 1 : frames;
+    const int count = data.oneKey ? heldKeys : frames;
     const int output = document.AddAccessor(view, data.offset, kFloat, count, type);
     samplers.push_back(
         Json{{"input", data.oneKey ? firstTimeAccessor : allTimes}, {"output", output}, {"interpolation", "LINEAR"}});

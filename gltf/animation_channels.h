@@ -1,7 +1,8 @@
 // The animations of the .glb: one glTF animation per animation description,
 // named like its SMD file, with a translation and a rotation channel for
 // every bone. Keys are the animation's frames at frame / fps seconds,
-// interpolated linearly; a channel whose value never changes has one key.
+// interpolated linearly; a channel whose value never changes has two keys, at the first and
+// the last frame, so the clip keeps its length in every importer.
 //
 // The values are the animation SMD's: the tracks are prepared and sampled
 // frame after frame as the animation SMD writer does it (model/
