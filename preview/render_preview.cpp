@@ -16,10 +16,10 @@ namespace {
 
 constexpr int kMinSize = 16, kMaxSize = 4096;
 constexpr size_t kSegmentFloats = 6;
+constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // The box of the segments whose ends are both finite; empty when there is none.
 SceneBox FiniteSegmentBox(const std::vector<float>& segments) {
-  constexpr float kInf = std::numeric_limits<float>::infinity();
   // Named variables, not arrays: they stay in registers.
   float lowX = kInf, lowY = kInf, lowZ = kInf, highX = -kInf, highY = -kInf, highZ = -kInf;
   const size_t count = segments.size() / kSegmentFloats;
@@ -40,71 +40,63 @@ SceneBox FiniteSegmentBox(const std::vector<float>& segments) {
   return box;
 }
 
+// The box of a set of corners, kept in floats while it grows.
+struct CornerBox {
+  float low[3] = {kInf, kInf, kInf}, high[3] = {-kInf, -kInf, -kInf};
+  void Add(const float p[3]) {
+    for (int axis = 0; axis < 3; ++axis) low[axis] = std::min(low[axis], p[axis]), high[axis] = std::max(high[axis], p[axis]);
+  }
+};
+
 // The triangles that can be drawn (every vertex number in range and every
 // corner finite): their count and the box of their corners.
 struct Drawable {
-  SceneBox box;
+  CornerBox box;
   int64_t triangles = 0;
 };
 
-// Adds the corners of the batch's drawable triangles to the box [low, high]
-// and counts them.
-void AddDrawable(const PreviewBatch& batch, VertexCache& cache, float low[3], float high[3], int64_t& triangles) {
+void AddDrawable(const PreviewBatch& batch, VertexCache& cache, Drawable& out) {
   cache.Begin(batch, nullptr);
-  float batchLow[3] = {low[0], low[1], low[2]}, batchHigh[3] = {high[0], high[1], high[2]};
-  const auto add = [&](uint32_t k, float* to[2]) {
+  const auto addVertex = [&batch](CornerBox& box, uint32_t k) {
     float p[3];
     LoadVertex(batch, k, p);
-    for (int axis = 0; axis < 3; ++axis) to[0][axis] = std::min(to[0][axis], p[axis]), to[1][axis] = std::max(to[1][axis], p[axis]);
+    box.Add(p);
   };
-  float* batchBox[2] = {batchLow, batchHigh};
-  // Usually every vertex named is finite: every triangle is drawable and the
-  // box is that of the vertices named.
-  if (cache.LookAtNamed([&](uint32_t k, VertexCache::State) { add(k, batchBox); }) != VertexCache::kNotFinite) {
-    std::copy(batchLow, batchLow + 3, low);
-    std::copy(batchHigh, batchHigh + 3, high);
-    triangles += static_cast<int64_t>(batch.cornerCount / 3);
+  // Usually every vertex named is finite: then every triangle is drawable and
+  // the box grows by the vertices named.
+  CornerBox grown = out.box;
+  if (cache.LookAtNamed([&](uint32_t k, VertexCache::State) { addVertex(grown, k); }) != VertexCache::kNotFinite) {
+    out.box = grown;
+    out.triangles += static_cast<int64_t>(batch.cornerCount / 3);
     return;
   }
-  float* box[2] = {low, high};
   for (size_t i = 0; i + 3 <= batch.cornerCount; i += 3) {
     const uint16_t* corner = batch.corners + i;
     if (cache.Look(corner[0]) == VertexCache::kNotFinite || cache.Look(corner[1]) == VertexCache::kNotFinite ||
         cache.Look(corner[2]) == VertexCache::kNotFinite)
       continue;
-    ++triangles;
+    ++out.triangles;
     for (int c = 0; c < 3; ++c)
-      if (cache.FirstTime(corner[c])) add(corner[c], box);
+      if (cache.FirstTime(corner[c])) addVertex(out.box, corner[c]);
   }
 }
 
-Drawable DrawableTriangles(const PreviewScene& scene, VertexCache& cache) {
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  float low[3] = {kInf, kInf, kInf}, high[3] = {-kInf, -kInf, -kInf};
-  Drawable out;
-  if (scene.eachBatch)
-    scene.eachBatch([&](const PreviewBatch& batch) { AddDrawable(batch, cache, low, high, out.triangles); });
-  if (low[0] <= high[0]) {
-    out.box.Add(low[0], low[1], low[2]);
-    out.box.Add(high[0], high[1], high[2]);
-  }
-  return out;
-}
-
-// The drawing's work is bounded in proportion to the picture's area, so
-// that triangles covering the whole picture many times over (a small
-// hostile file can name one triangle a million times) cannot take unbounded
-// time. Work is counted in pixel centres tested (each triangle's box within
-// the picture) plus kTriangleCharge for each triangle's set-up, so that
-// millions of triangles too small to hold a centre are bounded too.
-// kWorkPerPixel lets every pixel be tested 64 times over; pictures smaller
-// than kLeastBudgetSide square get that square's budget, so a small picture
-// of a dense model is not cut. At 256 x 256 the budget is 2^26 (the large
-// benchmark model, 600 000 triangles, uses about a tenth); at 4096 x 4096,
-// 2^30, about a second of drawing.
-constexpr int64_t kTriangleCharge = 16;
+// The drawing's work is bounded in proportion to the picture's area, so that
+// triangles covering the picture many times over (a small hostile file can
+// name one triangle millions of times) cannot take unbounded time. Work is
+// counted in pixel centres tested (each triangle's box within the picture)
+// plus kTriangleCharge per triangle for its set-up, about what a set-up costs
+// against one centre, so that millions of triangles too small to hold a
+// centre are bounded too. kWorkPerPixel lets every pixel be tested 64 times
+// over. Pictures smaller than kLeastBudgetSide squared get that square's
+// budget, 2^28 (the set-up of 4 million triangles), so that a small picture
+// of a dense model is not cut: the large benchmark model (600 000 triangles)
+// uses 15 % of it at 256 x 256. At 4096 x 4096 the budget is 2^30, which also
+// holds the set-up of the 2^24 triangles a model's scene keeps at most.
+// Either bound is well under a second of drawing.
+constexpr int64_t kTriangleCharge = 64;
 constexpr int64_t kWorkPerPixel = 64;
-constexpr int64_t kLeastBudgetSide = 1024;
+constexpr int64_t kLeastBudgetSide = 2048;
 
 int64_t WorkBudget(int width, int height) {
   return kWorkPerPixel * std::max(int64_t{width} * height, kLeastBudgetSide * kLeastBudgetSide);
@@ -167,8 +159,13 @@ void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<
 PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   size = std::clamp(size, kMinSize, kMaxSize);
   VertexCache cache;
-  const Drawable drawable = DrawableTriangles(scene, cache);
-  SceneBox box = drawable.box;
+  Drawable drawable;
+  if (scene.eachBatch) scene.eachBatch([&](const PreviewBatch& batch) { AddDrawable(batch, cache, drawable); });
+  SceneBox box;
+  if (drawable.triangles > 0) {
+    box.Add(drawable.box.low[0], drawable.box.low[1], drawable.box.low[2]);
+    box.Add(drawable.box.high[0], drawable.box.high[1], drawable.box.high[2]);
+  }
   const bool surfaces = !box.empty;
   if (!surfaces) box = FiniteSegmentBox(scene.segments);
   if (box.empty) return PreviewImage{};

@@ -121,7 +121,7 @@ class DepthPlane {
   // At the first centre of the box's row `row` (0 at its top).
   double RowStart(int row) const { return base_ + dzdy_ * (startY_ + row) + dzdx_ * startX_; }
   // `column` centres to the right of the row's first.
-  float Along(double rowStart, int column) const { return static_cast<float>(rowStart + dzdx_ * column); }
+  float Along(double rowStart, double column) const { return static_cast<float>(rowStart + dzdx_ * column); }
 
  private:
   double base_, dzdx_, dzdy_, startX_, startY_;
@@ -165,24 +165,44 @@ void FillSmall(RasterImage& image, const PreparedTriangle& t, ColourOf& colourOf
   }
 }
 
+// Narrows [first, last] to the columns where value + column * step >= 0.
+void KeepInside(int64_t value, int64_t step, int64_t& first, int64_t& last) {
+  if (step > 0) {
+    if (value < 0) first = std::max(first, (-value + step - 1) / step);
+  } else if (step < 0) {
+    last = value < 0 ? -1 : std::min(last, value / -step);
+  } else if (value < 0) {
+    last = -1;
+  }
+}
+
+// Row by row, the run of covered centres follows from the edge functions by
+// exact integer division: only those centres are visited, and the depth test
+// is all that is left per pixel.
 template <typename ColourOf>
 void FillLarge(RasterImage& image, const PreparedTriangle& t, ColourOf& colourOf) {
   const DepthPlane plane(t);
   std::optional<Rgba> colour;
-  int64_t row0 = t.e[0].atStart, row1 = t.e[1].atStart, row2 = t.e[2].atStart;
+  int64_t rowValue[3] = {t.e[0].atStart, t.e[1].atStart, t.e[2].atStart};
   for (int row = 0; row <= t.y1 - t.y0; ++row) {
-    const double rowStart = plane.RowStart(row);
-    int64_t w0 = row0, w1 = row1, w2 = row2;
-    for (int column = 0; column <= t.x1 - t.x0; ++column) {
-      if ((w0 | w1 | w2) >= 0)
-        PutIfNearer(image, t.x0 + column, t.y0 + row, plane.Along(rowStart, column), colour, colourOf);
-      w0 += t.e[0].stepX;
-      w1 += t.e[1].stepX;
-      w2 += t.e[2].stepX;
+    int64_t first = 0, last = t.x1 - t.x0;
+    for (int k = 0; k < 3; ++k) {
+      KeepInside(rowValue[k], t.e[k].stepX, first, last);
+      rowValue[k] += t.e[k].stepY;
     }
-    row0 += t.e[0].stepY;
-    row1 += t.e[1].stepY;
-    row2 += t.e[2].stepY;
+    if (first > last) continue;
+    const double rowStart = plane.RowStart(row);
+    const size_t rowIndex = static_cast<size_t>(t.y0 + row) * static_cast<size_t>(image.width) + static_cast<size_t>(t.x0);
+    float* depthRow = image.depth.data() + rowIndex;
+    // The column counted in a double as well: no conversion per pixel.
+    double at = static_cast<double>(first);
+    for (int64_t column = first; column <= last; ++column, at += 1.0) {
+      const float z = plane.Along(rowStart, at);
+      if (!(z < depthRow[column])) continue;
+      if (!colour) colour = colourOf();
+      depthRow[column] = z;
+      PutPixel(image, rowIndex + static_cast<size_t>(column), *colour);
+    }
   }
 }
 
