@@ -55,35 +55,22 @@ EdgeFunction MakeEdge(FixedPoint p, FixedPoint q, FixedPoint start) {
   return e;
 }
 
-// A triangle snapped and wound one way, with its box within the image and its
-// edge functions at the box's first centre.
-struct PreparedTriangle {
+// A triangle wound one way (both sides are drawn): its corners, their depths
+// and its doubled area, positive.
+struct WoundTriangle {
   FixedPoint v[3];
   float depth[3];
   int64_t area;
-  int x0, x1, y0, y1;
-  FixedPoint start;
-  EdgeFunction e[3];
 };
 
-// False when the triangle draws nothing: no pixel centre in its box, or no
-// area.
-bool Prepare(const RasterImage& image, const FillCorner& a, const FillCorner& b, const FillCorner& c,
-             PreparedTriangle& t) {
+// Area 0 when the snapped corners lie on one line. The two windings
+// alternate unpredictably in a mesh, so they are told apart by masks, not
+// branches.
+WoundTriangle WindOneWay(const FillCorner& a, const FillCorner& b, const FillCorner& c) {
+  WoundTriangle t;
   FixedPoint* v = t.v;
   v[0] = {a.x, a.y}, v[1] = {b.x, b.y}, v[2] = {c.x, c.y};
-  t.x0 = std::max(0, FirstPixelFrom(std::min({v[0].x, v[1].x, v[2].x})));
-  t.x1 = std::min(image.width - 1, LastPixelUpTo(std::max({v[0].x, v[1].x, v[2].x})));
-  t.y0 = std::max(0, FirstPixelFrom(std::min({v[0].y, v[1].y, v[2].y})));
-  t.y1 = std::min(image.height - 1, LastPixelUpTo(std::max({v[0].y, v[1].y, v[2].y})));
-  // Most triangles of a dense mesh are smaller than a pixel and hold no centre.
-  if (t.x0 > t.x1 || t.y0 > t.y1) return false;
-
-  int64_t area = (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[1].y - v[0].y) * (v[2].x - v[0].x);
-  if (area == 0) return false;
-  // Wind every triangle the same way (both sides are drawn). The two
-  // windings alternate unpredictably in a mesh: selected by masks, not
-  // branches.
+  const int64_t area = (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[1].y - v[0].y) * (v[2].x - v[0].x);
   const int64_t flip = -static_cast<int64_t>(area < 0);
   const int64_t swapX = (v[1].x ^ v[2].x) & flip, swapY = (v[1].y ^ v[2].y) & flip;
   v[1].x ^= swapX, v[2].x ^= swapX, v[1].y ^= swapY, v[2].y ^= swapY;
@@ -93,19 +80,15 @@ bool Prepare(const RasterImage& image, const FillCorner& a, const FillCorner& b,
   t.depth[1] = std::bit_cast<float>(depthB ^ swapDepth);
   t.depth[2] = std::bit_cast<float>(depthC ^ swapDepth);
   t.area = (area ^ flip) - flip;
-  t.start = {t.x0 * kOnePixel + kHalfPixel, t.y0 * kOnePixel + kHalfPixel};
-  t.e[0] = MakeEdge(v[1], v[2], t.start);
-  t.e[1] = MakeEdge(v[2], v[0], t.start);
-  t.e[2] = MakeEdge(v[0], v[1], t.start);
-  return true;
+  return t;
 }
 
 // The depth plane, in pixel units around corner 0, evaluated at the centres
-// of the triangle's box. Every path forms a pixel's depth the same way, so it
-// does not depend on which path drew the pixel.
+// of the triangle's box (its first centre at `start`). Every path forms a
+// pixel's depth the same way, so it does not depend on which path drew it.
 class DepthPlane {
  public:
-  explicit DepthPlane(const PreparedTriangle& t) {
+  DepthPlane(const WoundTriangle& t, FixedPoint start) {
     const FixedPoint* v = t.v;
     const double scale = 1.0 / static_cast<double>(kOnePixel);
     const double d1x = static_cast<double>(v[1].x - v[0].x) * scale, d1y = static_cast<double>(v[1].y - v[0].y) * scale;
@@ -115,8 +98,8 @@ class DepthPlane {
     base_ = t.depth[0];
     dzdx_ = (z1 * d2y - z2 * d1y) / det;
     dzdy_ = (z2 * d1x - z1 * d2x) / det;
-    startX_ = static_cast<double>(t.start.x - v[0].x) * scale;
-    startY_ = static_cast<double>(t.start.y - v[0].y) * scale;
+    startX_ = static_cast<double>(start.x - v[0].x) * scale;
+    startY_ = static_cast<double>(start.y - v[0].y) * scale;
   }
   // At the first centre of the box's row `row` (0 at its top).
   double RowStart(int row) const { return base_ + dzdy_ * (startY_ + row) + dzdx_ * startX_; }
@@ -125,6 +108,12 @@ class DepthPlane {
 
  private:
   double base_, dzdx_, dzdy_, startX_, startY_;
+};
+
+// The triangle's pixel centres within the image: columns x0..x1, rows y0..y1.
+struct CentreBox {
+  int x0, x1, y0, y1;
+  FixedPoint Start() const { return {x0 * kOnePixel + kHalfPixel, y0 * kOnePixel + kHalfPixel}; }
 };
 
 // Writes colour and depth at (x, y) when z is nearer than what is stored.
@@ -139,29 +128,29 @@ void PutIfNearer(RasterImage& image, int x, int y, float z, std::optional<Rgba>&
   PutPixel(image, index, *colour);
 }
 
-// Boxes of at most 2 x 2 centres (most triangles of a dense mesh) test each
-// centre on its own and work out the depth plane only once one is covered:
-// most such triangles cover none.
-
+// A box of at most 2 x 2 centres, as most triangles of a dense mesh have:
+// each centre is tested on its own, without a branch, and the depth plane is
+// worked out only once one is covered (most such triangles cover none).
 template <typename ColourOf>
-void FillSmall(RasterImage& image, const PreparedTriangle& t, ColourOf& colourOf) {
-  // Which of the box's (up to) 2 x 2 centres are covered, bit 2 * row +
-  // column, found without a branch per centre.
-  const int columns = t.x1 - t.x0, rows = t.y1 - t.y0;
-  uint32_t covered = 0;
+void FillSmall(RasterImage& image, const WoundTriangle& t, const CentreBox& box, ColourOf& colourOf) {
+  const FixedPoint start = box.Start();
+  const EdgeFunction e[3] = {MakeEdge(t.v[1], t.v[2], start), MakeEdge(t.v[2], t.v[0], start),
+                             MakeEdge(t.v[0], t.v[1], start)};
+  const int columns = box.x1 - box.x0, rows = box.y1 - box.y0;
+  uint32_t covered = 0;  // bit 2 * row + column
   for (int centre = 0; centre < 4; ++centre) {
     const int column = centre & 1, row = centre >> 1;
     int64_t outside = 0;
-    for (const EdgeFunction& e : t.e) outside |= e.atStart + column * e.stepX + row * e.stepY;
+    for (const EdgeFunction& edge : e) outside |= edge.atStart + column * edge.stepX + row * edge.stepY;
     covered |= static_cast<uint32_t>((outside >= 0) & (column <= columns) & (row <= rows)) << centre;
   }
   if (covered == 0) return;
-  const DepthPlane plane(t);
+  const DepthPlane plane(t, start);
   std::optional<Rgba> colour;
   for (int centre = 0; centre < 4; ++centre) {
     if (!(covered >> centre & 1)) continue;
     const int column = centre & 1, row = centre >> 1;
-    PutIfNearer(image, t.x0 + column, t.y0 + row, plane.Along(plane.RowStart(row), column), colour, colourOf);
+    PutIfNearer(image, box.x0 + column, box.y0 + row, plane.Along(plane.RowStart(row), column), colour, colourOf);
   }
 }
 
@@ -180,19 +169,23 @@ void KeepInside(int64_t value, int64_t step, int64_t& first, int64_t& last) {
 // exact integer division: only those centres are visited, and the depth test
 // is all that is left per pixel.
 template <typename ColourOf>
-void FillLarge(RasterImage& image, const PreparedTriangle& t, ColourOf& colourOf) {
-  const DepthPlane plane(t);
+void FillLarge(RasterImage& image, const WoundTriangle& t, const CentreBox& box, ColourOf& colourOf) {
+  const FixedPoint start = box.Start();
+  const EdgeFunction e[3] = {MakeEdge(t.v[1], t.v[2], start), MakeEdge(t.v[2], t.v[0], start),
+                             MakeEdge(t.v[0], t.v[1], start)};
+  const DepthPlane plane(t, start);
   std::optional<Rgba> colour;
-  int64_t rowValue[3] = {t.e[0].atStart, t.e[1].atStart, t.e[2].atStart};
-  for (int row = 0; row <= t.y1 - t.y0; ++row) {
-    int64_t first = 0, last = t.x1 - t.x0;
+  int64_t rowValue[3] = {e[0].atStart, e[1].atStart, e[2].atStart};
+  for (int row = 0; row <= box.y1 - box.y0; ++row) {
+    int64_t first = 0, last = box.x1 - box.x0;
     for (int k = 0; k < 3; ++k) {
-      KeepInside(rowValue[k], t.e[k].stepX, first, last);
-      rowValue[k] += t.e[k].stepY;
+      KeepInside(rowValue[k], e[k].stepX, first, last);
+      rowValue[k] += e[k].stepY;
     }
     if (first > last) continue;
     const double rowStart = plane.RowStart(row);
-    const size_t rowIndex = static_cast<size_t>(t.y0 + row) * static_cast<size_t>(image.width) + static_cast<size_t>(t.x0);
+    const size_t rowIndex =
+        static_cast<size_t>(box.y0 + row) * static_cast<size_t>(image.width) + static_cast<size_t>(box.x0);
     float* depthRow = image.depth.data() + rowIndex;
     // The column counted in a double as well: no conversion per pixel.
     double at = static_cast<double>(first);
@@ -206,17 +199,25 @@ void FillLarge(RasterImage& image, const PreparedTriangle& t, ColourOf& colourOf
   }
 }
 
+// Inlined into each caller, so the corners stay in registers: handed to a
+// call of its own they went through memory in a way that stalls the loads.
 template <typename ColourOf>
-int64_t Rasterize(RasterImage& image, const FillCorner& a, const FillCorner& b, const FillCorner& c,
-                  ColourOf colourOf) {
-  PreparedTriangle t;
-  if (!Prepare(image, a, b, c, t)) return 0;
-  const int64_t centres = int64_t{t.x1 - t.x0 + 1} * (t.y1 - t.y0 + 1);
-  if (t.x1 - t.x0 <= 1 && t.y1 - t.y0 <= 1)
-    FillSmall(image, t, colourOf);
+[[gnu::always_inline]] inline int64_t Rasterize(RasterImage& image, const FillCorner& a, const FillCorner& b,
+                                                const FillCorner& c, ColourOf colourOf) {
+  CentreBox box;
+  box.x0 = std::max(0, FirstPixelFrom(std::min({a.x, b.x, c.x})));
+  box.x1 = std::min(image.width - 1, LastPixelUpTo(std::max({a.x, b.x, c.x})));
+  box.y0 = std::max(0, FirstPixelFrom(std::min({a.y, b.y, c.y})));
+  box.y1 = std::min(image.height - 1, LastPixelUpTo(std::max({a.y, b.y, c.y})));
+  // Most triangles of a dense mesh are smaller than a pixel and hold no centre.
+  if (box.x0 > box.x1 || box.y0 > box.y1) return 0;
+  const WoundTriangle t = WindOneWay(a, b, c);
+  if (t.area == 0) return 0;
+  if (box.x1 - box.x0 <= 1 && box.y1 - box.y0 <= 1)
+    FillSmall(image, t, box, colourOf);
   else
-    FillLarge(image, t, colourOf);
-  return centres;
+    FillLarge(image, t, box, colourOf);
+  return int64_t{box.x1 - box.x0 + 1} * (box.y1 - box.y0 + 1);
 }
 
 }  // namespace
