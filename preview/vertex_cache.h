@@ -40,14 +40,21 @@ class VertexCache {
   void Begin(const PreviewBatch& batch, const ViewTransform* view) {
     batch_ = &batch;
     view_ = view;
-    if (looked_.size() < batch.vertexCount) {
-      looked_.resize(batch.vertexCount, 0);
-      framed_.resize(batch.vertexCount, 0);
-      named_.resize(batch.vertexCount, 0);
-      state_.resize(batch.vertexCount);
-      corner_.resize(batch.vertexCount);
+    // Vertex numbers are 16 bits: a larger vertex count reaches no further.
+    const size_t reach = std::min<size_t>(batch.vertexCount, size_t{1} << 16);
+    if (looked_.size() < reach) {
+      looked_.resize(reach, 0);
+      framed_.resize(reach, 0);
+      named_.resize(reach, 0);
+      state_.resize(reach);
+      corner_.resize(reach);
     }
-    ++stamp_;
+    if (++stamp_ == 0) {  // wrapped around: no stamp left may match
+      std::fill(looked_.begin(), looked_.end(), 0);
+      std::fill(framed_.begin(), framed_.end(), 0);
+      std::fill(named_.begin(), named_.end(), 0);
+      stamp_ = 1;
+    }
   }
 
   // kNotFinite also when vertex k does not exist; kOnScreen when, with a
@@ -104,8 +111,8 @@ class VertexCache {
  private:
   const PreviewBatch* batch_ = nullptr;
   const ViewTransform* view_ = nullptr;
-  uint64_t stamp_ = 0;
-  std::vector<uint64_t> looked_, framed_, named_;
+  uint32_t stamp_ = 0;
+  std::vector<uint32_t> looked_, framed_, named_;
   std::vector<uint8_t> state_;
   std::vector<FillCorner> corner_;
 };
