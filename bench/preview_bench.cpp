@@ -1,7 +1,9 @@
 // Times the preview picture: RenderPreview and EncodePng, apart, on a tiny
-// model (a 12-triangle box), a large one (a sphere of 600 000 triangles) and
-// a hostile one (one triangle that fills the frame, named a million times:
-// its time is the drawing's work budget), at one size:
+// model (a 12-triangle box), a large one (a sphere of 600 000 triangles),
+// 10 000 large random triangles (corners anywhere in a cube, so most cover a
+// good part of the picture) and a hostile scene (one triangle that fills the
+// frame, named a million times: its time is the drawing's work budget), at
+// one size:
 //
 //   preview_bench [--size N] [--runs N] [--write DIR] [--model BASE]
 //
@@ -10,8 +12,8 @@
 //
 // Prints the median and fastest milliseconds of each part, the PNG's size,
 // and the triangles the budget left out, if any. --write also saves the
-// pictures (box.png, sphere.png, bones.png, overdraw.png) in DIR, to look at
-// them.
+// pictures (box.png, sphere.png, bones.png, random.png, overdraw.png) in
+// DIR, to look at them.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -215,6 +217,15 @@ int main(int argc, char** argv) {
   Report("sphere", sphereArrays.triangles, large);
   const Timing skeleton = Measure(bones, size, runs > 0 ? runs : 301);
   Report("bones", 0, skeleton);
+  std::vector<float> corners;
+  uint32_t seed = 1;
+  for (int n = 0; n < 10000 * 9; ++n) {
+    seed = seed * 1664525u + 1013904223u;
+    corners.push_back(static_cast<float>(seed >> 8) / 16777216.0f);
+  }
+  const TestScene random = CornerScene(corners);
+  const Timing scattered = Measure(random.Scene(), size, runs > 0 ? runs : 11);
+  Report("random", random.corners.size() / 3, scattered);
   TestScene overdraw = CornerScene({0, 0, 0, 0, 10, 0, 0, 0, 10});
   for (int n = 1; n < 1000000; ++n) overdraw.corners.insert(overdraw.corners.end(), {0, 1, 2});
   const Timing hostile = Measure(overdraw.Scene(), size, runs > 0 ? runs : 5);
@@ -222,6 +233,7 @@ int main(int argc, char** argv) {
   Save(writeDir, "box.png", tiny.png);
   Save(writeDir, "sphere.png", large.png);
   Save(writeDir, "bones.png", skeleton.png);
+  Save(writeDir, "random.png", scattered.png);
   Save(writeDir, "overdraw.png", hostile.png);
   return 0;
 }
