@@ -1,18 +1,23 @@
 // Times the preview picture: RenderPreview and EncodePng, apart, on a tiny
-// model (a 12-triangle box) and a large one (a sphere of 600 000 triangles),
-// at one size:
+// model (a 12-triangle box), a large one (a sphere of 600 000 triangles),
+// 10 000 large random triangles (corners anywhere in a cube, so most cover a
+// good part of the picture) and a hostile scene (one triangle that fills the
+// frame, named a million times: its time is the drawing's work budget), at
+// one size:
 //
 //   preview_bench [--size N] [--runs N] [--write DIR] [--model BASE]
 //
 // --model also times, on BASE.mdl and BASE.dx80.vtx, reading what the
 // picture shows from the files (the geometry walk and GatherModelScene) before drawing it.
 //
-// Prints the median and fastest milliseconds of each part, and the PNG's
-// size. --write also saves the pictures (box.png, sphere.png, bones.png) in
+// Prints the median and fastest milliseconds of each part, the PNG's size,
+// and the triangles the budget left out, if any. --write also saves the
+// pictures (box.png, sphere.png, bones.png, random.png, overdraw.png) in
 // DIR, to look at them.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +116,7 @@ double Milliseconds(std::chrono::steady_clock::duration d) {
 struct Timing {
   double medianRender, fastestRender, medianPng, fastestPng;
   size_t pngBytes;
+  int64_t leftOut;
   std::vector<unsigned char> png;
 };
 
@@ -121,6 +127,7 @@ Timing Measure(const PreviewScene& scene, int size, int runs) {
     const auto start = std::chrono::steady_clock::now();
     const PreviewImage image = RenderPreview(scene, size);
     const auto drawn = std::chrono::steady_clock::now();
+    t.leftOut = image.trianglesLeftOut;
     t.png = EncodePng(image);
     const auto encoded = std::chrono::steady_clock::now();
     render.push_back(Milliseconds(drawn - start));
@@ -138,8 +145,10 @@ Timing Measure(const PreviewScene& scene, int size, int runs) {
 
 void Report(const char* name, size_t triangles, const Timing& t) {
   std::printf(
-      "%-8s %8zu triangles  render median %7.3f ms (fastest %7.3f)  png median %6.3f ms (fastest %6.3f)  %7zu bytes\n",
+      "%-8s %8zu triangles  render median %7.3f ms (fastest %7.3f)  png median %6.3f ms (fastest %6.3f)  %7zu bytes",
       name, triangles, t.medianRender, t.fastestRender, t.medianPng, t.fastestPng, t.pngBytes);
+  if (t.leftOut > 0) std::printf("  %lld left out", static_cast<long long>(t.leftOut));
+  std::printf("\n");
 }
 
 void Save(const std::string& dir, const char* name, const std::vector<unsigned char>& png) {
@@ -210,8 +219,23 @@ int main(int argc, char** argv) {
   Report("sphere", sphereArrays.triangles, large);
   const Timing skeleton = Measure(bones, size, runs > 0 ? runs : 301);
   Report("bones", 0, skeleton);
+  std::vector<float> corners;
+  uint32_t seed = 1;
+  for (int n = 0; n < 10000 * 9; ++n) {
+    seed = seed * 1664525u + 1013904223u;
+    corners.push_back(static_cast<float>(seed >> 8) / 16777216.0f);
+  }
+  const TestScene random = CornerScene(corners);
+  const Timing scattered = Measure(random.Scene(), size, runs > 0 ? runs : 11);
+  Report("random", random.corners.size() / 3, scattered);
+  TestScene overdraw = CornerScene({0, 0, 0, 0, 10, 0, 0, 0, 10});
+  for (int n = 1; n < 1000000; ++n) overdraw.corners.insert(overdraw.corners.end(), {0, 1, 2});
+  const Timing hostile = Measure(overdraw.Scene(), size, runs > 0 ? runs : 5);
+  Report("overdraw", overdraw.corners.size() / 3, hostile);
   Save(writeDir, "box.png", tiny.png);
   Save(writeDir, "sphere.png", large.png);
   Save(writeDir, "bones.png", skeleton.png);
+  Save(writeDir, "random.png", scattered.png);
+  Save(writeDir, "overdraw.png", hostile.png);
   return 0;
 }

@@ -52,6 +52,9 @@ struct PreviewScene {
 struct PreviewImage {
   int width = 0, height = 0;
   std::vector<uint8_t> rgba;  // width * height * 4, rows top to bottom, not premultiplied
+  // Drawable triangles not drawn because the drawing's work budget, in
+  // proportion to the picture's area, was spent (see RenderPreview).
+  int64_t trianglesLeftOut = 0;
 };
 
 // Draws the scene: its triangles when at least one has finite corners, else
@@ -59,7 +62,10 @@ struct PreviewImage {
 // one with a corner that is not finite; trailing numbers short of a whole
 // triangle or segment are ignored. An image of width and height 0 when
 // there is nothing to draw: no triangle and no segment with finite corners.
-// size is clamped to 16..4096.
+// size is clamped to 16..4096. Triangles are drawn in the scene's order
+// while a work budget in proportion to the picture's area lasts (pixel
+// centres tested plus a set-up charge per triangle; render_preview.cpp gives
+// the figures); the rest are counted in trianglesLeftOut.
 PreviewImage RenderPreview(const PreviewScene& scene, int size);
 
 // The image as a PNG file (8-bit RGBA, not interlaced), encoded through

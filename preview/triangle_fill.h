@@ -18,12 +18,28 @@
 // area once snapped. Only pixels inside the image are ever touched.
 #pragma once
 
+#include <cstdint>
+
 #include "preview/raster_image.h"
 
 inline constexpr float kGuardBandPixels = 65536;
 
-void FillTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgba colour);
+// A corner ready to be filled: its screen point and that point snapped to
+// 1/256 pixel. Snapping each vertex once, not once per triangle naming it,
+// is most of the saving on a dense mesh.
+struct FillCorner {
+  ScreenPoint screen;
+  int32_t x = 0, y = 0;  // 1/256 pixel
+};
 
-// FillTriangle with the triangle's FlatShade colour, worked out only when
-// the triangle has an area and a pixel centre within its bounding rectangle.
-void DrawFlatTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c);
+// False when p cannot be a corner: not finite, or beyond the guard band.
+bool MakeFillCorner(ScreenPoint p, FillCorner& out);
+
+// Each returns the number of pixel centres tested: those of the triangle's
+// bounding rectangle within the image, 0 when it was left out before any.
+int64_t FillTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgba colour);
+
+// FillTriangle with the triangle's FlatShade colour, worked out only when a
+// pixel of the triangle passes the depth test.
+int64_t DrawFlatTriangle(RasterImage& image, const FillCorner& a, const FillCorner& b, const FillCorner& c);
+int64_t DrawFlatTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c);

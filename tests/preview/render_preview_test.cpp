@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <ctime>
 #include <initializer_list>
 #include <limits>
 #include <set>
@@ -145,6 +147,42 @@ TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
     for (int x = 0; x < size; ++x) boneWidth += At(image, x, size / 3) == kBoneColour ? 1 : 0;
     EXPECT_EQ(boneWidth, size >= 256 ? 2 : 1) << size;
   }
+}
+
+TEST(RenderPreview, FrameFillingTrianglesStopAtABudgetInProportionToThePicture) {
+  // One triangle named 20 000 times: it frames the picture, so each copy
+  // covers about half of it. At 4096 x 4096 the copies drawn may test each
+  // pixel 64 times over, no more; the rest are counted, and the picture is
+  // that of the triangle alone.
+  const TestScene once = CornerScene({0, 0, 0, 0, 10, 0, 0, 0, 10});
+  TestScene many = once;
+  for (int n = 1; n < 20000; ++n) many.corners.insert(many.corners.end(), {0, 1, 2});
+  const std::clock_t start = std::clock();  // processor time: other work on the machine does not stretch it
+  const PreviewImage image = RenderPreview(many.Scene(), 4096);
+  EXPECT_LT(static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC, 10.0);
+  const int64_t drawn = 20000 - image.trianglesLeftOut;
+  // The triangle's box within the picture holds fewer centres than the
+  // picture, more than a quarter of them.
+  EXPECT_GE(drawn, 64);
+  EXPECT_LE(drawn, 256);
+  const PreviewImage alone = RenderPreview(once.Scene(), 4096);
+  EXPECT_EQ(alone.trianglesLeftOut, 0);
+  EXPECT_TRUE(image.rgba == alone.rgba);
+}
+
+TEST(RenderPreview, MillionsOfTrianglesTooSmallForAPixelAreBoundedTooButADenseModelIsNotCut) {
+  // A triangle that frames the picture, then copies of one far smaller than
+  // a pixel, each charged its set-up: 600 000 (as many as the large
+  // benchmark model has) are all drawn, even at the smallest size; of
+  // 5 million some are left out.
+  TestScene scene = CornerScene({0, 0, 0, 0, 10, 0, 0, 0, 10, 0, 5, 5, 0, 5.001f, 5, 0, 5, 5.001f});
+  const std::vector<uint16_t> tiny = {3, 4, 5};
+  for (int n = 1; n < 600000; ++n) scene.corners.insert(scene.corners.end(), tiny.begin(), tiny.end());
+  for (const int size : {16, 256}) EXPECT_EQ(RenderPreview(scene.Scene(), size).trianglesLeftOut, 0) << size;
+  for (int n = 600000; n < 5000000; ++n) scene.corners.insert(scene.corners.end(), tiny.begin(), tiny.end());
+  const int64_t leftOut = RenderPreview(scene.Scene(), 256).trianglesLeftOut;
+  EXPECT_GT(leftOut, 0);
+  EXPECT_LT(leftOut, 1000000);
 }
 
 }  // namespace
