@@ -130,12 +130,17 @@ void StartPreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* count
   if (planned == nullptr || (scene->lodZeroTriangles == 0 && scene->segments.empty())) return;
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, planned->name)) return;
-  WriteFileItem(conv, std::move(out), [scene, previewSize](Destination&, OutputFile& file) {
+  WriteFileItem(conv, std::move(out), [scene, previewSize](Destination& to, OutputFile& file) {
     const PreviewImage image = RenderPreview(scene->Scene(), previewSize);
     if (image.width == 0) {  // no corner or end was finite
       AbandonOutputFile(file);
       return;
     }
+    // The drawing's work is bounded by the picture's area; what did not fit
+    // is said, and the picture keeps what was drawn.
+    if (image.trianglesLeftOut > 0)
+      LogMessage(to.sink, "%s: %lld triangles left out: the picture's work budget was spent\n", file.name.c_str(),
+                 static_cast<long long>(image.trianglesLeftOut));
     const std::vector<unsigned char> png = EncodePng(image);
     PutBytes(file, reinterpret_cast<const char*>(png.data()), png.size());
   });

@@ -66,6 +66,8 @@ TEST(PreviewBudget, SixtyStripsSharingOneFrameFillingTriangleEndWithinSeconds) {
   EXPECT_LT(ChildProcessorSeconds() - before, 5.0 * kSlowdown);
   EXPECT_EQ(run.status, 1) << run.console;
   EXPECT_TRUE(fs::exists(dir.path / "out" / "preview.png")) << run.console;
+  EXPECT_NE(run.console.find(" triangles left out: the picture's work budget was spent\n"), std::string::npos)
+      << run.console;
 }
 
 }  // namespace
