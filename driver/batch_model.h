@@ -42,6 +42,8 @@ extern const char* const kStatusMissingStrip;
 extern const char* const kStatusUnreadable;
 extern const char* const kStatusCollision;
 extern const char* const kStatusWriteFailed;
+// A second signal stopped the batch while the model was being converted.
+extern const char* const kStatusInterrupted;
 
 // The status of a model run, from what loading found, the run's exit status,
 // whether an output (a file, the log or the folder) could not be written, and

@@ -27,8 +27,9 @@ struct OutputFolder {
 
 // The current folder. False when it cannot be opened.
 bool OpenCurrentFolder(OutputFolder& folder);
-// `path`, created with its missing parents. False with `error` set when it
-// cannot be created or opened.
+// `path`, created with its missing parents. False with `error` ("<path>:
+// <reason>", the path as io/shown_name.h shows it) when it cannot be created
+// or opened.
 bool OpenNamedFolder(OutputFolder& folder, const std::string& path, std::string& error);
 // A folder that takes no files: everything is formatted into memory.
 OutputFolder InMemoryFolder();
