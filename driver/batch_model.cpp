@@ -95,7 +95,8 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
     return false;
   }
   folder.fd = fd;
-  folder.absolutePath = made;
+  // Below a root whose path could not be found or written, "." is all "$cd" can say.
+  folder.absolutePath = root.absolutePath == "." ? std::string(".") : CdPath(made);
   return true;
 }
 

@@ -55,7 +55,7 @@ const char* FamilyName(const ModelLoadFacts& facts);
 
 // Opens "<root>/<output>", making each missing folder of `output` below the
 // root's descriptor without following a link; its absolute path (for "$cd")
-// is the root's real path and `output`, as a -file -out run finds it. False
+// is the root's real path and `output`, as a -file -out run finds it (CdPath). False
 // with `error` ("<path>: <reason>") and errno set when it cannot.
 bool OpenModelFolder(const OutputFolder& root, const std::string& output, OutputFolder& folder, std::string& error);
 

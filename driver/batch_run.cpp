@@ -266,7 +266,8 @@ class Batch {
     counts.bytesRead = bytesRead_.load();
     counts.bytesWritten = BytesWritten();
     counts.inputTotal = inputTotal_;
-    counts.workDone = WorkDone();
+    // Once interrupted, the models not started never will be: no time left to estimate.
+    counts.workDone = InterruptRequested().load() ? 0 : WorkDone();
     counts.seconds = SecondsSince(start_);
     return counts;
   }

@@ -36,10 +36,12 @@ bool MakeFolders(const std::string& path, std::string& error) {
 
 }  // namespace
 
+std::string CdPath(std::string absolute) { return HasUnsafeNameBytes(absolute) ? std::string(".") : absolute; }
+
 bool OpenCurrentFolder(OutputFolder& folder) {
   folder = OutputFolder();
   folder.fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  folder.absolutePath = CurrentPath();
+  folder.absolutePath = CdPath(CurrentPath());
   return folder.fd >= 0;
 }
 
@@ -59,7 +61,7 @@ bool OpenNamedFolder(OutputFolder& folder, const std::string& path, std::string&
     return false;
   }
   char resolved[PATH_MAX];
-  folder.absolutePath = ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string(".");
+  folder.absolutePath = ::realpath(path.c_str(), resolved) != nullptr ? CdPath(resolved) : std::string(".");
   return true;
 }
 

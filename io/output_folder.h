@@ -21,9 +21,14 @@ struct OutputFolder {
   bool createSubfolders = false;
   // Nothing is created: every file is formatted and discarded (the fuzzer).
   bool inMemory = false;
-  std::string absolutePath;  // for "$cd"; "." when it could not be found
+  std::string absolutePath;  // for "$cd"; "." when it could not be found or cannot be written (CdPath)
   const CommitHook* onCommit = nullptr;  // optional
 };
+
+// `absolute` as "$cd" may carry it inside its quotes: "." (the folder a build
+// run from beside the script is in) when it holds a byte no output may carry
+// (io/shown_name.h: a line feed or a quote would end the line or the quotes).
+std::string CdPath(std::string absolute);
 
 // The current folder. False when it cannot be opened.
 bool OpenCurrentFolder(OutputFolder& folder);

@@ -181,6 +181,16 @@ TEST(BatchSignals, NamesFromTheFileSystemCannotForgeTheConsole) {
   EXPECT_EQ(page.find('\x1b'), std::string::npos);
   EXPECT_NE(page.find("<h2>in/\\x1B]0;pwned\\x07\\x1B[2J\\x7F\\x22q\\x22.mdl</h2>"), std::string::npos);
 
+  // A folder name cannot add a line to the build script: "$cd" names the
+  // folder the script is in by "." when its path holds such a byte.
+  const std::string script = ReadFileText(dir.path / out / escapes.substr(3) / "dec.qc");
+  EXPECT_EQ(script.rfind("$cd \".\"\n", 0), 0u) << script.substr(0, 80);
+  const std::string injected = "q\"\n$include \"x";
+  fs::create_directories(dir.path / "single");
+  PutModel(dir.path / "single/m", tb::BoxModel(37));
+  EXPECT_EQ(RunTool(dir.path, {"-file", "single/m", "-out", injected}).status, 1);
+  EXPECT_EQ(ReadFileText(dir.path / injected / "dec.qc").rfind("$cd \".\"\n", 0), 0u);
+
   // -file shows a name it cannot open the same way.
   ToolRun single = RunTool(dir.path, {"-file", "in/a\nb\x1b[2J"});
   EXPECT_EQ(single.console, "Can't open: in/a\\x0Ab\\x1B[2J.mdl\n");
