@@ -195,13 +195,14 @@ class Batch {
     return true;
   }
 
-  // The models being converted, in the order of the lanes.
+  // The models being converted, in walk order.
   std::vector<size_t> ModelsInProgress() const {
     std::vector<size_t> models;
     for (int j = 0; j < options_.jobs; ++j) {
       int64_t model = lanes_[j].model.load();
       if (model >= 0) models.push_back(static_cast<size_t>(model));
     }
+    std::sort(models.begin(), models.end());
     return models;
   }
 
