@@ -16,7 +16,8 @@
 // else's file) is never recorded. The handler closes every slot for good
 // (waiting for one being created on another thread to settle), removes the
 // files of the live ones and ends the process: no file can be created after
-// it has passed.
+// it has passed. A batch's handler for a second signal does the same without
+// ending the process, which then writes its report (driver/interrupt_flag.h).
 #pragma once
 
 #include <cstddef>
