@@ -40,6 +40,10 @@ double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+int64_t NanosecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+}
+
 // Everything the coordinators, the monitor and the end of the run share.
 class Batch {
  public:
@@ -98,9 +102,10 @@ class Batch {
   }
 
  private:
-  // What one coordinator is converting, and what that model has written so far.
+  // What one coordinator is converting, since when, and what that model has written so far.
   struct Lane {
     std::atomic<int64_t> model{-1};  // its index in the plan, -1 between models
+    std::atomic<int64_t> started{0};  // nanoseconds after the batch's start
     std::atomic<uint64_t> written{0};
   };
 
@@ -122,6 +127,7 @@ class Batch {
       size_t i = order_[k];
       // Counted as read when it starts, corrected when it ends.
       bytesRead_ += plan_.models[i].inputBytes;
+      lane.started = NanosecondsSince(start_);
       lane.model = static_cast<int64_t>(i);
       ModelResult result = ConvertBatchModel(plan_.models[i], root_, pool, 2 * options_.jobs, &lane.written,
                                              OutputChoice{options_.format, options_.previewSize}, options_.maxOutput);
@@ -141,6 +147,7 @@ class Batch {
         changed_ = true;
       }
       writtenDone_ += lane.written.exchange(0);
+      busyDone_ += NanosecondsSince(start_) - lane.started.load();
       inputDone_ += plan_.models[i].inputBytes;
       lane.model = -1;
       if (stopped) ReportFailure(i);
@@ -279,19 +286,26 @@ class Batch {
     return written;
   }
 
-  // The finished models' input, and for each model in progress the input its
-  // output so far stands for at the finished models' output per input byte.
+  // The finished models' input, and for each model in progress the input
+  // that its output so far, or its time so far, stands for at the finished
+  // models' output and time per input byte, whichever is more. Output comes
+  // a whole file at a time; time fills the gaps.
   double WorkDone() const {
     const double inputDone = static_cast<double>(inputDone_.load());
     const double writtenDone = static_cast<double>(writtenDone_.load());
+    const double busyDone = static_cast<double>(busyDone_.load());
     double work = inputDone;
-    if (inputDone <= 0 || writtenDone <= 0) return work;
+    if (inputDone <= 0) return work;
+    const double now = static_cast<double>(NanosecondsSince(start_));
     for (int j = 0; j < options_.jobs; ++j) {
       int64_t model = lanes_[j].model.load();
       if (model < 0) continue;
       const double input = static_cast<double>(plan_.models[static_cast<size_t>(model)].inputBytes);
-      const double shown = static_cast<double>(lanes_[j].written.load()) * inputDone / writtenDone;
-      work += std::min(shown, kMostOfAModelInProgress * input);
+      const double byOutput =
+          writtenDone > 0 ? static_cast<double>(lanes_[j].written.load()) * inputDone / writtenDone : 0;
+      const double byTime =
+          busyDone > 0 ? (now - static_cast<double>(lanes_[j].started.load())) * inputDone / busyDone : 0;
+      work += std::min(std::max(byOutput, byTime), kMostOfAModelInProgress * input);
     }
     return work;
   }
@@ -364,6 +378,7 @@ class Batch {
   std::atomic<int64_t> bytesRead_{0};
   std::atomic<int64_t> inputDone_{0};     // of the finished models
   std::atomic<uint64_t> writtenDone_{0};  // by the finished models
+  std::atomic<int64_t> busyDone_{0};      // nanoseconds the finished models took, summed
   std::atomic<bool> diskFull_{false};
 
   std::mutex resultsMutex_;  // results_, changed_, reportWritten_
