@@ -18,7 +18,7 @@ struct ProgressCounts {
   uint64_t bytesWritten = 0;  // output committed so far
   int64_t inputTotal = 0;     // input bytes of every model: the whole work
   // The work done, in input bytes: the finished models' input and the part
-  // of the models in progress that their output so far suggests.
+  // of the models in progress that their output or time so far suggests.
   double workDone = 0;
   double seconds = 0;         // since the start
 };
