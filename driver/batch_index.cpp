@@ -6,6 +6,7 @@
 
 #include "driver/run_tool.h"
 #include "driver/version.h"
+#include "io/shown_name.h"
 #include "io/web_escape.h"
 
 namespace {
@@ -82,7 +83,7 @@ void AppendAnchor(std::string& out, const std::string& folder, std::string_view 
   out += "<a href=";
   AppendLink(out, folder, name);
   out += '>';
-  AppendHtmlText(out, text);
+  AppendHtmlText(out, ShownName(text));
   out += "</a>";
 }
 
@@ -111,7 +112,7 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   }
 
   out += "<h2>";
-  AppendHtmlText(out, model.input);
+  AppendHtmlText(out, ShownName(model.input));
   out += "</h2><p>";
   if (result.versionRead) {
     const std::string version = std::to_string(result.version);
@@ -205,7 +206,7 @@ std::string BatchIndexHtml(const std::vector<std::string>& paths, const BatchPla
   std::string from;
   for (const std::string& path : paths) {
     if (!from.empty()) from += ", ";
-    AppendHtmlText(from, path);
+    AppendHtmlText(from, ShownName(path));
   }
   out += "<!DOCTYPE html>\n<html lang=en><head><meta charset=utf-8>"
          "<meta name=viewport content=\"width=device-width,initial-scale=1\"><title>";

@@ -12,6 +12,7 @@
 #include "driver/run_tool.h"
 #include "formats/layout.h"
 #include "io/output_folder.h"
+#include "io/shown_name.h"
 
 const char* const kStatusConverted = "converted";
 const char* const kStatusBadData = "bad data";
@@ -20,6 +21,7 @@ const char* const kStatusMissingStrip = "missing strip file";
 const char* const kStatusUnreadable = "unreadable";
 const char* const kStatusCollision = "output-folder collision";
 const char* const kStatusWriteFailed = "write failed";
+const char* const kStatusInterrupted = "interrupted";
 
 namespace {
 
@@ -70,7 +72,9 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
     if (part.empty()) continue;
     made += "/" + part;
     if (::mkdirat(fd, part.c_str(), 0755) != 0 && errno != EEXIST) {
-      error = made + ": " + std::strerror(errno);
+      const int reason = errno;
+      error = ShownName(made) + ": " + std::strerror(reason);
+      errno = reason;
       ::close(fd);
       return false;
     }
@@ -79,17 +83,20 @@ bool OpenModelFolder(const OutputFolder& root, const std::string& output, Output
     ::close(fd);
     fd = next;
     if (fd < 0) {
-      error = made + ": " + std::strerror(openError);
+      error = ShownName(made) + ": " + std::strerror(openError);
       errno = openError;
       return false;
     }
   }
   if (fd < 0) {
-    error = made + ": " + std::strerror(errno);
+    const int reason = errno;
+    error = ShownName(made) + ": " + std::strerror(reason);
+    errno = reason;
     return false;
   }
   folder.fd = fd;
-  folder.absolutePath = made;
+  // Below a root whose path could not be found or written, "." is all "$cd" can say.
+  folder.absolutePath = root.absolutePath == "." ? std::string(".") : CdPath(made);
   return true;
 }
 

@@ -42,6 +42,8 @@ extern const char* const kStatusMissingStrip;
 extern const char* const kStatusUnreadable;
 extern const char* const kStatusCollision;
 extern const char* const kStatusWriteFailed;
+// A second signal stopped the batch while the model was being converted.
+extern const char* const kStatusInterrupted;
 
 // The status of a model run, from what loading found, the run's exit status,
 // whether an output (a file, the log or the folder) could not be written, and
@@ -53,7 +55,7 @@ const char* FamilyName(const ModelLoadFacts& facts);
 
 // Opens "<root>/<output>", making each missing folder of `output` below the
 // root's descriptor without following a link; its absolute path (for "$cd")
-// is the root's real path and `output`, as a -file -out run finds it. False
+// is the root's real path and `output`, as a -file -out run finds it (CdPath). False
 // with `error` ("<path>: <reason>") and errno set when it cannot.
 bool OpenModelFolder(const OutputFolder& root, const std::string& output, OutputFolder& folder, std::string& error);
 

@@ -4,10 +4,24 @@
 #include <nlohmann/json.hpp>
 
 #include "driver/version.h"
+#include "io/shown_name.h"
+#include "io/web_escape.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// A path or name from the file system, as the console shows it; when that is
+// not its exact bytes, they follow in "<key>Exact", percent-encoded.
+void PutPath(Json& entry, const std::string& key, const std::string& path) {
+  std::string shown = ShownName(path);
+  const bool exact = shown == path && IsValidUtf8(path);
+  entry[key] = std::move(shown);
+  if (exact) return;
+  std::string encoded;
+  AppendUrlPath(encoded, path);
+  entry[key + "Exact"] = std::move(encoded);
+}
 
 // One line per message, without the line ends.
 Json MessageLines(const std::string& log) {
@@ -24,8 +38,8 @@ Json MessageLines(const std::string& log) {
 
 Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResult& result) {
   Json entry;
-  entry["input"] = model.input;
-  entry["output"] = model.output;
+  PutPath(entry, "input", model.input);
+  PutPath(entry, "output", model.output);
   entry["version"] = result.versionRead ? Json(result.version) : Json(nullptr);
   entry["family"] = result.family != nullptr ? Json(result.family) : Json(nullptr);
   entry["status"] = result.status;
@@ -34,7 +48,7 @@ Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResul
   } else if (model.collidesWith == BatchModel::kCollidesWithIndex) {
     entry["collidesWith"] = "index.html";
   } else if (model.collidesWith >= 0) {
-    entry["collidesWith"] = plan.models[static_cast<size_t>(model.collidesWith)].input;
+    PutPath(entry, "collidesWith", plan.models[static_cast<size_t>(model.collidesWith)].input);
   }
   entry["exitStatus"] = result.exitStatus >= 0 ? Json(result.exitStatus) : Json(nullptr);
   auto count = [](int64_t value) { return value >= 0 ? Json(value) : Json(nullptr); };
@@ -45,7 +59,12 @@ Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResul
                          {"animations", count(counts.animations)}};
   entry["messages"] = MessageLines(result.log);
   Json files = Json::array();
-  for (const WrittenFile& file : result.files) files.push_back(Json{{"name", file.name}, {"bytes", file.bytes}});
+  for (const WrittenFile& file : result.files) {
+    Json written;
+    PutPath(written, "name", file.name);
+    written["bytes"] = file.bytes;
+    files.push_back(std::move(written));
+  }
   entry["files"] = files;
   entry["seconds"] = result.seconds;
   return entry;
@@ -57,7 +76,21 @@ std::string BatchReportText(const std::vector<std::string>& paths, const BatchPl
                             const std::vector<ModelResult>& results, const BatchTotals& totals) {
   Json report;
   report["tool"] = std::string("tamberlo ") + kToolVersion;
-  report["paths"] = paths;
+  // The PATHs given; when one is not shown as its exact bytes, all of them
+  // follow in "pathsExact", percent-encoded.
+  Json shownPaths = Json::array(), exactPaths = Json::array();
+  bool allExact = true;
+  for (const std::string& path : paths) {
+    Json one;
+    PutPath(one, "path", path);
+    allExact = allExact && !one.contains("pathExact");
+    shownPaths.push_back(one["path"]);
+    std::string encoded;
+    AppendUrlPath(encoded, path);
+    exactPaths.push_back(std::move(encoded));
+  }
+  report["paths"] = shownPaths;
+  if (!allExact) report["pathsExact"] = exactPaths;
   Json models = Json::array();
   size_t converted = 0, withErrors = 0, notStarted = 0;
   int64_t bytesRead = 0;
@@ -81,7 +114,11 @@ std::string BatchReportText(const std::vector<std::string>& paths, const BatchPl
   Json skipped = Json::array();
   size_t walkErrors = 0;
   for (const BatchSkip& skip : plan.skipped) {
-    skipped.push_back(Json{{"path", skip.path}, {"reason", skip.reason}, {"error", skip.isError}});
+    Json entry;
+    PutPath(entry, "path", skip.path);
+    entry["reason"] = skip.reason;
+    entry["error"] = skip.isError;
+    skipped.push_back(std::move(entry));
     if (skip.isError) ++walkErrors;
   }
   report["skipped"] = skipped;
@@ -100,6 +137,7 @@ std::string BatchReportText(const std::vector<std::string>& paths, const BatchPl
                            {"interrupted", totals.interrupted},
                            {"exitStatus", totals.exitStatus},
                            {"seconds", totals.seconds}};
-  // Names from model files may hold any bytes: invalid UTF-8 becomes U+FFFD.
+  // Messages may still hold bytes that are not UTF-8 (names from model
+  // files): they become U+FFFD.
   return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -7,12 +7,16 @@
 
 namespace {
 
-// SIGINT, SIGTERM and SIGHUP remove the run's temporary files and end it with
-// 128 + the signal (io/temp_registry.h). A signal the tool was started with
-// ignored (nohup, a background job) stays ignored.
+void OnTerminatingSignal(int signal) { RemoveRegisteredFilesAndExit(signal, "Interrupted\n"); }
+
+// SIGINT, SIGTERM and SIGHUP remove the run's temporary files, say
+// "Interrupted" on standard error and end the run with 128 + the signal
+// (io/temp_registry.h); a batch puts handlers of its own in place while it
+// runs. A signal the tool was started with ignored (nohup, a background job)
+// stays ignored.
 void RemoveTemporariesOnSignals() {
   struct sigaction action = {};
-  action.sa_handler = RemoveRegisteredFilesAndExit;
+  action.sa_handler = OnTerminatingSignal;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {

@@ -8,6 +8,7 @@
 #include "formats/layout.h"
 #include "formats/model_records.h"
 #include "io/input_file.h"
+#include "io/shown_name.h"
 
 namespace {
 
@@ -33,19 +34,19 @@ int LoadAndConvert(const char* base, const char* modelExtension, Destination& to
   // The longer strip path decides: a base name above 246 characters is refused
   // before anything is loaded.
   if (!FormatPath(modelPath, base, modelExtension) || !FormatPath(stripPath, base, ".dx80.vtx")) {
-    LogMessage(to.sink, "Model name too long (at most 246 characters): %s\n", base);
+    LogMessage(to.sink, "Model name too long (at most 246 characters): %s\n", ShownName(base).c_str());
     return kExitNotLoaded;
   }
   found.stage = ModelLoadFacts::Stage::ModelUnreadable;
   FileBlock modelFile = ReadWholeFile(modelPath);
   if (modelFile.size == 0) {
-    LogMessage(to.sink, "Can't open: %s\n", modelPath);
+    LogMessage(to.sink, "Can't open: %s\n", ShownName(modelPath).c_str());
     return kExitNotLoaded;
   }
   found.stage = ModelLoadFacts::Stage::StripUnreadable;
   FileBlock stripFile = ReadWholeFile(stripPath);
   if (stripFile.size == 0) {
-    LogMessage(to.sink, "Can't open: %s\n", stripPath);
+    LogMessage(to.sink, "Can't open: %s\n", ShownName(stripPath).c_str());
     return kExitNotLoaded;
   }
   found.stage = ModelLoadFacts::Stage::Loaded;

@@ -23,6 +23,7 @@
 #include "io/names.h"
 #include "io/ordered_items.h"
 #include "io/safe_names.h"
+#include "io/shown_name.h"
 #include "io/work_pool.h"
 #include "mathlib/math_startup.h"
 #include "smd/mesh_export.h"
@@ -66,7 +67,7 @@ void WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelis
                            &conv.geometry);
   if (glb.outputLimitReached) {
     LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
-               ByteSizeText(limit->bytes).c_str(), fileName.c_str());
+               ByteSizeText(limit->bytes).c_str(), ShownName(fileName).c_str());
     limit->reached = true;
     conv.to.hadErrors = true;
     return;
@@ -165,7 +166,7 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
   if (modelSize < 8) {
     // No complete version field: refused like an unsupported version, but as damaged input.
     LogMessage(to.sink, "Model file too short to hold a version (%lld bytes): %s\n",
-               static_cast<long long>(modelSize), modelPath);
+               static_cast<long long>(modelSize), ShownName(modelPath).c_str());
     return kExitDoneWithErrors;
   }
   int32_t version = ReadModelVersion(modelBytes);

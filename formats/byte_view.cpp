@@ -2,13 +2,16 @@
 
 #include <cstdio>
 
+#include "io/shown_name.h"
+
 namespace {
 
 std::string Describe(const ByteView& view, const char* field, int64_t offset, const char* text) {
   char buffer[160];
   std::snprintf(buffer, sizeof buffer, " at offset %lld %s (file size %lld)", static_cast<long long>(offset), text,
                 static_cast<long long>(view.size));
-  return std::string(view.fileName) + ": " + field + buffer;
+  // The file's name comes from the file system or the command line.
+  return ShownName(view.fileName) + ": " + field + buffer;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gltf/value_repair.h"
+#include "io/shown_name.h"
 
 // The binary chunk is little-endian; values are copied as the host holds them.
 static_assert(std::endian::native == std::endian::little, "the host stores numbers little-endian");
@@ -133,7 +134,7 @@ int MeshPrimitive::Material() {
 Json MeshPrimitive::Finish() {
   if (indices_.empty()) return Json();
   if (strayBones_ > 0) {
-    build_.NoteRepair(std::string(build_.model.bytes.fileName) + ": vertex bone at offset " +
+    build_.NoteRepair(ShownName(build_.model.bytes.fileName) + ": vertex bone at offset " +
                       std::to_string(firstStrayAt_) + " names bone " + std::to_string(firstStrayBone_) +
                       " of a table of " + std::to_string(build_.boneCount) + " (" + std::to_string(strayBones_) +
                       " such vertices), which glTF cannot hold; they are weighted to bone 0");

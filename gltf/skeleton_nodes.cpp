@@ -7,6 +7,7 @@
 #include "gltf/value_repair.h"
 #include "mathlib/rigid_transform.h"
 #include "mathlib/rotation.h"
+#include "io/shown_name.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ void AddSkeleton(GlbBuild& build) {
     nodes[static_cast<size_t>(build.rootNode)]["children"].push_back(node);
     world[static_cast<size_t>(b)] = local;
     if (parent != -1 && strayParents++ == 0) {
-      strayReport = std::string(model.bytes.fileName) + ": bone parent index at offset " + std::to_string(bone.at + 4) +
+      strayReport = ShownName(model.bytes.fileName) + ": bone parent index at offset " + std::to_string(bone.at + 4) +
                     " names bone " + std::to_string(parent) + ", not an earlier bone";
       firstStray = b;
     }

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr size_t kMessageBufferSize = 2048;
+// Ends a message that did not fit its buffer, before its line feed.
+constexpr char kCutMark[] = "...[cut]";
 
 void WriteConsole(LogChannel& channel, std::string_view text) {
   if (!channel.toConsole) return;
@@ -103,8 +105,19 @@ void LogMessage(MessageSink& sink, const char* format, ...) {
   char buffer[kMessageBufferSize];
   va_list args;
   va_start(args, format);
-  size_t length = FormatMessage(buffer, sizeof buffer, format, args);
+  int lastByte = -1;
+  size_t length = FormatMessage(buffer, sizeof buffer, format, args, &lastByte);
   va_end(args);
+  if (lastByte >= 0) {
+    // Cut where a UTF-8 character starts, so the line stays readable text, and
+    // keep the line feed: the next message starts on a line of its own.
+    const size_t tail = sizeof kCutMark - 1 + (lastByte == '\n' ? 1 : 0);
+    length = sizeof buffer - 1 - tail;
+    while (length > 0 && (static_cast<unsigned char>(buffer[length]) & 0xC0) == 0x80) --length;
+    std::memcpy(buffer + length, kCutMark, sizeof kCutMark - 1);
+    length += sizeof kCutMark - 1;
+    if (lastByte == '\n') buffer[length++] = '\n';
+  }
   EmitMessage(sink, std::string_view(buffer, length));
 }
 

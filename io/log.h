@@ -35,7 +35,8 @@ void ReleaseMessages(LogChannel& channel, std::string_view text);
 void CloseLogChannel(LogChannel& channel);
 
 // Formats into a 2048-byte buffer (printf rules for %s %d %c %%, the tool's own
-// float formatting for %f and %.Nf); a longer message is cut at 2047 bytes.
+// float formatting for %f and %.Nf). A longer message is cut to 2047 bytes
+// that end in "...[cut]" and, when the message ends in one, its line feed.
 void LogMessage(MessageSink& sink, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Logs "Use: Tamberlo.exe -file <Model Name>\n".
 void PrintUsage(MessageSink& sink);

@@ -11,9 +11,16 @@ struct Sink {
   char* buffer;
   size_t size;
   size_t used;
+  bool cut = false;
+  char last = 0;  // of the whole output, cut or not
   void Put(const char* text, size_t length) {
+    if (length == 0) return;
+    last = text[length - 1];
     size_t room = size - 1 - used;
-    if (length > room) length = room;
+    if (length > room) {
+      length = room;
+      cut = true;
+    }
     std::memcpy(buffer + used, text, length);
     used += length;
   }
@@ -24,9 +31,14 @@ struct Sink {
 
 }  // namespace
 
-size_t FormatMessage(char* buffer, size_t size, const char* format, va_list args) {
+size_t FormatMessage(char* buffer, size_t size, const char* format, va_list args, int* cut) {
   if (size == 0) return 0;
   Sink sink{buffer, size, 0};
+  const auto finish = [&sink, cut] {
+    sink.buffer[sink.used] = '\0';
+    if (sink.cut && cut != nullptr) *cut = static_cast<unsigned char>(sink.last);
+    return sink.used;
+  };
   for (const char* p = format; *p != '\0'; ++p) {
     if (*p != '%') {
       sink.Put(p, 1);
@@ -86,7 +98,7 @@ size_t FormatMessage(char* buffer, size_t size, const char* format, va_list args
         length = 1;
         break;
       default:  // unknown conversion: written as it stands
-        if (*p == '\0') return sink.buffer[sink.used] = '\0', sink.used;
+        if (*p == '\0') return finish();
         number[0] = '%';
         number[1] = *p;
         length = 2;
@@ -96,6 +108,5 @@ size_t FormatMessage(char* buffer, size_t size, const char* format, va_list args
     sink.Put(text, length);
     if (leftAlign) sink.Pad(width, length);
   }
-  sink.buffer[sink.used] = '\0';
-  return sink.used;
+  return finish();
 }

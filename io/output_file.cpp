@@ -10,12 +10,13 @@
 #include <cstring>
 #include <utility>
 
+#include "io/shown_name.h"
 #include "io/temp_registry.h"
 
 namespace {
 
 void NoteRefusedName(Destination& to, const std::string& name) {
-  LogMessage(to.sink, "Refused output name outside the current folder: %s\n", name.c_str());
+  LogMessage(to.sink, "Refused output name outside the current folder: %s\n", ShownName(name).c_str());
   to.hadErrors = true;
 }
 
@@ -139,7 +140,7 @@ bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& na
       return true;
     case OpenResult::CannotCreate:
       // The next file follows; the exit status stays as it is.
-      LogMessage(to.sink, "Can't open: %s\n", name.c_str());
+      LogMessage(to.sink, "Can't open: %s\n", ShownName(name).c_str());
       return false;
     case OpenResult::UnsafeName:
       return false;  // logged by OpenOutputFile
@@ -216,7 +217,7 @@ bool CountAgainstLimit(Destination& to, OutputFile& out) {
   if (!out.overLimit && (limit->bytes == 0 || limit->used <= limit->bytes)) return true;
   limit->reached = true;
   LogMessage(to.sink, "Output limit reached (%s): %s; -max-output raises it\n", ByteSizeText(limit->bytes).c_str(),
-             out.name.c_str());
+             ShownName(out.name).c_str());
   to.hadErrors = true;
   if (to.sink.channel != nullptr) to.sink.channel->silenced = true;
   return false;
@@ -251,7 +252,7 @@ bool CommitOutputFile(Destination& to, OutputFile& out) {
   }
   if (!ok) {
     ::unlinkat(out.folderFd, out.tempName.c_str(), 0);
-    LogMessage(to.sink, "Write failed: %s (%s)\n", out.name.c_str(), std::strerror(out.writeErrno));
+    LogMessage(to.sink, "Write failed: %s (%s)\n", ShownName(out.name).c_str(), std::strerror(out.writeErrno));
     to.hadErrors = true;
   }
   if (to.folder != nullptr && to.folder->onCommit != nullptr)

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "io/shown_name.h"
+
 namespace {
 
 std::string CurrentPath() {
@@ -23,7 +25,9 @@ bool MakeFolders(const std::string& path, std::string& error) {
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     std::string part = path.substr(0, slash);
     if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-      error = part + ": " + std::strerror(errno);
+      const int reason = errno;
+      error = ShownName(part) + ": " + std::strerror(reason);
+      errno = reason;
       return false;
     }
     if (slash == std::string::npos) return true;
@@ -32,10 +36,12 @@ bool MakeFolders(const std::string& path, std::string& error) {
 
 }  // namespace
 
+std::string CdPath(std::string absolute) { return HasUnsafeNameBytes(absolute) ? std::string(".") : absolute; }
+
 bool OpenCurrentFolder(OutputFolder& folder) {
   folder = OutputFolder();
   folder.fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  folder.absolutePath = CurrentPath();
+  folder.absolutePath = CdPath(CurrentPath());
   return folder.fd >= 0;
 }
 
@@ -49,11 +55,13 @@ bool OpenNamedFolder(OutputFolder& folder, const std::string& path, std::string&
   if (!MakeFolders(path, error)) return false;
   folder.fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder.fd < 0) {
-    error = path + ": " + std::strerror(errno);
+    const int reason = errno;
+    error = ShownName(path) + ": " + std::strerror(reason);
+    errno = reason;
     return false;
   }
   char resolved[PATH_MAX];
-  folder.absolutePath = ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string(".");
+  folder.absolutePath = ::realpath(path.c_str(), resolved) != nullptr ? CdPath(resolved) : std::string(".");
   return true;
 }
 

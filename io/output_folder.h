@@ -21,14 +21,20 @@ struct OutputFolder {
   bool createSubfolders = false;
   // Nothing is created: every file is formatted and discarded (the fuzzer).
   bool inMemory = false;
-  std::string absolutePath;  // for "$cd"; "." when it could not be found
+  std::string absolutePath;  // for "$cd"; "." when it could not be found or cannot be written (CdPath)
   const CommitHook* onCommit = nullptr;  // optional
 };
 
+// `absolute` as "$cd" may carry it inside its quotes: "." (the folder a build
+// run from beside the script is in) when it holds a byte no output may carry
+// (io/shown_name.h: a line feed or a quote would end the line or the quotes).
+std::string CdPath(std::string absolute);
+
 // The current folder. False when it cannot be opened.
 bool OpenCurrentFolder(OutputFolder& folder);
-// `path`, created with its missing parents. False with `error` set when it
-// cannot be created or opened.
+// `path`, created with its missing parents. False with `error` ("<path>:
+// <reason>", the path as io/shown_name.h shows it) when it cannot be created
+// or opened.
 bool OpenNamedFolder(OutputFolder& folder, const std::string& path, std::string& error);
 // A folder that takes no files: everything is formatted into memory.
 OutputFolder InMemoryFolder();

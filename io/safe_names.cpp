@@ -1,32 +1,9 @@
 #include "io/safe_names.h"
 
-#include <algorithm>
-
-bool HasUnsafeNameBytes(std::string_view name) {
-  return std::any_of(name.begin(), name.end(), [](char c) { return IsUnsafeNameByte(static_cast<unsigned char>(c)); });
-}
-
 std::string WrittenName(std::string_view name) {
   std::string text(name);
   for (char& c : text)
     if (IsUnsafeNameByte(static_cast<unsigned char>(c))) c = '_';
-  return text;
-}
-
-std::string ShownName(std::string_view name) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(name.size());
-  for (char c : name) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (!IsUnsafeNameByte(byte)) {
-      text += c;
-      continue;
-    }
-    text += "\\x";
-    text += kHex[byte >> 4];
-    text += kHex[byte & 15];
-  }
   return text;
 }
 

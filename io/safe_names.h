@@ -6,7 +6,7 @@
 // terminal, so:
 //   - in every output file and file name each such byte becomes '_';
 //   - in messages (console and streams.log) it is shown as "\xNN" (two upper
-//     case hex digits);
+//     case hex digits; io/shown_name.h, the rule for file-system names too);
 //   - the first time a conversion writes a changed name, it logs
 //     "Name changed: "<shown>" -> "<written>"" and notes an error (status 2).
 // Every other byte, 0x80 and up included, is written as it is.
@@ -17,15 +17,11 @@
 #include <string_view>
 
 #include "io/destination.h"
+#include "io/shown_name.h"
 #include "io/output_file.h"
-
-inline bool IsUnsafeNameByte(unsigned char c) { return c < 0x20 || c == 0x7F || c == '"'; }
-bool HasUnsafeNameBytes(std::string_view name);
 
 // The name as output files and file names carry it.
 std::string WrittenName(std::string_view name);
-// The name as messages show it.
-std::string ShownName(std::string_view name);
 // Writes WrittenName(name) into the file without building it.
 void PutWrittenName(OutputFile& out, std::string_view name);
 

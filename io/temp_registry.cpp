@@ -85,12 +85,9 @@ void ReleaseRegisteredFile(int& slot) {
   slot = -1;
 }
 
-void RemoveRegisteredFilesAndExit(int signal) {
-  // One handler does the work; one for another signal on another thread waits
-  // for it to end the process.
-  if (gHandling.exchange(true)) {
-    for (;;) ::pause();
-  }
+bool RemoveRegisteredFiles() {
+  // One call does the work.
+  if (gHandling.exchange(true)) return false;
   for (Slot& s : gSlots) {
     int state = s.state.load(std::memory_order_acquire);
     while (state != kClosed) {
@@ -105,6 +102,18 @@ void RemoveRegisteredFilesAndExit(int signal) {
         break;
       }
     }
+  }
+  return true;
+}
+
+void RemoveRegisteredFilesAndExit(int signal, const char* line) {
+  if (!RemoveRegisteredFiles()) {
+    for (;;) ::pause();
+  }
+  if (line != nullptr) {
+    // Said once; nothing to do if standard error is gone.
+    ssize_t ignored = ::write(STDERR_FILENO, line, std::strlen(line));
+    (void)ignored;
   }
   ::_exit(128 + signal);
 }

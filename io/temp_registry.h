@@ -16,7 +16,8 @@
 // else's file) is never recorded. The handler closes every slot for good
 // (waiting for one being created on another thread to settle), removes the
 // files of the live ones and ends the process: no file can be created after
-// it has passed.
+// it has passed. A batch's handler for a second signal does the same without
+// ending the process, which then writes its report (driver/interrupt_flag.h).
 #pragma once
 
 #include <cstddef>
@@ -35,6 +36,12 @@ int CreateRegisteredFile(int folderFd, const char* name, int flags, int mode, in
 // Forgets the file of `slot` (-1: none): call it after the file was renamed
 // into place or removed, and before its folder descriptor is closed.
 void ReleaseRegisteredFile(int& slot);
-// The handler for SIGINT, SIGTERM and SIGHUP: removes every registered file
-// and ends the process with status 128 + `signal`. Async-signal-safe.
-[[noreturn]] void RemoveRegisteredFilesAndExit(int signal);
+// Closes the registry for good and removes every registered file; false when
+// another call has done or is doing it (that one ends the process, or its
+// caller goes on without temporaries). Async-signal-safe.
+bool RemoveRegisteredFiles();
+// The handler for SIGINT, SIGTERM and SIGHUP: removes every registered file,
+// writes `line` (when set) to standard error and ends the process with status
+// 128 + `signal`. A handler on another thread that comes second waits for the
+// first to end the process. Async-signal-safe.
+[[noreturn]] void RemoveRegisteredFilesAndExit(int signal, const char* line = nullptr);

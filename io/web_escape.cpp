@@ -56,6 +56,17 @@ bool AllowedInHtml(uint32_t c) {
 
 }  // namespace
 
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    uint32_t codePoint = 0;
+    size_t badLength = 1;
+    const size_t length = DecodeUtf8(text.substr(i), codePoint, badLength);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 void AppendHtmlText(std::string& out, std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {

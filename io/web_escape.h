@@ -11,6 +11,9 @@
 // carriage return; noncharacters), become U+FFFD, one per bad sequence.
 void AppendHtmlText(std::string& out, std::string_view text);
 
+// True when `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
 // Appends the relative path `path` ('/' between its names) as a URL path:
 // every byte other than A-Z a-z 0-9 - . _ ~ and '/' becomes %XX, so the result
 // needs no quotes as an attribute value and no name reads as a scheme, a

@@ -115,40 +115,45 @@ TEST(BatchCommand, AFileThatCannotBeWrittenFailsItsModelAndTheBatch) {
 }
 
 TEST(BatchCommand, InterruptFinishesTheModelsInProgressAndWritesTheReport) {
-  ScratchDir dir;
-  for (int i = 0; i < 50; ++i) {
-    const std::string number = std::to_string(i);  // "m" + a temporary: GCC 12 -Wrestrict at -O3
-    PutModel(dir.path / "in" / ("m" + number), LongBox(30000));
-  }
-  const StartedTool tool = StartTool(dir.path, {"-batch", "in", "-out", "out", "-jobs", "1"}, dir.path / ".console.txt");
-  ASSERT_GT(tool.pid, 0);
-  // The first report is written once the models are found, with the handler in place.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!fs::exists(dir.path / "out/report.json") && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ::kill(tool.pid, SIGINT);
-  ToolRun run = WaitForTool(tool);
-  EXPECT_EQ(run.status, 130);
-  nlohmann::json report = ReadReport(dir.path / "out");
-  ASSERT_TRUE(report.is_object());
-  EXPECT_EQ(report["summary"]["interrupted"], true);
-  EXPECT_EQ(report["summary"]["exitStatus"], 130);
-  EXPECT_GT(report["summary"]["notStarted"], 0);
-  EXPECT_EQ(report["summary"]["converted"].get<int>() + report["summary"]["notStarted"].get<int>(), 50);
-  for (const nlohmann::json& entry : report["models"]) {
-    if (entry["status"] == "not started") {
-      EXPECT_TRUE(entry["exitStatus"].is_null());
-      EXPECT_FALSE(fs::exists(dir.path / "out" / entry["output"].get<std::string>()));
-    } else {
-      EXPECT_EQ(entry["status"], "converted");  // finished whole
+  // SIGHUP (the terminal went away) is one more way to ask the same.
+  for (int signal : {SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    ScratchDir dir;
+    for (int i = 0; i < 50; ++i) {
+      const std::string number = std::to_string(i);  // "m" + a temporary: GCC 12 -Wrestrict at -O3
+      PutModel(dir.path / "in" / ("m" + number), LongBox(30000));
     }
-  }
-  EXPECT_NE(run.console.find(", interrupted; report out/report.json"), std::string::npos) << run.console;
-  // Nothing half-written is left: no temporary output file, no temporary report.
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path / "out")) {
-    std::string name = entry.path().filename().string();
-    EXPECT_EQ(name.find(".tamberlo-"), std::string::npos) << name;
-    EXPECT_EQ(name.find(".report.json"), std::string::npos) << name;
+    const StartedTool tool =
+        StartTool(dir.path, {"-batch", "in", "-out", "out", "-jobs", "1"}, dir.path / ".console.txt");
+    ASSERT_GT(tool.pid, 0);
+    // The first report is written once the models are found, with the handler in place.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(dir.path / "out/report.json") && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(tool.pid, signal);
+    ToolRun run = WaitForTool(tool);
+    EXPECT_EQ(run.status, 128 + signal);
+    nlohmann::json report = ReadReport(dir.path / "out");
+    ASSERT_TRUE(report.is_object());
+    EXPECT_EQ(report["summary"]["interrupted"], true);
+    EXPECT_EQ(report["summary"]["exitStatus"], 128 + signal);
+    EXPECT_GT(report["summary"]["notStarted"], 0);
+    EXPECT_EQ(report["summary"]["converted"].get<int>() + report["summary"]["notStarted"].get<int>(), 50);
+    for (const nlohmann::json& entry : report["models"]) {
+      if (entry["status"] == "not started") {
+        EXPECT_TRUE(entry["exitStatus"].is_null());
+        EXPECT_FALSE(fs::exists(dir.path / "out" / entry["output"].get<std::string>()));
+      } else {
+        EXPECT_EQ(entry["status"], "converted");  // finished whole
+      }
+    }
+    EXPECT_NE(run.console.find(", interrupted; report out/report.json"), std::string::npos) << run.console;
+    // Nothing half-written is left: no temporary output file, no temporary report.
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path / "out")) {
+      std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.find(".tamberlo-"), std::string::npos) << name;
+      EXPECT_EQ(name.find(".report.json"), std::string::npos) << name;
+    }
   }
 }
 

@@ -81,7 +81,8 @@ TEST(BatchIndex, HostileNamesAreEscapedInTextAndLinks) {
   std::string page = Page(plan, results);
 
   EXPECT_EQ(page.find("<script>&"), std::string::npos);
-  const std::string shown = "&lt;script&gt;&amp;&quot;&#39;%#? \xEF\xBF\xBD\xEF\xBF\xBD\xc3\xa9";
+  // Shown as the console shows it ('"' as \x22), then escaped for HTML.
+  const std::string shown = "&lt;script&gt;&amp;\\x22&#39;%#? \xEF\xBF\xBD\xEF\xBF\xBD\xc3\xa9";
   EXPECT_NE(page.find("<h2>in/" + shown + ".mdl</h2>"), std::string::npos) << page;
   const std::string folder = "%3Cscript%3E%26%22%27%25%23%3F%20%FF%FE%C3%A9";
   EXPECT_EQ(AllOf(page, " (?:href|src)=([^ >]*)"),

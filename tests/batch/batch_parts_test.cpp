@@ -98,29 +98,45 @@ TEST(BatchParts, StatusFollowsWhereTheRunStopped) {
   EXPECT_STREQ(FamilyName(facts), "37");
 }
 
-TEST(BatchParts, ProgressTellsCountsRateAndTimeLeft) {
+TEST(BatchParts, ProgressTellsCountsRateAndTimeLeftOnceTheWorkDoneMeansSomething) {
   ProgressCounts counts;
   counts.done = 3;
   counts.total = 10;
   counts.failed = 1;
   counts.bytesRead = 25'000'000;
   counts.bytesWritten = 180'000'000;
-  counts.inputDone = 20'000'000;
+  counts.workDone = 20'000'000;
   counts.inputTotal = 100'000'000;
   counts.seconds = 10;
   EXPECT_EQ(FormatProgress(counts), "3/10 models, 1 with errors, 25.0 MB read, 180.0 MB written, 2.5 MB/s, 0:40 left");
   counts.seconds = 40;  // four times the time for the remaining four fifths
   EXPECT_EQ(FormatProgress(counts).substr(FormatProgress(counts).rfind(", ")), ", 2:40 left");
-  counts.inputDone = 0;  // nothing finished: no estimate yet
+  // Work in progress counts as much as finished work; no model need have ended.
+  counts.done = 0;
+  counts.workDone = 50'000'000;
+  EXPECT_EQ(FormatProgress(counts).substr(FormatProgress(counts).rfind(", ")), ", 0:40 left");
+
+  // Hidden before 5 % of the work or 3 seconds, and once every model is done.
+  counts.workDone = 4'999'999;
+  EXPECT_EQ(FormatProgress(counts).find("left"), std::string::npos);
+  counts.workDone = 5'000'000;
+  EXPECT_NE(FormatProgress(counts).find(", 12:40 left"), std::string::npos) << FormatProgress(counts);
+  counts.seconds = 2.9;
+  EXPECT_EQ(FormatProgress(counts).find("left"), std::string::npos);
+  counts.seconds = 3;
+  EXPECT_NE(FormatProgress(counts).find(", 0:57 left"), std::string::npos) << FormatProgress(counts);
+  counts.done = counts.total;
   EXPECT_EQ(FormatProgress(counts).find("left"), std::string::npos);
 }
 
 TEST(BatchParts, ReportIsValidJsonWhateverTheNamesHold) {
   BatchPlan plan;
-  plan.models = {Model("in/\xff\xfe.mdl", "\xff\xfe"), Model("in/b.mdl", "b"), Model("in/B.mdl", "B")};
+  plan.models = {Model("in/\xff\xfe.mdl", "\xff\xfe"), Model("in/b.mdl", "b"), Model("in/B.mdl", "B"),
+                 Model("in/a\nb 50%.mdl", "a\nb 50%")};
   plan.models[2].collidesWith = 1;
   plan.skipped.push_back(BatchSkip{"in/locked", "unreadable folder: Permission denied", true});
-  std::vector<ModelResult> results(3);
+  plan.skipped.push_back(BatchSkip{"in/\x1b[2J", "folder link not followed", false});
+  std::vector<ModelResult> results(4);
   results[0].finished = true;
   results[0].status = kStatusBadData;
   results[0].exitStatus = 2;
@@ -130,18 +146,29 @@ TEST(BatchParts, ReportIsValidJsonWhateverTheNamesHold) {
   results[0].family = "37";
   results[0].files = {WrittenFile{"dec.qc", 10}, WrittenFile{"streams.log", 5}};
   results[2].status = kStatusCollision;
-  std::string text = BatchReportText({"in"}, plan, results, BatchTotals{1.5, false, 2});
+  std::string text = BatchReportText({"in", "in/\x7f"}, plan, results, BatchTotals{1.5, false, 2});
   nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
   ASSERT_FALSE(report.is_discarded()) << text;
   EXPECT_EQ(report["models"][0]["input"], "in/\xef\xbf\xbd\xef\xbf\xbd.mdl");
+  // A name shown otherwise than its bytes keeps them, percent-encoded, beside it.
+  EXPECT_EQ(report["models"][0]["inputExact"], "in/%FF%FE.mdl");
+  EXPECT_EQ(report["models"][0]["outputExact"], "%FF%FE");
+  EXPECT_EQ(report["models"][3]["input"], "in/a\\x0Ab 50%.mdl");
+  EXPECT_EQ(report["models"][3]["inputExact"], "in/a%0Ab%2050%25.mdl");
+  EXPECT_FALSE(report["models"][1].contains("inputExact") || report["models"][1].contains("outputExact"));
+  EXPECT_EQ(report["skipped"][1]["path"], "in/\\x1B[2J");
+  EXPECT_EQ(report["skipped"][1]["pathExact"], "in/%1B%5B2J");
+  EXPECT_FALSE(report["skipped"][0].contains("pathExact"));
+  EXPECT_EQ(report["paths"], nlohmann::json::array({"in", "in/\\x7F"}));
+  EXPECT_EQ(report["pathsExact"], nlohmann::json::array({"in", "in/%7F"}));
   EXPECT_EQ(report["models"][0]["messages"].size(), 2u);
   EXPECT_EQ(report["models"][1]["status"], "not started");
   EXPECT_TRUE(report["models"][1]["version"].is_null());
   EXPECT_EQ(report["models"][2]["collidesWith"], "in/b.mdl");
   const nlohmann::json& summary = report["summary"];
-  EXPECT_EQ(summary["models"], 3);
+  EXPECT_EQ(summary["models"], 4);
   EXPECT_EQ(summary["withErrors"], 2);
-  EXPECT_EQ(summary["notStarted"], 1);
+  EXPECT_EQ(summary["notStarted"], 2);
   EXPECT_EQ(summary["walkErrors"], 1);
   EXPECT_EQ(summary["bytesWritten"], 15);
   EXPECT_EQ(summary["byStatus"]["bad data"], 1);

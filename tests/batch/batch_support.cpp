@@ -40,6 +40,21 @@ nlohmann::json ModelEntry(const nlohmann::json& report, const std::string& input
   return nullptr;
 }
 
+std::string ExactPath(const nlohmann::json& entry, const std::string& key) {
+  if (!entry.contains(key + "Exact")) return entry[key].get<std::string>();
+  const std::string encoded = entry[key + "Exact"].get<std::string>();
+  std::string path;
+  for (size_t i = 0; i < encoded.size(); ++i) {
+    if (encoded[i] == '%' && i + 2 < encoded.size()) {
+      path += static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      path += encoded[i];
+    }
+  }
+  return path;
+}
+
 std::string CompareWithSingleRuns(const fs::path& dir, const std::string& out) {
   nlohmann::json report = ReadReport(dir / out);
   fs::path batchCopy = dir / (out + ".batch");
@@ -48,15 +63,15 @@ std::string CompareWithSingleRuns(const fs::path& dir, const std::string& out) {
   std::string differences;
   for (const nlohmann::json& entry : report["models"]) {
     if (entry["exitStatus"].is_null()) continue;  // not run: a collision or not started
-    std::string input = entry["input"];
+    std::string input = ExactPath(entry, "input");
     // -file asks for "<base>.mdl" whatever the letters of the extension given.
     for (size_t i = input.size() - 4; i < input.size(); ++i) input[i] = static_cast<char>(std::tolower(input[i]));
-    std::string folder = out + "/" + entry["output"].get<std::string>();
+    std::string folder = out + "/" + ExactPath(entry, "output");
     ToolRun run = RunTool(dir, {"-file", input, "-out", folder});
     if (run.status != entry["exitStatus"])
       differences += input + ": exit " + std::to_string(run.status) + " alone, " + entry["exitStatus"].dump() + "\n";
     std::map<std::string, std::string> alone = TreeFiles(dir / folder);
-    std::map<std::string, std::string> batched = TreeFiles(batchCopy / entry["output"].get<std::string>());
+    std::map<std::string, std::string> batched = TreeFiles(batchCopy / ExactPath(entry, "output"));
     for (const auto& [name, bytes] : alone) {
       auto found = batched.find(name);
       if (found == batched.end()) {

@@ -20,6 +20,9 @@ nlohmann::json ReadReport(const fs::path& out);
 nlohmann::json WithoutSeconds(nlohmann::json report);
 // The report's entry for the model read from `input`; null when none.
 nlohmann::json ModelEntry(const nlohmann::json& report, const std::string& input);
+// The exact bytes of a path field of the report: "<key>Exact" percent-decoded
+// when the entry has it, else "<key>".
+std::string ExactPath(const nlohmann::json& entry, const std::string& key);
 // Runs -file <input> -out <out>/<output> for each model of the report that was
 // run, in `dir`, after moving the batch's output to <out>.batch, and compares
 // the two trees file by file (the report aside). A model file whose extension

@@ -8,6 +8,7 @@
 
 #include "driver/arguments.h"
 #include "io/input_file.h"
+#include "io/log.h"
 #include "io/message_format.h"
 #include "io/names.h"
 #include "io/output_file.h"
@@ -84,6 +85,44 @@ TEST(Messages, LongMessagesAreCutAtTheBuffer) {
   EXPECT_EQ(text.substr(0, 12), "Can't open: ");
 }
 
+// A logged message longer than its buffer ends in a visible mark and keeps
+// its line feed: the next message starts on a line of its own, and no UTF-8
+// character is split.
+TEST(Messages, ALoggedMessageTooLongIsMarkedAndKeepsItsLineFeed) {
+  LogChannel channel;
+  channel.toLogFile = false;
+  std::string console;
+  channel.console = &console;
+  MessageSink sink{&channel, nullptr};
+  const std::string name(3000, 'n');
+  LogMessage(sink, "Name changed: \"%s\" -> \"%s\"\n", name.c_str(), name.c_str());
+  LogMessage(sink, "Next\n");
+  ASSERT_EQ(console.size(), 2047u + 5u);
+  EXPECT_EQ(console.substr(0, 15), "Name changed: \"");
+  EXPECT_EQ(console.substr(2047 - 9), "...[cut]\nNext\n");
+
+  // "\xC3\xA9" (e-acute) across the cut is kept whole or left out whole.
+  for (size_t lead : {2035u, 2036u, 2037u, 2038u}) {
+    console.clear();
+    const std::string text = std::string(lead, 'a') + "\xC3\xA9\xC3\xA9" + std::string(100, 'b');
+    LogMessage(sink, "%s\n", text.c_str());
+    ASSERT_TRUE(console.ends_with("...[cut]\n")) << lead;
+    const std::string kept = console.substr(0, console.size() - 9);
+    EXPECT_EQ(kept.find_first_not_of('a'), lead < kept.size() ? lead : std::string::npos) << lead;
+    EXPECT_EQ((kept.size() - lead) % 2, 0u) << lead;  // whole two-byte characters only
+    EXPECT_LE(console.size(), 2047u) << lead;
+  }
+
+  // Without a line feed of its own, none is added; a message that fits is untouched.
+  console.clear();
+  LogMessage(sink, "%s", name.c_str());
+  EXPECT_EQ(console, std::string(2039, 'n') + "...[cut]");
+  console.clear();
+  const std::string fits(2046, 'f');
+  LogMessage(sink, "%s\n", fits.c_str());
+  EXPECT_EQ(console, fits + "\n");
+}
+
 TEST(FileIo, ReadWholeFileReportsMissingAndEmptyAsZero) {
   ScratchDir dir;
   std::string missing = (dir.path / "missing").string();
@@ -136,6 +175,8 @@ TEST(Names, UnsafeBytesAreWrittenAsUnderscoresAndShownAsHex) {
   EXPECT_EQ(WrittenName(name), std::string("a______ __\x80\xff~"));
   EXPECT_EQ(ShownName(name), "a\\x00\\x01\\x09\\x0A\\x1B\\x1F \\x22\\x7F\x80\xff~");
   EXPECT_FALSE(HasUnsafeNameBytes("plain name/with\\slashes \x80\xfe"));
+  // A whole line keeps its quotes; its control bytes are shown the same way.
+  EXPECT_EQ(ShownLine("not \"2\tx\"\x1b[2J\x7f"), "not \"2\\x09x\"\\x1B[2J\\x7F");
   std::string collected;
   OutputFile out;
   OpenOutputToString(out, collected);

@@ -36,7 +36,7 @@ class TempRegistryDeathTest : public ::testing::Test {
 
 void InstallHandler() {
   struct sigaction action = {};
-  action.sa_handler = RemoveRegisteredFilesAndExit;
+  action.sa_handler = [](int signal) { RemoveRegisteredFilesAndExit(signal); };
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }

@@ -1,7 +1,8 @@
 // Runs that are interrupted, and runs that share their output folder with
-// another: a signal removes the run's temporary files and ends it with 128 +
-// the signal; two runs writing the same names leave whole files, each one
-// run's; someone else's temporary-looking file is never touched.
+// another: a signal removes the run's temporary files, says "Interrupted" on
+// standard error and ends the run with 128 + the signal; two runs writing the
+// same names leave whole files, each one run's; someone else's
+// temporary-looking file is never touched.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -73,6 +74,7 @@ TEST(Interruption, ASignalRemovesTheTemporaryFilesAndEndsWith128PlusIt) {
     ASSERT_TRUE(running);
     const ToolRun run = WaitForTool(tool);
     EXPECT_EQ(run.status, 128 + c.signal) << run.console;
+    EXPECT_EQ(run.errors, "Interrupted\n");
     EXPECT_EQ(TemporaryFilesIn(scratch.path / "out"), std::vector<std::string>{foreign.filename().string()});
     EXPECT_FALSE(fs::exists(scratch.path / "out" / "long.smd"));
     EXPECT_EQ(ReadFileText(foreign), "mine");
