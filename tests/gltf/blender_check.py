@@ -3,16 +3,17 @@
 #
 #   blender -b --factory-startup --python blender_check.py -- EXPECTED.json
 #
-# EXPECTED.json lists models: {"glb": path, "root": name of the top node,
-# "bones": n, "triangles": level-0 triangles, "animations": n,
-# "seconds": [clip lengths] or null}. For each, in an empty scene:
+# EXPECTED.json lists models: {"glb": path, "bones": n, "triangles": level-0
+# triangles, "animations": n, "seconds": [clip lengths] or null, "box":
+# [[x, y, z] lowest, [x, y, z] highest] of the level-0 vertices as the model
+# stores them (Z up)}. For each, in an empty scene:
 #   - one armature bone per skeleton bone;
 #   - the visible meshes are level 0: their triangles are the level-0 count
 #     and no visible object is named after a lower level ("lod<k>_...");
 #   - one action per animation, each as long as its clip where given;
-#   - Z up: the top node, which turns the Z-up model to glTF's Y-up, and the
-#     importer's turn back to Z-up cancel out, so the model's own axes are
-#     Blender's.
+#   - Z up: in the rest pose, the visible vertices span the model's own box
+#     in Blender's world (the file turns Z up to glTF's Y up, the importer
+#     turns it back), so no axis is swapped or flipped.
 # Prints one line per model and "N passed, N failed" at the end; exit status
 # 1 when any model failed.
 import json
@@ -61,14 +62,28 @@ def check(model):
         if any(abs(g - w) > 1.5 / fps for g, w in zip(got, want)):
             problems.append("clip lengths %s s, expected %s s" % (got, want))
 
-    root = bpy.data.objects.get(model["root"])
-    if root is None:
-        problems.append("no object named %s" % model["root"])
-    else:
-        m = root.matrix_world.to_3x3()
-        off = max(abs(m[r][c] - (1.0 if r == c else 0.0)) for r in range(3) for c in range(3))
-        if off > 1e-5:
-            problems.append("top node not upright after import (matrix %s)" % [list(row) for row in m])
+    for o in objects:
+        if o.type == "ARMATURE":
+            o.data.pose_position = "REST"
+    bpy.context.view_layer.update()
+    depsgraph = bpy.context.evaluated_depsgraph_get()
+    low, high = [float("inf")] * 3, [float("-inf")] * 3
+    for o in objects:
+        if o.type != "MESH" or not o.visible_get():
+            continue
+        evaluated = o.evaluated_get(depsgraph)
+        mesh = evaluated.to_mesh()
+        for vertex in mesh.vertices:
+            world = evaluated.matrix_world @ vertex.co
+            for axis in range(3):
+                low[axis] = min(low[axis], world[axis])
+                high[axis] = max(high[axis], world[axis])
+        evaluated.to_mesh_clear()
+    want_low, want_high = model["box"]
+    size = max(max(h - l for l, h in zip(want_low, want_high)), 1.0)
+    if any(abs(g - w) > 1e-3 * size for g, w in zip(low + high, want_low + want_high)):
+        problems.append("rest-pose box %s..%s in Blender, expected %s..%s (Z up)" %
+                        ([round(v, 4) for v in low], [round(v, 4) for v in high], want_low, want_high))
     return problems
 
 

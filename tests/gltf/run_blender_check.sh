@@ -61,8 +61,10 @@ if [[ $status -ne 0 ]]; then
   exit 1
 fi
 
-# The expectations: counts from the report, the top node's name from the
-# file, clip lengths for the generated models.
+# The expectations: counts from the report, clip lengths for the generated
+# models, and the box of the level-0 vertices as stored (the POSITION bounds
+# of the main file's meshes: the model's own Z-up values, as the skinned
+# meshes and a static model's meshes carry no transform below the top node).
 /usr/bin/python3 - "$OUT" <<'PY'
 import json, os, struct, sys
 out = sys.argv[1]
@@ -80,10 +82,15 @@ for entry in report["models"]:
         data = f.read()
     length, = struct.unpack_from("<I", data, 12)
     document = json.loads(data[20:20 + length])
+    low, high = [float("inf")] * 3, [float("-inf")] * 3
+    for mesh in document["meshes"]:
+        for primitive in mesh["primitives"]:
+            accessor = document["accessors"][primitive["attributes"]["POSITION"]]
+            low = [min(a, b) for a, b in zip(low, accessor["min"])]
+            high = [max(a, b) for a, b in zip(high, accessor["max"])]
     counts = entry["counts"]
-    models.append({"glb": glb, "root": document["nodes"][0]["name"], "bones": counts["bones"],
-                   "triangles": counts["lodZeroTriangles"], "animations": counts["animations"],
-                   "seconds": clips.get(name)})
+    models.append({"glb": glb, "bones": counts["bones"], "triangles": counts["lodZeroTriangles"],
+                   "animations": counts["animations"], "seconds": clips.get(name), "box": [low, high]})
 json.dump(models, open(os.path.join(out, "expected.json"), "w"), indent=1)
 print("%d models to import" % len(models))
 PY
