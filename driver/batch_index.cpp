@@ -14,7 +14,8 @@ namespace {
 constexpr size_t kUnfoldedSmdFiles = 3;
 
 // Short class names keep 10,000 cards small: c card, x failed, w converted
-// with notes, n no picture, k counts, f finding; a card's heading is its path
+// with notes, n no picture, k counts (labelled by the style, o a count of
+// one), f finding; a card's heading is its path
 // below the batch's root. Pictures show at their own size (smaller where the
 // card is narrower); a click shows one as large as the window allows. Links
 // move to the next line whole, and break inside only when longer than a line.
@@ -37,6 +38,14 @@ constexpr const char* kStyle =
     ".f em{font-style:normal;font-weight:600;margin-right:.4em}"
     ".k i{font-style:normal}"
     ".k i+i::before{content:\" \\b7  \"}"
+    ".k i:nth-child(1)::after{content:\" bones\"}"
+    ".k i:nth-child(2)::after{content:\" sub-models\"}"
+    ".k i:nth-child(3)::after{content:\" triangles (LOD 0)\"}"
+    ".k i:nth-child(4)::after{content:\" animations\"}"
+    ".k .o:nth-child(1)::after{content:\" bone\"}"
+    ".k .o:nth-child(2)::after{content:\" sub-model\"}"
+    ".k .o:nth-child(3)::after{content:\" triangle (LOD 0)\"}"
+    ".k .o:nth-child(4)::after{content:\" animation\"}"
     ".c a{display:inline-block;max-width:100%;overflow-wrap:anywhere;margin-right:.6em}"
     "#z{position:fixed;inset:0;background:rgba(0,0,0,.8);display:flex;align-items:center;justify-content:center;"
     "cursor:zoom-out}"
@@ -95,12 +104,11 @@ void AppendAnchor(std::string& out, const std::string& folder, std::string_view 
   out += "</a>";
 }
 
-// "1 bone", "2 bones", "– bones" where unknown.
-void AppendCount(std::string& out, int64_t count, const char* one, const char* many) {
-  out += "<i>";
+// A count; the style names what it counts, "1 bone" for a count of one
+// (class o) and "2 bones" for the others.
+void AppendCount(std::string& out, int64_t count) {
+  out += count == 1 ? "<i class=o>" : "<i>";
   out += count >= 0 ? std::to_string(count) : "\xE2\x80\x93";  // an en dash where unknown
-  out += ' ';
-  out += count == 1 ? one : many;
   out += "</i>";
 }
 
@@ -150,10 +158,10 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
   }
   out += "<p class=k>";
   const ModelCounts& counts = result.counts;
-  AppendCount(out, counts.bones, "bone", "bones");
-  AppendCount(out, counts.subModels, "sub-model", "sub-models");
-  AppendCount(out, counts.lodZeroTriangles, "triangle (LOD 0)", "triangles (LOD 0)");
-  AppendCount(out, counts.animations, "animation", "animations");
+  AppendCount(out, counts.bones);
+  AppendCount(out, counts.subModels);
+  AppendCount(out, counts.lodZeroTriangles);
+  AppendCount(out, counts.animations);
 
   // Every file but the picture: the build script, .glb files and streams.log
   // in the order they were written, then the SMD files.
