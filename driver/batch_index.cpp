@@ -15,10 +15,10 @@ constexpr size_t kUnfoldedSmdFiles = 3;
 
 // Short class names keep 10,000 cards small: c card, x failed, w converted
 // with notes, n no picture, k counts (labelled by the style, o a count of
-// one), f finding; a card's heading is its path
-// below the batch's root. Pictures show at their own size (smaller where the
-// card is narrower); a click shows one as large as the window allows. Links
-// move to the next line whole, and break inside only when longer than a line.
+// one), f finding; a card's heading is its path below the batch's root.
+// Pictures show at their own size (smaller where the card is narrower); a
+// click shows one as large as the window allows. Links move to the next line
+// whole, and break inside only when longer than a line.
 constexpr const char* kStyle =
     "body{font:14px/1.35 system-ui,sans-serif;margin:1em;background:#f6f6f6;color:#222}"
     "h1{font-size:1.3em;margin:0 0 .3em;overflow-wrap:anywhere}"
@@ -118,7 +118,9 @@ std::string ShownPath(const BatchModel& model) { return model.output + model.ext
 
 void AppendCard(std::string& out, const BatchModel& model, const ModelResult& result, const BatchTotals& totals) {
   const Group group = GroupOf(model, result);
-  out += group == Group::Failed ? "<div class=\"c x\">" : group == Group::WithNotes ? "<div class=\"c w\">" : "<div class=c>";
+  out += group == Group::Failed      ? "<div class=\"c x\">"
+         : group == Group::WithNotes ? "<div class=\"c w\">"
+                                     : "<div class=c>";
 
   bool hasPicture = std::any_of(result.files.begin(), result.files.end(),
                                 [](const WrittenFile& file) { return file.name == kPreviewFileName; });

@@ -7,8 +7,9 @@
 //                                     <model>.mdl and <model>.dx80.vtx)
 //
 // Each becomes <folder>/<name>.glb, and <folder>/<name>_lod<k>.glb for each
-// lower level of detail it has; the writer's messages go to standard error. Exit status 1 when a model could not be read or its .glb was
-// abandoned or reported bad data.
+// lower level of detail it has; the writer's messages go to standard error.
+// Exit status 1 when a model could not be read or its .glb was abandoned or
+// reported bad data.
 #include <cstdio>
 #include <exception>
 #include <filesystem>

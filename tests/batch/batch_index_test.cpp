@@ -96,7 +96,8 @@ TEST(BatchIndex, CardsSayWhatWentWrong) {
             (std::vector<std::string>{"<em>damaged input</em>Bad data: mesh &lt;0&gt;: cut short",
                                       "<em>output problem</em>Write failed: arm.smd (No space left on device)",
                                       "<em>interrupted</em>",
-                                      "<em>names changed</em>Name changed: &quot;a\xEF\xBF\xBD&quot; -&gt; &quot;a_&quot;"}));
+                                      "<em>names changed</em>Name changed: &quot;a\xEF\xBF\xBD&quot; -&gt; "
+                                      "&quot;a_&quot;"}));
 }
 
 TEST(BatchIndex, HostileNamesAreEscapedInTextAndLinks) {

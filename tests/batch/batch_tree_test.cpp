@@ -266,7 +266,8 @@ TEST(BatchTree, NotesAloneMakeAModelConvertedWithNotes) {
   EXPECT_EQ(namedEntry["status"], "converted with notes");
   EXPECT_EQ(namedEntry["exitStatus"], 2);
   EXPECT_EQ(namedEntry["finding"],
-            nlohmann::json({{"kind", "names changed"}, {"line", "Name changed: \"elbow\\x22left\" -> \"elbow_left\""}}));
+            nlohmann::json(
+                {{"kind", "names changed"}, {"line", "Name changed: \"elbow\\x22left\" -> \"elbow_left\""}}));
   const nlohmann::json takenEntry = ModelEntry(report, "in/taken.mdl");
   EXPECT_EQ(takenEntry["status"], "converted with notes");
   EXPECT_EQ(takenEntry["exitStatus"], 1);
