@@ -15,6 +15,7 @@
 #include "io/shown_name.h"
 
 const char* const kStatusConverted = "converted";
+const char* const kStatusConvertedWithNotes = "converted with notes";
 const char* const kStatusBadData = "bad data";
 const char* const kStatusUnsupported = "unsupported version";
 const char* const kStatusMissingStrip = "missing strip file";
@@ -29,7 +30,8 @@ bool IsOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT; }
 
 }  // namespace
 
-const char* ModelStatus(const ModelLoadFacts& facts, int exitStatus, bool writeFailed, bool stripMissing) {
+const char* ModelStatus(const ModelLoadFacts& facts, int exitStatus, bool writeFailed, bool stripMissing,
+                        bool onlyNotes) {
   if (writeFailed) return kStatusWriteFailed;
   switch (facts.stage) {
     case ModelLoadFacts::Stage::NameTooLong:
@@ -42,7 +44,13 @@ const char* ModelStatus(const ModelLoadFacts& facts, int exitStatus, bool writeF
   }
   if (!facts.versionRead) return kStatusBadData;
   if (facts.layout == nullptr) return kStatusUnsupported;
+  // A changed name ends the run with status 2 though it is only a note.
+  if (onlyNotes && (exitStatus == kExitDone || exitStatus == kExitDoneWithErrors)) return kStatusConvertedWithNotes;
   return exitStatus == kExitDone ? kStatusConverted : kStatusBadData;
+}
+
+bool IsConverted(const ModelResult& result) {
+  return result.status == kStatusConverted || result.status == kStatusConvertedWithNotes;
 }
 
 const char* FamilyName(const ModelLoadFacts& facts) {
@@ -167,7 +175,7 @@ ModelResult ConvertBatchModel(const BatchModel& model, const OutputFolder& root,
     stripMissing = ::lstat(stripPath.c_str(), &stripStatus) != 0 && errno == ENOENT;
   }
   result.exitStatus = status;
-  result.status = ModelStatus(facts, status, writeFailed, stripMissing);
+  result.status = ModelStatus(facts, status, writeFailed, stripMissing, to.hadNotes && !to.hadErrors);
   result.versionRead = facts.versionRead;
   result.version = facts.version;
   result.family = FamilyName(facts);

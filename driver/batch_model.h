@@ -34,8 +34,11 @@ struct ModelResult {
   ModelCounts counts;
 };
 
-// Status names of the report.
+// Status names of the report. "converted with notes": every file was
+// written, some under changed names or with values the .glb cannot hold
+// replaced; it counts as converted.
 extern const char* const kStatusConverted;
+extern const char* const kStatusConvertedWithNotes;
 extern const char* const kStatusBadData;
 extern const char* const kStatusUnsupported;
 extern const char* const kStatusMissingStrip;
@@ -47,8 +50,13 @@ extern const char* const kStatusInterrupted;
 
 // The status of a model run, from what loading found, the run's exit status,
 // whether an output (a file, the log or the folder) could not be written, and
-// whether the strip file is missing (as opposed to unreadable).
-const char* ModelStatus(const ModelLoadFacts& facts, int exitStatus, bool writeFailed, bool stripMissing);
+// whether the strip file is missing (as opposed to unreadable), and whether
+// the run's only findings were notes (Destination::hadNotes without
+// hadErrors).
+const char* ModelStatus(const ModelLoadFacts& facts, int exitStatus, bool writeFailed, bool stripMissing,
+                        bool onlyNotes = false);
+// "converted" or "converted with notes".
+bool IsConverted(const ModelResult& result);
 
 // The family text of a supported version; nullptr otherwise.
 const char* FamilyName(const ModelLoadFacts& facts);

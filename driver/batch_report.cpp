@@ -3,6 +3,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "driver/batch_findings.h"
 #include "driver/version.h"
 #include "io/shown_name.h"
 #include "io/web_escape.h"
@@ -36,7 +37,7 @@ Json MessageLines(const std::string& log) {
   return lines;
 }
 
-Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResult& result) {
+Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResult& result, bool interrupted) {
   Json entry;
   PutPath(entry, "input", model.input);
   PutPath(entry, "output", model.output);
@@ -57,6 +58,9 @@ Json ModelEntry(const BatchPlan& plan, const BatchModel& model, const ModelResul
                          {"subModels", count(counts.subModels)},
                          {"lodZeroTriangles", count(counts.lodZeroTriangles)},
                          {"animations", count(counts.animations)}};
+  // What went wrong, in short: null for a model converted without a note.
+  const ModelFinding finding = FindingOf(model, result, interrupted);
+  entry["finding"] = finding.kind == nullptr ? Json(nullptr) : Json{{"kind", finding.kind}, {"line", finding.line}};
   entry["messages"] = MessageLines(result.log);
   Json files = Json::array();
   for (const WrittenFile& file : result.files) {
@@ -98,9 +102,9 @@ std::string BatchReportText(const std::vector<std::string>& paths, const BatchPl
   std::map<std::string, size_t> byStatus;
   for (size_t i = 0; i < plan.models.size(); ++i) {
     const ModelResult& result = results[i];
-    models.push_back(ModelEntry(plan, plan.models[i], result));
+    models.push_back(ModelEntry(plan, plan.models[i], result, totals.interrupted));
     ++byStatus[result.status];
-    if (result.status == kStatusConverted) {
+    if (IsConverted(result)) {
       ++converted;
     } else if (result.finished || plan.models[i].collidesWith != BatchModel::kNoCollision) {
       ++withErrors;

@@ -12,6 +12,7 @@ struct BatchTotals {
   double seconds = 0;
   bool interrupted = false;
   int exitStatus = 0;  // of the batch; while it runs, what it would be if it ended now
+  int pictureSize = 0;  // the pictures' width and height (-preview-size); 0: the default
 };
 
 // The report's text. `results` holds one entry per model of `plan`.

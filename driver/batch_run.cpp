@@ -133,7 +133,7 @@ class Batch {
                                              OutputChoice{options_.format, options_.previewSize}, options_.maxOutput);
       bytesRead_ += result.bytesRead - plan_.models[i].inputBytes;
       if (result.diskFull) diskFull_ = true;
-      bool failed = result.status != kStatusConverted;
+      bool failed = !IsConverted(result);
       bool stopped = false;
       {
         std::lock_guard<std::mutex> lock(resultsMutex_);
@@ -313,7 +313,7 @@ class Batch {
   int ExitStatus() const {
     if (InterruptRequested().load()) return 128 + InterruptSignal();
     bool allConverted = std::all_of(results_.begin(), results_.end(),
-                                    [](const ModelResult& r) { return r.status == kStatusConverted; });
+                                    [](const ModelResult& r) { return IsConverted(r); });
     bool walkErrors = std::any_of(plan_.skipped.begin(), plan_.skipped.end(),
                                   [](const BatchSkip& skip) { return skip.isError; });
     return allConverted && !walkErrors ? 0 : kExitDoneWithErrors;
@@ -328,7 +328,7 @@ class Batch {
       std::lock_guard<std::mutex> lock(resultsMutex_);
       if (!final && !changed_ && reportWritten_) return true;
       changed_ = false;
-      BatchTotals totals{SecondsSince(start_), InterruptRequested().load(), ExitStatus()};
+      BatchTotals totals{SecondsSince(start_), InterruptRequested().load(), ExitStatus(), options_.previewSize};
       report = BatchReportText(options_.paths, plan_, results_, totals);
       page = BatchIndexHtml(options_.paths, plan_, results_, totals);
     }
@@ -347,7 +347,7 @@ class Batch {
   std::string SummaryLine(int status, bool reportWritten) const {
     size_t converted = 0, notStarted = 0;
     for (size_t i = 0; i < results_.size(); ++i) {
-      if (results_[i].status == kStatusConverted) ++converted;
+      if (IsConverted(results_[i])) ++converted;
       if (!results_[i].finished && plan_.models[i].collidesWith == BatchModel::kNoCollision) ++notStarted;
     }
     char text[256];

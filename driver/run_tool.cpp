@@ -54,32 +54,48 @@ const PlannedFile* PlannedFileOf(const OutputPlan& plan, OutputKind kind) {
   return nullptr;
 }
 
-// The .glb is built whole in memory and then written like any output file:
-// bad data abandons it with its messages, and it counts against the output limit.
-void WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelism& parallel) {
+// A .glb is built whole in memory and then written like any output file:
+// bad data abandons it with its messages, and it counts against the output
+// limit. False when it was not written.
+bool WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelism& parallel) {
   const std::string& fileName = planned.name;
   OutputLimit* limit = conv.to.limit;
-  if (limit != nullptr && limit->reached) return;
+  if (limit != nullptr && limit->reached) return false;
   const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
                         : limit->used < limit->bytes      ? limit->bytes - limit->used
                                                           : 1;
+  const int32_t lod = planned.kind == OutputKind::LodGlb ? planned.lod : 0;
   GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, parallel.pool,
-                           &conv.geometry);
+                           &conv.geometry, lod);
   if (glb.outputLimitReached) {
     LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
                ByteSizeText(limit->bytes).c_str(), ShownName(fileName).c_str());
     limit->reached = true;
     conv.to.hadErrors = true;
-    return;
+    return false;
   }
   for (const std::string& name : glb.changedNames) NoteNameChange(conv.to, conv.names, name);
   for (const std::string& message : glb.messages) EmitMessage(conv.to.sink, message);
+  // Without bad data, every message is a note about a value replaced.
   if (glb.hadErrors) conv.to.hadErrors = true;
-  if (glb.bytes.empty()) return;
+  else if (!glb.messages.empty()) conv.to.hadNotes = true;
+  // A lower level whose meshes draw no triangle gives no file.
+  if (glb.bytes.empty() || (lod > 0 && glb.meshNodes == 0)) return false;
   OutputFile out;
-  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return;
+  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return false;
   PutBytes(out, reinterpret_cast<const char*>(glb.bytes.data()), glb.bytes.size());
-  CloseOutputFile(conv.to, out);
+  return CloseOutputFile(conv.to, out);
+}
+
+// The main .glb, then the file of each lower level of detail. A main file
+// that was not written takes the others with it: they would repeat its
+// messages.
+void WriteGlbFiles(Conversion& conv, const Parallelism& parallel) {
+  bool mainWritten = false;
+  for (const PlannedFile& file : conv.plan.files) {
+    if (file.kind == OutputKind::Glb) mainWritten = WriteGlbFile(conv, file, parallel);
+    if (file.kind == OutputKind::LodGlb && mainWritten) WriteGlbFile(conv, file, parallel);
+  }
 }
 
 // The counts of the model's tables that lie in the file; -1 for the others.
@@ -211,13 +227,14 @@ int ConvertImages(const unsigned char* modelData, int64_t modelSize, const char*
       if (items) items->FinishAll();
     });
   }
-  if (const PlannedFile* glb = PlannedFileOf(conv.plan, OutputKind::Glb)) WriteGlbFile(conv, *glb, parallel);
+  WriteGlbFiles(conv, parallel);
   if (format == OutputFormat::Gltf && wantsScene) {
     StartPreviewAndCounts(conv, outputs.previewSize, counts);
     if (items) items->FinishAll();
   }
   to = conv.to;
-  return to.hadErrors ? kExitDoneWithErrors : kExitDone;
+  // A changed name is a note, yet it ends the run with status 2 as it always has.
+  return to.hadErrors || !conv.names.said.empty() ? kExitDoneWithErrors : kExitDone;
 }
 
 namespace {

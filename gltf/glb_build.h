@@ -53,6 +53,7 @@ struct GlbBuild {
   // The least bytes the animation SMD files of the animations sampled so far
   // would hold (gltf/animation_channels.h), counted against outputLimit.
   uint64_t sampledTextBytes = 0;
+  int32_t lod = 0;  // the level of detail whose meshes the file holds
   ModelHeader header;
   GltfDocument document;
   GlbPlace place;
@@ -65,9 +66,8 @@ struct GlbBuild {
   int rootNode = -1;       // turns the Z-up model to Y-up; parent of the root bones
   int firstBoneNode = -1;  // bone b is node firstBoneNode + b
   int skin = -1;           // -1: the model has no bones, meshes are not skinned
-  // Set by the meshes.
-  std::vector<int> lodZeroNodes;                      // listed in the default scene
-  std::vector<int> lowerLodNodes;                     // the other levels of detail
+  // Set by the meshes: the mesh nodes of level `lod`, listed in the scene.
+  std::vector<int> meshNodes;
   std::map<std::string, int, std::less<>> materials;  // by texture name
 
   // Names from the model the file carries changed (io/safe_names.h), as

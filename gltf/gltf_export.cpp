@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "gltf/animation_channels.h"
@@ -12,44 +13,35 @@
 
 namespace {
 
-constexpr const char* kLowerLods = "lower levels of detail";
-
-void AddScenes(GlbBuild& build) {
+// One scene, the default: the skeleton's top node and the level's meshes.
+// Skinned mesh nodes stay at the top of the node tree, as glTF ignores the
+// transforms above them; a model without bones has its static meshes under
+// the top node, which turns them to Y-up.
+void AddScene(GlbBuild& build) {
   GltfDocument& document = build.document;
-  Json& nodes = document.Root()["nodes"];
-  Json& root = nodes[static_cast<size_t>(build.rootNode)];
-  const std::string modelName = root["name"];
-  Json defaultScene = Json::array({build.rootNode});
-  Json lowerScene = Json::array();
-  if (build.skin >= 0) {
-    for (int node : build.lodZeroNodes) defaultScene.push_back(node);
-    if (!build.lowerLodNodes.empty()) lowerScene.push_back(build.rootNode);
-    for (int node : build.lowerLodNodes) lowerScene.push_back(node);
-  } else {
-    for (int node : build.lodZeroNodes) root["children"].push_back(node);
-    if (!build.lowerLodNodes.empty()) {
-      lowerScene.push_back(document.Add(
-          "nodes", Json{{"name", kLowerLods}, {"rotation", YUpRotation()}, {"children", build.lowerLodNodes}}));
-    }
-  }
-  document.Add("scenes", Json{{"name", modelName}, {"nodes", std::move(defaultScene)}});
-  if (!lowerScene.empty()) document.Add("scenes", Json{{"name", kLowerLods}, {"nodes", std::move(lowerScene)}});
+  Json& root = document.Root()["nodes"][static_cast<size_t>(build.rootNode)];
+  std::string name = root["name"];
+  if (build.lod > 0) name += " LOD " + std::to_string(build.lod);
+  Json sceneNodes = Json::array({build.rootNode});
+  for (int node : build.meshNodes) (build.skin >= 0 ? sceneNodes : root["children"]).push_back(node);
+  document.Add("scenes", Json{{"name", std::move(name)}, {"nodes", std::move(sceneNodes)}});
   document.Root()["scene"] = 0;
 }
 
-std::string RepairsLine(const Repairs& repairs) {
-  char line[200];
+std::string RepairsLine(const Repairs& repairs, int32_t lod) {
+  const std::string file = lod == 0 ? "glb" : "glb LOD " + std::to_string(lod);
+  char line[240];
   std::snprintf(line, sizeof line,
-                "glb: values glTF cannot hold were replaced: %lld numbers that are not finite, %lld normals not of "
+                "%s: values glTF cannot hold were replaced: %lld numbers that are not finite, %lld normals not of "
                 "unit length\n",
-                static_cast<long long>(repairs.notFinite), static_cast<long long>(repairs.normalLength));
+                file.c_str(), static_cast<long long>(repairs.notFinite), static_cast<long long>(repairs.normalLength));
   return line;
 }
 
 }  // namespace
 
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit, WorkPool* pool, const ModelGeometry* geometry) {
+                   uint64_t outputLimit, WorkPool* pool, const ModelGeometry* geometry, int32_t lod) {
   GlbResult result;
   ModelGeometry walked;
   if (geometry == nullptr) {
@@ -59,13 +51,20 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
   GlbBuild build(model, strip, *geometry, generator);
   build.pool = pool;
   build.outputLimit = outputLimit;
+  build.lod = lod;
   build.document.Binary().SetOutputLimit(outputLimit);
   try {
     build.header = ReadModelHeader(model);
     AddSkeleton(build);
+    if (lod > 0) {
+      // The level-0 file said all there is to say about the skeleton.
+      build.messages.clear();
+      build.repairs = Repairs{};
+    }
     AddMeshes(build);
-    AddAnimations(build);
-    AddScenes(build);
+    if (lod == 0) AddAnimations(build);
+    AddScene(build);
+    result.meshNodes = static_cast<int32_t>(build.meshNodes.size());
     const std::string json = build.document.Serialise();
     result.bytes = AssembleGlb(json, build.document.Binary());
   } catch (const FormatError& error) {
@@ -90,7 +89,7 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
   result.messages = std::move(build.messages);
   result.changedNames = std::move(build.changedNames);
   if (build.repairs.notFinite > 0 || build.repairs.normalLength > 0)
-    result.messages.push_back(RepairsLine(build.repairs));
+    result.messages.push_back(RepairsLine(build.repairs, lod));
   result.hadErrors = build.hadErrors;
   return result;
 }

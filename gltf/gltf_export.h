@@ -1,6 +1,9 @@
-// The model as one glTF 2.0 binary file (.glb): the skeleton, the meshes of
-// every level of detail, the materials by name and the animations, holding
-// the same values as the SMD files of the same model. A pure function: it
+// The model as glTF 2.0 binary files (.glb): one file with the skeleton, the
+// meshes of level of detail 0, the materials by name and the animations, and
+// one per lower level k with the skeleton and that level's meshes only
+// (no animations), holding the same values as the SMD files of the model.
+// Importers show every node of a file; keeping each level in a file of its
+// own shows level 0 alone on import. A pure function: it
 // reads the loaded files and returns the file's bytes and its messages;
 // writing and logging are the caller's.
 //
@@ -8,16 +11,16 @@
 //   - node 0, named after the model, turns the Z-up model to glTF's Y-up
 //     (-90 degrees about X) and holds the root bones; units are kept;
 //   - one node per bone (gltf/skeleton_nodes.h) and one skin over all bones;
-//   - per sub-model with vertices and level of detail, a mesh and a node
-//     named like its SMD file (gltf/mesh_nodes.h); the default scene shows
-//     the skeleton and level 0, a second scene ("lower levels of detail") the
-//     skeleton and the others. Skinned mesh nodes stay at the top of the node
-//     tree, as glTF ignores the transforms above them; a model without bones
-//     has static meshes under node 0, its lower levels under a node of their
-//     own;
+//   - per sub-model with vertices, a mesh and a node of the file's level,
+//     named like its SMD file (gltf/mesh_nodes.h);
+//   - one scene, the default, named after the model ("<model> LOD <k>" in a
+//     lower level's file), holding node 0 and the mesh nodes. Skinned mesh
+//     nodes stay at the top of the node tree, as glTF ignores the transforms
+//     above them; a model without bones has static meshes under node 0;
 //   - one material per texture name the meshes use, carrying the name; no
 //     images;
-//   - one animation per animation description (gltf/animation_channels.h).
+//   - level 0 only: one animation per animation description
+//     (gltf/animation_channels.h).
 //
 // Bad data: a FormatError anywhere abandons the whole file (no bytes) with
 // one message "Bad data: <item>: <what>", and sets hadErrors. Values the SMD
@@ -25,6 +28,8 @@
 // table, a bone whose parent is not an earlier bone, numbers that are not
 // finite, normals not of unit length) are replaced in the documented way and
 // noted in one line each; they are not bad data and leave hadErrors as it is.
+// A lower level's file notes only its meshes' values: the level-0 file notes
+// the skeleton's.
 #pragma once
 
 #include <string>
@@ -42,6 +47,7 @@ struct GlbResult {
   std::vector<std::string> messages;  // each a full log line ending in "\n", in order
   bool hadErrors = false;             // bad data met: the run must end with status 2
   bool outputLimitReached = false;    // abandoned: it would pass `outputLimit`
+  int32_t meshNodes = 0;              // mesh nodes of the level: 0 when it draws nothing
   // Names from the model written changed ('_' for each byte no output may
   // carry), as stored, in the order first met; the caller says so.
   std::vector<std::string> changedNames;
@@ -53,6 +59,8 @@ struct GlbResult {
 // more SMD text than that (gltf/animation_channels.h). Long animations are
 // sampled in parts on `pool` where there is one; the bytes and messages are
 // the same with or without it. `geometry` is the read layer's walk of the two
-// files; without it the meshes are walked here.
+// files; without it the meshes are walked here. `lod` picks the file: 0 the
+// main one, k > 0 the file of level k.
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit = 0, WorkPool* pool = nullptr, const ModelGeometry* geometry = nullptr);
+                   uint64_t outputLimit = 0, WorkPool* pool = nullptr, const ModelGeometry* geometry = nullptr,
+                   int32_t lod = 0);

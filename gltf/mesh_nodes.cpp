@@ -38,7 +38,7 @@ void AddLevelOfDetail(GlbBuild& build, const LodGeometry& lod, const std::string
   const int mesh = document.Add("meshes", Json{{"name", name}, {"primitives", std::move(primitives)}});
   Json node{{"name", name}, {"mesh", mesh}};
   if (build.skin >= 0) node["skin"] = build.skin;
-  (lod.index == 0 ? build.lodZeroNodes : build.lowerLodNodes).push_back(document.Add("nodes", std::move(node)));
+  build.meshNodes.push_back(document.Add("nodes", std::move(node)));
 }
 
 // The walk's first fault abandons the file: build.place names it the way
@@ -73,6 +73,7 @@ void AddMeshes(GlbBuild& build) {
       if (!subModel.hasVertices) continue;  // no geometry
       const std::string base = SmdBaseName(build.Written(subModel.name));
       for (const LodGeometry& lod : subModel.lods) {
+        if (lod.index != build.lod) continue;
         SetPlace(build, Part::Mesh, bodyPart.index, subModel.index, lod.index);
         build.place.name = LodName(base, lod.index);
         AddLevelOfDetail(build, lod, build.place.name, primitive);

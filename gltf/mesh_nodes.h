@@ -1,5 +1,5 @@
-// The meshes of the .glb: for every sub-model with vertices and every level
-// of detail whose meshes draw a triangle, a glTF mesh with one primitive per
+// The meshes of the .glb: for every sub-model with vertices whose level of
+// detail build.lod draws a triangle, a glTF mesh with one primitive per
 // mesh record and a node of the same name as its SMD file ("<sub-model>",
 // "lod<k>_<sub-model>"), skinned when the model has bones.
 //
@@ -9,7 +9,6 @@
 
 #include "gltf/glb_build.h"
 
-// Adds meshes, materials and nodes; fills build.lodZeroNodes and
-// build.lowerLodNodes. Throws the walk's first FormatError, with build.place
+// Adds meshes, materials and nodes; fills build.meshNodes. Throws the walk's first FormatError, with build.place
 // naming the item.
 void AddMeshes(GlbBuild& build);

@@ -1,7 +1,8 @@
 // Where one conversion, or one item of it, writes: its output folder, its
 // messages, whether it met an error (bad input data, a refused name, an
-// output not written completely), which ends the run with status 2, and the
-// run's limit on output.
+// output not written completely), which ends the run with status 2, whether
+// it said a note (a name written changed, a file written under another name,
+// a value the .glb cannot hold replaced), and the run's limit on output.
 #pragma once
 
 #include <cstdint>
@@ -26,4 +27,8 @@ struct Destination {
   MessageSink sink;
   bool hadErrors = false;
   OutputLimit* limit = nullptr;  // nullptr: no limit
+  // A note is no error: the files hold everything, some under changed names
+  // or with repaired values. (A changed name still ends a -file run with
+  // status 2: see ConvertImages.)
+  bool hadNotes = false;
 };

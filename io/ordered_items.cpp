@@ -72,6 +72,7 @@ void OrderedItems::ReleaseHead() {
   EmitMessage(base.sink, entry->held);
   if (!entry->failure) CommitOutputFile(base, entry->out);
   if (entry->to.hadErrors || base.hadErrors) walk_.hadErrors = true;
+  if (entry->to.hadNotes) walk_.hadNotes = true;
   if (entry->failure && !failure_) failure_ = entry->failure;
   if (pending_.empty()) walk_.sink.held = walkHeld_;
   EmitMessage(base.sink, entry->after);

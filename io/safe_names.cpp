@@ -23,7 +23,7 @@ void NoteNameChange(Destination& to, NameChanges& changes, std::string_view name
   if (!HasUnsafeNameBytes(name) || changes.said.find(name) != changes.said.end()) return;
   changes.said.emplace(name);
   LogMessage(to.sink, "Name changed: \"%s\" -> \"%s\"\n", ShownName(name).c_str(), WrittenName(name).c_str());
-  to.hadErrors = true;
+  to.hadNotes = true;
 }
 
 std::string NotedName(Destination& to, NameChanges& changes, std::string_view name) {

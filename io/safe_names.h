@@ -32,7 +32,8 @@ struct NameChanges {
 };
 
 // Logs the "Name changed" line the first time a name that needs a change is
-// noted in the conversion, and notes an error. Call it from the thread that
+// noted in the conversion, and sets to.hadNotes (the conversion's exit status
+// counts changes.said itself). Call it from the thread that
 // walks the conversion, before the first output that carries the name, so the
 // lines come in the same order for any number of workers.
 void NoteNameChange(Destination& to, NameChanges& changes, std::string_view name);

@@ -43,6 +43,9 @@ void ReadAndPlan(Conversion& conv, const PlanChoice& choice) {
 }
 
 const std::string& StartPlannedFile(Conversion& conv, const PlannedFile& file) {
-  if (file.Renamed()) EmitMessage(conv.to.sink, RenameLine(file));
+  if (file.Renamed()) {
+    EmitMessage(conv.to.sink, RenameLine(file));
+    conv.to.hadNotes = true;
+  }
   return file.name;
 }

@@ -69,6 +69,28 @@ void PlanMeshes(const ModelGeometry& geometry, std::vector<PlannedFile>& files) 
   }
 }
 
+// "<model>_lod<k>.glb" for every lower level k that a sub-model with
+// vertices has, in order of k.
+void PlanLodGlbs(const ModelGeometry& geometry, const std::string& glbName, std::vector<PlannedFile>& files) {
+  std::set<int32_t> levels;
+  for (const BodyPartGeometry& bodyPart : geometry.bodyParts) {
+    for (const SubModelGeometry& subModel : bodyPart.subModels) {
+      if (!subModel.hasVertices) continue;
+      for (const LodGeometry& lod : subModel.lods) {
+        if (lod.index > 0 && !lod.meshes.empty()) levels.insert(lod.index);
+      }
+    }
+  }
+  const std::string base = glbName.ends_with(".glb") ? glbName.substr(0, glbName.size() - 4) : glbName;
+  for (int32_t level : levels) {
+    PlannedFile file;
+    file.kind = OutputKind::LodGlb;
+    file.lod = level;
+    file.wanted = base + "_lod" + std::to_string(level) + ".glb";
+    files.push_back(std::move(file));
+  }
+}
+
 // Gives every later file of a colliding group a free name (see the header).
 // A stem's suffixes are tried from where its last search ended: the names
 // taken only grow, so none below it has come free, and a hostile file naming
@@ -142,7 +164,10 @@ OutputPlan PlanOutputs(const ModelFile& model, const ModelGeometry& geometry, co
     PlanMeshes(geometry, plan.files);
     PlanAnimations(model, plan.files);
   }
-  if (!choice.glbName.empty()) add(OutputKind::Glb, choice.glbName);
+  if (!choice.glbName.empty()) {
+    add(OutputKind::Glb, choice.glbName);
+    PlanLodGlbs(geometry, choice.glbName, plan.files);
+  }
   if (choice.preview) add(OutputKind::Preview, "preview.png");
   for (PlannedFile& file : plan.files) file.name = file.wanted;
   ResolveCollisions(plan);

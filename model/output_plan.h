@@ -11,6 +11,11 @@
 // detail files keep the base of its level-0 file (lod1_door_37_2.smd), and
 // dec.qc names the files as written. Where no names collide, every name is
 // the one its item asks for.
+//
+// The .glb files: "<model>.glb" holds level of detail 0, and each lower
+// level k that a sub-model with vertices has gets "<model>_lod<k>.glb". They
+// are the only .glb files and differ in their ends, so they collide with no
+// other name.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +27,11 @@
 #include "formats/model_records.h"
 #include "model/model_geometry.h"
 
-enum class OutputKind { Script, Mesh, Animation, Glb, Preview };
+enum class OutputKind { Script, Mesh, Animation, Glb, LodGlb, Preview };
 
 struct PlannedFile {
   OutputKind kind = OutputKind::Script;
-  int32_t bodyPart = -1, subModel = -1, lod = -1;  // a mesh file
+  int32_t bodyPart = -1, subModel = -1, lod = -1;  // a mesh file; lod: a lower level's .glb too
   int32_t animation = -1;                          // an animation file
   std::string wanted;  // the name its item asks for
   std::string name;    // the name it is written under
@@ -59,7 +64,7 @@ constexpr size_t kMaxAnimationNameLength = 251;
 
 struct PlanChoice {
   bool smd = true;           // dec.qc, mesh and animation files
-  std::string glbName;       // empty: no .glb
+  std::string glbName;       // "<model>.glb"; empty: no .glb
   bool preview = false;
 };
 

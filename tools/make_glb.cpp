@@ -6,9 +6,10 @@
 //   make_glb <folder> <model> ...     the given models (base names of
 //                                     <model>.mdl and <model>.dx80.vtx)
 //
-// Each becomes <folder>/<name>.glb; the writer's messages go to standard
-// error. Exit status 1 when a model could not be read or its .glb was
-// abandoned or reported bad data.
+// Each becomes <folder>/<name>.glb, and <folder>/<name>_lod<k>.glb for each
+// lower level of detail it has; the writer's messages go to standard error.
+// Exit status 1 when a model could not be read or its .glb was abandoned or
+// reported bad data.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -19,6 +20,7 @@
 
 #include "formats/layout.h"
 #include "gltf/gltf_export.h"
+#include "model/output_plan.h"
 #include "builder/model_builder.h"
 #include "tools/sample_model.h"
 
@@ -67,23 +69,35 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Builds and writes one .glb; false when it was abandoned or met bad data.
+// Builds and writes the .glb files of one model as the plan names them;
+// false when one was abandoned or met bad data.
 bool WriteGlb(const std::vector<uint8_t>& mdl, const std::vector<uint8_t>& vtx, const std::string& modelPath,
               const std::string& stripPath, const std::filesystem::path& out) {
   if (mdl.size() < 8) throw std::runtime_error(modelPath + " is too short");
   const ByteView modelBytes{mdl.data(), static_cast<int64_t>(mdl.size()), modelPath.c_str()};
   const ModelLayout* layout = LayoutForVersion(ReadModelVersion(modelBytes));
   if (layout == nullptr) throw std::runtime_error(modelPath + ": version not supported");
-  const GlbResult glb =
-      BuildGlb(ModelFile{modelBytes, layout},
-               StripFile{ByteView{vtx.data(), static_cast<int64_t>(vtx.size()), stripPath.c_str()}}, kGenerator);
-  for (const std::string& message : glb.messages) std::fputs(message.c_str(), stderr);
-  if (glb.bytes.empty()) return false;
-  std::ofstream file(out, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(glb.bytes.data()), static_cast<std::streamsize>(glb.bytes.size()));
-  if (!file) throw std::runtime_error("cannot write " + out.string());
-  std::printf("%s: %zu bytes\n", out.string().c_str(), glb.bytes.size());
-  return !glb.hadErrors;
+  const ModelFile model{modelBytes, layout};
+  const StripFile strip{ByteView{vtx.data(), static_cast<int64_t>(vtx.size()), stripPath.c_str()}};
+  const ModelGeometry geometry = WalkModelGeometry(model, strip);
+  PlanChoice choice;
+  choice.smd = false;
+  choice.glbName = out.filename().string();
+  bool good = true;
+  for (const PlannedFile& planned : PlanOutputs(model, geometry, choice).files) {
+    const int32_t lod = planned.kind == OutputKind::LodGlb ? planned.lod : 0;
+    const GlbResult glb = BuildGlb(model, strip, kGenerator, 0, nullptr, &geometry, lod);
+    for (const std::string& message : glb.messages) std::fputs(message.c_str(), stderr);
+    if (glb.bytes.empty()) return false;
+    if (lod > 0 && glb.meshNodes == 0) continue;
+    const std::filesystem::path path = out.parent_path() / planned.name;
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(glb.bytes.data()), static_cast<std::streamsize>(glb.bytes.size()));
+    if (!file) throw std::runtime_error("cannot write " + path.string());
+    std::printf("%s: %zu bytes\n", path.string().c_str(), glb.bytes.size());
+    good = good && !glb.hadErrors;
+  }
+  return good;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ BatchModel Model(const std::string& input, const std::string& output) {
   BatchModel model;
   model.input = input;
   model.output = output;
+  model.extension = ".mdl";
   return model;
 }
 
@@ -24,8 +25,8 @@ ModelResult Result(const char* status, std::vector<std::string> files = {}) {
   return result;
 }
 
-std::string Page(const BatchPlan& plan, const std::vector<ModelResult>& results) {
-  return BatchIndexHtml({"in"}, plan, results, BatchTotals{});
+std::string Page(const BatchPlan& plan, const std::vector<ModelResult>& results, BatchTotals totals = {}) {
+  return BatchIndexHtml({"in"}, plan, results, totals);
 }
 
 // Every match of the first group of `pattern`, in page order.
@@ -51,26 +52,52 @@ std::string UrlPath(std::string_view text) {
 
 }  // namespace
 
-TEST(BatchIndex, FailuresComeFirstThenModelsNotStartedThenConvertedEachByPath) {
+TEST(BatchIndex, FailuresComeFirstThenModelsNotStartedThenWithNotesThenConvertedEachByPath) {
   BatchPlan plan;
   plan.models = {Model("in/b.mdl", "b"), Model("in/a.mdl", "a"), Model("in/c.mdl", "c"),
-                 Model("in/d.mdl", "d"), Model("in/B.mdl", "B"), Model("in/a2.mdl", "a2")};
+                 Model("in/d.mdl", "d"), Model("in/B.mdl", "B"), Model("in/a2.mdl", "a2"),
+                 Model("in/e.mdl", "sub/e")};
   plan.models[4].collidesWith = 0;
   std::vector<ModelResult> results = {Result(kStatusConverted), Result(kStatusConverted), Result(kStatusBadData),
-                                      ModelResult(), Result(kStatusCollision), Result(kStatusUnsupported)};
+                                      ModelResult(),           Result(kStatusCollision), Result(kStatusUnsupported),
+                                      Result(kStatusConvertedWithNotes)};
   results[4].finished = false;  // a collision is never run
   std::string page = Page(plan, results);
 
+  // Headings are paths below the batch's root.
   EXPECT_EQ(AllOf(page, "<h2>([^<]*)</h2>"),
-            (std::vector<std::string>{"in/B.mdl", "in/a2.mdl", "in/c.mdl", "in/d.mdl", "in/a.mdl", "in/b.mdl"}));
-  EXPECT_EQ(AllOf(page, "<div class=\"?([ cx]+)\"?><div class=n>"),
-            (std::vector<std::string>{"c x", "c x", "c x", "c", "c", "c"}));
-  EXPECT_NE(page.find("6 models: 1 bad data, 1 output-folder collision, 1 unsupported version, 1 not started, "
-                      "2 converted"),
+            (std::vector<std::string>{"B.mdl", "a2.mdl", "c.mdl", "d.mdl", "sub/e.mdl", "a.mdl", "b.mdl"}));
+  EXPECT_EQ(AllOf(page, "<div class=\"?([ cxw]+)\"?><div class=n>"),
+            (std::vector<std::string>{"c x", "c x", "c x", "c", "c w", "c", "c"}));
+  EXPECT_NE(page.find("7 models: 1 bad data, 1 output-folder collision, 1 unsupported version, 1 not started, "
+                      "1 converted with notes, 2 converted"),
             std::string::npos);
   EXPECT_EQ(AllOf(page, "<option value=\"([^\"]*)\">"),
             (std::vector<std::string>{"", "*", "bad data", "output-folder collision", "unsupported version",
-                                      "not started", "converted"}));
+                                      "not started", "converted with notes", "converted"}));
+}
+
+// Each card of a model with problems or notes says what happened: a short
+// kind and the first problem line (the first note where there is none).
+TEST(BatchIndex, CardsSayWhatWentWrong) {
+  BatchPlan plan;
+  plan.models = {Model("in/broken.mdl", "broken"), Model("in/full.mdl", "full"), Model("in/named.mdl", "named"),
+                 Model("in/late.mdl", "late"), Model("in/fine.mdl", "fine")};
+  std::vector<ModelResult> results = {Result(kStatusBadData), Result(kStatusWriteFailed),
+                                      Result(kStatusConvertedWithNotes), ModelResult(), Result(kStatusConverted)};
+  results[0].log = "Decompiled 37 mode\nExtracted body: arm\nName changed: \"a<b\" -> \"a_b\"\n"
+                   "Bad data: mesh <0>: cut short\nBad data: later\n";
+  results[1].log = "Decompiled 37 mode\nWrite failed: arm.smd (No space left on device)\n";
+  results[2].log = "Decompiled 37 mode\nName changed: \"a\x01\" -> \"a_\"\n";
+  results[4].log = "Decompiled 37 mode\n";
+  BatchTotals totals;
+  totals.interrupted = true;
+  EXPECT_EQ(AllOf(Page(plan, results, totals), "<p class=f>(.*?)<p class=k>"),
+            (std::vector<std::string>{"<em>damaged input</em>Bad data: mesh &lt;0&gt;: cut short",
+                                      "<em>output problem</em>Write failed: arm.smd (No space left on device)",
+                                      "<em>interrupted</em>",
+                                      "<em>names changed</em>Name changed: &quot;a\xEF\xBF\xBD&quot; -&gt; "
+                                      "&quot;a_&quot;"}));
 }
 
 TEST(BatchIndex, HostileNamesAreEscapedInTextAndLinks) {
@@ -83,7 +110,7 @@ TEST(BatchIndex, HostileNamesAreEscapedInTextAndLinks) {
   EXPECT_EQ(page.find("<script>&"), std::string::npos);
   // Shown as the console shows it ('"' as \x22), then escaped for HTML.
   const std::string shown = "&lt;script&gt;&amp;\\x22&#39;%#? \xEF\xBF\xBD\xEF\xBF\xBD\xc3\xa9";
-  EXPECT_NE(page.find("<h2>in/" + shown + ".mdl</h2>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<h2>" + shown + ".mdl</h2>"), std::string::npos) << page;
   const std::string folder = "%3Cscript%3E%26%22%27%25%23%3F%20%FF%FE%C3%A9";
   EXPECT_EQ(AllOf(page, " (?:href|src)=([^ >]*)"),
             (std::vector<std::string>{"report.json", folder + "/preview.png", folder + "/dec.qc",
@@ -104,7 +131,12 @@ TEST(BatchIndex, OnlyFilesTheModelWroteAreLinked) {
   EXPECT_EQ(AllOf(page, " (?:href|src)=([^ >]*)"),
             (std::vector<std::string>{"report.json", "x/b/streams.log", "a/preview.png", "a/dec.qc", "a/a.glb",
                                       "a/streams.log", "a/a.smd", "a/idle.smd"}));
-  EXPECT_NE(page.find("<img loading=lazy width=128 height=128 alt src=a/preview.png>"), std::string::npos);
+  // Pictures show at their own size: the default, or the run's -preview-size.
+  EXPECT_NE(page.find("<img loading=lazy width=256 height=256 alt src=a/preview.png>"), std::string::npos);
+  BatchTotals small;
+  small.pictureSize = 64;
+  EXPECT_NE(Page(plan, results, small).find("<img loading=lazy width=64 height=64 alt src=a/preview.png>"),
+            std::string::npos);
   // The two models without a picture get a box of the same size instead.
   EXPECT_EQ(AllOf(page, "(<div class=n>no picture</div>)").size(), 2u);
   // Up to three SMD files are listed with the rest, more are folded away.
@@ -112,9 +144,10 @@ TEST(BatchIndex, OnlyFilesTheModelWroteAreLinked) {
   results[0].files.push_back(WrittenFile{"walk.smd", 1});
   results[0].files.push_back(WrittenFile{"run.smd", 1});
   EXPECT_NE(Page(plan, results).find("<summary>4 SMD</summary>"), std::string::npos);
-  EXPECT_EQ(AllOf(page, "<p class=k>((?:<i>[^<]*</i>)*)"),
+  // A count of one is marked, for the style to say "1 animation".
+  EXPECT_EQ(AllOf(page, "<p class=k>((?:<i[^>]*>[^<]*</i>)*)"),
             (std::vector<std::string>{"<i>7</i><i>–</i><i>–</i><i>–</i>", "<i>–</i><i>–</i><i>–</i><i>–</i>",
-                                      "<i>12</i><i>2</i><i>3456</i><i>1</i>"}));
+                                      "<i>12</i><i>2</i><i>3456</i><i class=o>1</i>"}));
 }
 
 // 10,000 models named as the repository's benchmark tree names them

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "driver/batch_findings.h"
 #include "driver/batch_model.h"
 #include "driver/batch_options.h"
 #include "driver/batch_report.h"
@@ -92,6 +93,11 @@ TEST(BatchParts, StatusFollowsWhereTheRunStopped) {
   EXPECT_STREQ(ModelStatus(facts, kExitDone, false, false), "converted");
   EXPECT_STREQ(ModelStatus(facts, kExitDoneWithErrors, false, false), "bad data");
   EXPECT_STREQ(ModelStatus(facts, kExitDoneWithErrors, true, false), "write failed");
+  // Only notes: a changed name ends a -file run with 2, a .glb note with 1;
+  // both are converted. Errors beside the notes make it bad data.
+  EXPECT_STREQ(ModelStatus(facts, kExitDoneWithErrors, false, false, true), "converted with notes");
+  EXPECT_STREQ(ModelStatus(facts, kExitDone, false, false, true), "converted with notes");
+  EXPECT_STREQ(ModelStatus(facts, kExitDoneWithErrors, true, false, true), "write failed");
   facts.layout = LayoutForVersion(33);
   EXPECT_STREQ(FamilyName(facts), "31-36");
   facts.layout = LayoutForVersion(37);
@@ -165,6 +171,9 @@ TEST(BatchParts, ReportIsValidJsonWhateverTheNamesHold) {
   EXPECT_EQ(report["models"][1]["status"], "not started");
   EXPECT_TRUE(report["models"][1]["version"].is_null());
   EXPECT_EQ(report["models"][2]["collidesWith"], "in/b.mdl");
+  EXPECT_EQ(report["models"][0]["finding"]["kind"], "damaged input");
+  EXPECT_EQ(report["models"][0]["finding"]["line"], "Bad data: animation 0 \"\xef\xbf\xbd(\": x");
+  EXPECT_EQ(report["models"][1]["finding"], nlohmann::json({{"kind", "not started"}, {"line", ""}}));
   const nlohmann::json& summary = report["summary"];
   EXPECT_EQ(summary["models"], 4);
   EXPECT_EQ(summary["withErrors"], 2);
@@ -182,6 +191,43 @@ TEST(BatchParts, ReportIsValidJsonWhateverTheNamesHold) {
   ::close(fd);
   EXPECT_EQ(ReadFileText(dir.path / "report.json"), text + " ");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}
+
+// The finding of a card: the first problem line, past progress lines and
+// notes, and its kind; for notes alone, the first note.
+TEST(BatchParts, FindingIsTheFirstProblemLineAndItsKind) {
+  BatchModel model = Model("in/a.mdl", "a");
+  auto finding = [&](const char* status, const std::string& log, bool finished = true) {
+    model.collidesWith = status == kStatusCollision ? 0 : BatchModel::kNoCollision;
+    ModelResult result;
+    result.finished = finished;
+    result.status = status;
+    result.log = log;
+    const ModelFinding found = FindingOf(model, result, false);
+    return found.kind == nullptr ? std::string("none") : std::string(found.kind) + ": " + found.line;
+  };
+  const std::string progress = "Decompiled 37 mode\nExtracted body: arm\nExtracted lod: 0, distance: 0\n";
+  EXPECT_EQ(finding(kStatusConverted, progress), "none");
+  EXPECT_EQ(finding(kStatusBadData, progress + "Name changed: \"a\" -> \"b\"\nBad data: arm.smd: x\nBad data: y\n"),
+            "damaged input: Bad data: arm.smd: x");
+  EXPECT_EQ(finding(kStatusBadData, progress + "Output limit reached (1 KB): arm.smd; -max-output raises it\n"),
+            "output problem: Output limit reached (1 KB): arm.smd; -max-output raises it");
+  EXPECT_EQ(finding(kStatusUnreadable, "Can't open: in/a.mdl\n"), "damaged input: Can't open: in/a.mdl");
+  EXPECT_EQ(finding(kStatusWriteFailed, progress + "Write failed: a.smd (No space left on device)\n"),
+            "output problem: Write failed: a.smd (No space left on device)");
+  EXPECT_EQ(finding(kStatusCollision, "Not converted: its output folder out/a is also the one of in/A.mdl\n", false),
+            "output problem: Not converted: its output folder out/a is also the one of in/A.mdl");
+  EXPECT_EQ(finding(kStatusConvertedWithNotes,
+                    progress + "File name taken: run.smd (animation 1) is written as run_2.smd\n"),
+            "names changed: File name taken: run.smd (animation 1) is written as run_2.smd");
+  EXPECT_EQ(finding(kStatusConvertedWithNotes,
+                    progress + "glb: values glTF cannot hold were replaced: 2 numbers that are not finite, 0 normals "
+                               "not of unit length\n"),
+            "values replaced: glb: values glTF cannot hold were replaced: 2 numbers that are not finite, 0 normals "
+            "not of unit length");
+  EXPECT_EQ(finding("not started", "", false), "not started: ");
+  ModelResult waiting;
+  EXPECT_STREQ(FindingOf(model, waiting, true).kind, "interrupted");
 }
 
 TEST(BatchParts, CommitHookHearsOfEveryCommittedFileAndEveryFailure) {

@@ -248,3 +248,46 @@ TEST(BatchTree, ModelFilesNamedDotAndDotDotAreNotModels) {
   EXPECT_FALSE(fs::exists(dir.path / "out/o/dec.qc"));
   EXPECT_FALSE(fs::exists(dir.path / "out/dec.qc"));
 }
+
+// A model whose only findings are notes is converted: a changed bone name
+// (which still ends a -file run with status 2, as it always has) and an
+// animation file written under another name as its own was taken.
+TEST(BatchTree, NotesAloneMakeAModelConvertedWithNotes) {
+  ScratchDir dir;
+  tb::ModelDescription named = SampleModel(37);
+  named.bones[1].name = "elbow\"left";
+  PutModel(dir.path / "in/named", named);
+  tb::ModelDescription taken = SampleModel(37);
+  taken.animations[1].name = "arm_box";  // the level-0 mesh file's name
+  PutModel(dir.path / "in/taken", taken);
+  PutModel(dir.path / "in/plain", SampleModel(37));
+
+  ToolRun batch = RunTool(dir.path, {"-batch", "in", "-out", "out", "-format", "all"});
+  EXPECT_EQ(batch.status, 0) << batch.console;
+  const nlohmann::json report = ReadReport(dir.path / "out");
+  const nlohmann::json namedEntry = ModelEntry(report, "in/named.mdl");
+  EXPECT_EQ(namedEntry["status"], "converted with notes");
+  EXPECT_EQ(namedEntry["exitStatus"], 2);
+  EXPECT_EQ(namedEntry["finding"],
+            nlohmann::json(
+                {{"kind", "names changed"}, {"line", "Name changed: \"elbow\\x22left\" -> \"elbow_left\""}}));
+  const nlohmann::json takenEntry = ModelEntry(report, "in/taken.mdl");
+  EXPECT_EQ(takenEntry["status"], "converted with notes");
+  EXPECT_EQ(takenEntry["exitStatus"], 1);
+  EXPECT_EQ(takenEntry["finding"]["kind"], "names changed");
+  EXPECT_EQ(ModelEntry(report, "in/plain.mdl")["status"], "converted");
+  EXPECT_TRUE(ModelEntry(report, "in/plain.mdl")["finding"].is_null());
+  EXPECT_EQ(report["summary"]["converted"], 3);
+  EXPECT_EQ(report["summary"]["withErrors"], 0);
+  EXPECT_NE(batch.console.find("tamberlo: 3 models: 3 converted, 0 with errors"), std::string::npos) << batch.console;
+
+  // Each lower level of detail has a .glb of its own beside the main one.
+  std::vector<std::string> glbs;
+  const nlohmann::json plainEntry = ModelEntry(report, "in/plain.mdl");
+  for (const nlohmann::json& file : plainEntry["files"])
+    if (file["name"].get<std::string>().ends_with(".glb")) glbs.push_back(file["name"]);
+  EXPECT_EQ(glbs, (std::vector<std::string>{"plain.glb", "plain_lod1.glb"}));
+
+  ToolRun single = RunTool(dir.path, {"-file", "in/named", "-out", "single"});
+  EXPECT_EQ(single.status, 2);
+}

@@ -127,21 +127,39 @@ TEST(GlbLayout, IndexAndJointSizesFollowTheCounts) {
             TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE);
 }
 
-TEST(GlbLayout, ScenesShowLevelZeroByDefaultAndTheOthersApart) {
-  const tinygltf::Model gltf = GlbOf(SampleModel(37));
+// Importers show every node of a file: the main file holds level 0 alone,
+// each lower level has a file of its own with the skeleton and no animations.
+TEST(GlbLayout, EachFileShowsOneLevelOfDetail) {
+  const Loaded loaded(SampleModel(37));
+  const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().bytes);
   EXPECT_EQ(gltf.asset.generator, "tamberlo tests");
-  ASSERT_EQ(gltf.scenes.size(), 2u);
+  ASSERT_EQ(gltf.scenes.size(), 1u);
   EXPECT_EQ(gltf.defaultScene, 0);
   const int root = glbtest::NodeNamed(gltf, "sample/arm.mdl");
   const int box = glbtest::NodeNamed(gltf, "arm_box"), plate = glbtest::NodeNamed(gltf, "plate");
-  const int lod = glbtest::NodeNamed(gltf, "lod1_arm_box");
+  EXPECT_EQ(gltf.scenes[0].name, "sample/arm.mdl");
   EXPECT_EQ(gltf.scenes[0].nodes, (std::vector<int>{root, box, plate}));
-  EXPECT_EQ(gltf.scenes[1].name, "lower levels of detail");
-  EXPECT_EQ(gltf.scenes[1].nodes, (std::vector<int>{root, lod}));
+  EXPECT_EQ(glbtest::NodeNamed(gltf, "lod1_arm_box"), -1);
+  EXPECT_EQ(gltf.meshes.size(), 2u);
+  EXPECT_EQ(gltf.animations.size(), 2u);
+
+  const GlbResult lowerResult = loaded.Glb(1);
+  EXPECT_EQ(lowerResult.meshNodes, 1);
+  EXPECT_TRUE(lowerResult.messages.empty());
+  const tinygltf::Model lower = glbtest::ReadGlb(lowerResult.bytes);
+  ASSERT_EQ(lower.scenes.size(), 1u);
+  EXPECT_EQ(lower.scenes[0].name, "sample/arm.mdl LOD 1");
+  const int lod = glbtest::NodeNamed(lower, "lod1_arm_box");
+  EXPECT_EQ(lower.scenes[0].nodes, (std::vector<int>{glbtest::NodeNamed(lower, "sample/arm.mdl"), lod}));
+  EXPECT_EQ(lower.meshes.size(), 1u);
+  EXPECT_EQ(lower.skins.at(0).joints, gltf.skins.at(0).joints);
+  EXPECT_TRUE(lower.animations.empty());
+  // A level no sub-model has draws nothing.
+  EXPECT_EQ(loaded.Glb(2).meshNodes, 0);
   // The skinned mesh nodes carry no transform of their own.
-  for (int node : {box, plate, lod}) {
-    EXPECT_TRUE(gltf.nodes[static_cast<size_t>(node)].rotation.empty());
-    EXPECT_TRUE(gltf.nodes[static_cast<size_t>(node)].translation.empty());
+  for (const auto& [file, node] : {std::pair{&gltf, box}, {&gltf, plate}, {&lower, lod}}) {
+    EXPECT_TRUE(file->nodes[static_cast<size_t>(node)].rotation.empty());
+    EXPECT_TRUE(file->nodes[static_cast<size_t>(node)].translation.empty());
   }
   // One material per texture name the meshes use, named after it.
   ASSERT_EQ(gltf.materials.size(), 2u);
@@ -156,17 +174,20 @@ TEST(GlbLayout, ModelWithoutBonesHasStaticMeshesUnderTheTurnedRoot) {
   model.animations.clear();
   model.hitboxSets.clear();
   model.attachments.clear();
-  const tinygltf::Model gltf = GlbOf(model);
+  const Loaded loaded(model);
+  const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().bytes);
   EXPECT_TRUE(gltf.skins.empty());
   EXPECT_TRUE(gltf.animations.empty());
   const int root = glbtest::NodeNamed(gltf, "sample/arm.mdl");
   EXPECT_EQ(gltf.scenes.at(0).nodes, (std::vector<int>{root}));
   EXPECT_EQ(gltf.nodes[static_cast<size_t>(root)].children,
             (std::vector<int>{glbtest::NodeNamed(gltf, "arm_box"), glbtest::NodeNamed(gltf, "plate")}));
-  const int lods = gltf.scenes.at(1).nodes.at(0);
-  EXPECT_EQ(gltf.nodes[static_cast<size_t>(lods)].rotation, gltf.nodes[static_cast<size_t>(root)].rotation);
-  EXPECT_EQ(gltf.nodes[static_cast<size_t>(lods)].children,
-            (std::vector<int>{glbtest::NodeNamed(gltf, "lod1_arm_box")}));
+  const tinygltf::Model lower = glbtest::ReadGlb(loaded.Glb(1).bytes);
+  const int lowerRoot = glbtest::NodeNamed(lower, "sample/arm.mdl");
+  EXPECT_EQ(lower.scenes.at(0).nodes, (std::vector<int>{lowerRoot}));
+  EXPECT_EQ(lower.nodes[static_cast<size_t>(lowerRoot)].rotation, gltf.nodes[static_cast<size_t>(root)].rotation);
+  EXPECT_EQ(lower.nodes[static_cast<size_t>(lowerRoot)].children,
+            (std::vector<int>{glbtest::NodeNamed(lower, "lod1_arm_box")}));
   EXPECT_EQ(gltf.meshes.at(0).primitives.at(0).attributes.count("JOINTS_0"), 0u);
 }
 

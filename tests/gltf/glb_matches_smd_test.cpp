@@ -2,7 +2,9 @@
 // its rest pose, every triangle in order with its vertices and material, and
 // every animation key; in all three version families. The .glb is read back
 // with tinygltf, the SMD files are written by the SMD writers and parsed.
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -108,6 +110,12 @@ class GlbMatchesSmd : public ::testing::TestWithParam<std::tuple<const char*, in
     EXPECT_FALSE(glb.hadErrors);
     EXPECT_TRUE(glb.messages.empty()) << glb.messages.front();
     gltf_ = glbtest::ReadGlb(glb.bytes);
+    levels_[0] = gltf_;
+    for (int32_t lod = 1; lod <= 8; ++lod) {
+      const GlbResult lower = loaded_->Glb(lod);
+      EXPECT_TRUE(lower.messages.empty()) << lower.messages.front();
+      if (lower.meshNodes > 0) levels_[lod] = glbtest::ReadGlb(lower.bytes);
+    }
     for (const auto& [name, text] : glbtest::SmdFiles(*loaded_)) smd_[name] = glbtest::ParseSmd(text);
     ASSERT_EQ(gltf_.skins.size(), 1u);
     joints_ = gltf_.skins[0].joints;
@@ -124,6 +132,7 @@ class GlbMatchesSmd : public ::testing::TestWithParam<std::tuple<const char*, in
   tb::ModelDescription description_;
   std::unique_ptr<Loaded> loaded_;
   tinygltf::Model gltf_;
+  std::map<int32_t, tinygltf::Model> levels_;  // the main file as 0, the file of each lower level
   std::map<std::string, Smd> smd_;
   std::vector<int> joints_;
   std::map<int, int> parent_;
@@ -197,29 +206,34 @@ TEST_P(GlbMatchesSmd, JointsAndRestPoseAreTheSkeletonBlocks) {
 }
 
 TEST_P(GlbMatchesSmd, TrianglesAreTheMeshFilesInOrder) {
-  std::set<int> defaultScene(gltf_.scenes[0].nodes.begin(), gltf_.scenes[0].nodes.end());
   size_t meshFiles = 0;
   for (const auto& [file, smd] : smd_) {
     if (!smd.mesh) continue;
     ++meshFiles;
     const std::string name = file.substr(0, file.size() - 4);
-    const int node = glbtest::NodeNamed(gltf_, name);
+    // Level 0 is in the main file, level k in the file of level k; each
+    // file's one scene shows its level.
+    const int32_t level = name.rfind("lod", 0) == 0 ? std::stoi(name.substr(3)) : 0;
+    ASSERT_EQ(levels_.count(level), 1u) << name;
+    const tinygltf::Model& gltf = levels_.at(level);
+    const int node = glbtest::NodeNamed(gltf, name);
     ASSERT_GE(node, 0) << name;
-    EXPECT_EQ(gltf_.nodes[static_cast<size_t>(node)].skin, 0);
-    // Level 0 is shown by default; the others only in the second scene.
-    EXPECT_EQ(defaultScene.count(node), name.rfind("lod", 0) == 0 ? 0u : 1u) << name;
-    const tinygltf::Mesh& mesh = gltf_.meshes.at(static_cast<size_t>(gltf_.nodes[static_cast<size_t>(node)].mesh));
+    EXPECT_EQ(gltf.nodes[static_cast<size_t>(node)].skin, 0);
+    ASSERT_EQ(gltf.scenes.size(), 1u);
+    const std::vector<int>& shown = gltf.scenes[0].nodes;
+    EXPECT_NE(std::find(shown.begin(), shown.end(), node), shown.end()) << name;
+    const tinygltf::Mesh& mesh = gltf.meshes.at(static_cast<size_t>(gltf.nodes[static_cast<size_t>(node)].mesh));
     size_t t = 0;
     for (const tinygltf::Primitive& primitive : mesh.primitives) {
-      const std::vector<uint32_t> indices = glbtest::Scalars(gltf_, primitive.indices);
+      const std::vector<uint32_t> indices = glbtest::Scalars(gltf, primitive.indices);
       ASSERT_EQ(indices.size() % 3, 0u);
       for (size_t k = 0; k < indices.size(); ++k) {
         ASSERT_LT(t + k / 3, smd.triangles.size()) << name;
         const glbtest::SmdTriangle& triangle = smd.triangles[t + k / 3];
-        EXPECT_EQ(gltf_.materials.at(static_cast<size_t>(primitive.material)).name + ".bmp", triangle.material);
+        EXPECT_EQ(gltf.materials.at(static_cast<size_t>(primitive.material)).name + ".bmp", triangle.material);
         const glbtest::SmdVertex& expected = triangle.corners[k % 3];
         const auto attribute = [&](const char* semantic) {
-          return Element(gltf_, primitive.attributes.at(semantic), indices[k]);
+          return Element(gltf, primitive.attributes.at(semantic), indices[k]);
         };
         const std::vector<double> position = attribute("POSITION"), normal = attribute("NORMAL"),
                                   texCoord = attribute("TEXCOORD_0");
@@ -238,7 +252,9 @@ TEST_P(GlbMatchesSmd, TrianglesAreTheMeshFilesInOrder) {
     EXPECT_EQ(t, smd.triangles.size()) << name;
   }
   EXPECT_GT(meshFiles, 0u);
-  EXPECT_EQ(gltf_.meshes.size(), meshFiles);
+  size_t meshes = 0;
+  for (const auto& [level, gltf] : levels_) meshes += gltf.meshes.size();
+  EXPECT_EQ(meshes, meshFiles);
 }
 
 TEST_P(GlbMatchesSmd, KeysAreTheAnimationFiles) {

@@ -25,7 +25,8 @@ namespace glbtest {
 struct Loaded : LoadedModel {
   explicit Loaded(tb::BuiltModel images) : LoadedModel(std::move(images)) {}
   explicit Loaded(const tb::ModelDescription& description) : LoadedModel(tb::BuildModel(description)) {}
-  GlbResult Glb() const { return BuildGlb(model, strip, "tamberlo tests"); }
+  // The main file (lod 0) or the file of lower level `lod`.
+  GlbResult Glb(int32_t lod = 0) const { return BuildGlb(model, strip, "tamberlo tests", 0, nullptr, nullptr, lod); }
 };
 
 // The .glb parsed by tinygltf; a failed parse fails the test.

@@ -6,7 +6,8 @@
 # Builds make_glb (and bench_model) in BUILD_DIR, writes .glb files of the
 # bundled sample, the test box and a generated model in all three version
 # families, plus small benchmark models of every family, into
-# BUILD_DIR/glb-validation, and validates each one; any error or warning
+# BUILD_DIR/glb-validation (each with the files of its lower levels of
+# detail), and validates each one; any error or warning
 # fails. The validator is the npm package gltf-validator: taken from
 # GLTF_VALIDATOR_MODULES (a node_modules folder holding it) when set, else
 # from BUILD_DIR/npm, where it is installed with npm when missing.

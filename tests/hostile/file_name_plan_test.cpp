@@ -77,6 +77,7 @@ TEST(FileNamePlan, ValuesGltfCannotHoldAreNotedAlikeInEveryFormat) {
     EXPECT_TRUE(BadDataLines(run.console).empty()) << format << "\n" << run.console;
     if (std::string(format) == "smd") continue;
     EXPECT_EQ(run.outputs.count("m.glb"), 1u) << format;
+    EXPECT_EQ(run.outputs.count("m_lod1.glb"), 1u) << format;
     EXPECT_NE(run.console.find("which glTF cannot hold; they hang on the model's root node\n"), std::string::npos)
         << run.console;
     EXPECT_NE(run.console.find("which glTF cannot hold; they are weighted to bone 0\n"), std::string::npos)
@@ -94,6 +95,7 @@ TEST(FileNamePlan, BadDataIsBadDataInEveryFormat) {
     const HostileRun run = RunOnBuilt(built, {"-format", format, "-preview"});
     EXPECT_EQ(run.status, 2) << format << "\n" << run.console;
     EXPECT_EQ(run.outputs.count("m.glb"), 0u) << format;
+    EXPECT_EQ(run.outputs.count("m_lod1.glb"), 0u) << format;  // the main file takes the others with it
     EXPECT_EQ(run.outputs.count("preview.png"), 0u) << format;
     EXPECT_EQ(run.outputs.count("plate.smd"), 0u) << format;
   }

@@ -34,16 +34,19 @@ TEST(OutputFormat, GltfAllAndSmdWriteTheirFilesAndTheSameSmd) {
   EXPECT_EQ(gltf.status, 1) << gltf.console;
   EXPECT_EQ(all.status, 1) << all.console;
   EXPECT_EQ(gltf.console, "Decompiled 37 mode\n");
-  EXPECT_EQ(FilesIn(dir.path / "gltf"), (std::set<std::string>{"arm.glb", "streams.log"}));
+  // Level 1 of the arm has a file of its own.
+  EXPECT_EQ(FilesIn(dir.path / "gltf"), (std::set<std::string>{"arm.glb", "arm_lod1.glb", "streams.log"}));
 
   std::set<std::string> expected = FilesIn(dir.path / "smd");
   expected.insert("arm.glb");
+  expected.insert("arm_lod1.glb");
   EXPECT_EQ(FilesIn(dir.path / "all"), expected);
   for (const std::string& name : FilesIn(dir.path / "smd")) {
     if (name == "dec.qc" || name == "streams.log") continue;
     EXPECT_EQ(ReadFileText(dir.path / "all" / name), ReadFileText(dir.path / "smd" / name)) << name;
   }
   EXPECT_EQ(ReadFileText(dir.path / "all" / "arm.glb"), ReadFileText(dir.path / "gltf" / "arm.glb"));
+  EXPECT_EQ(ReadFileText(dir.path / "all" / "arm_lod1.glb"), ReadFileText(dir.path / "gltf" / "arm_lod1.glb"));
   EXPECT_EQ(ReadFileText(dir.path / "all" / "arm.glb").substr(0, 4), "glTF");
 }
 
@@ -58,6 +61,7 @@ TEST(OutputFormat, TheGlbCountsAgainstTheOutputLimit) {
   EXPECT_NE(run.console.find("Output limit reached (100): m.glb; -max-output raises it\n"), std::string::npos)
       << run.console;
   EXPECT_FALSE(fs::exists(dir.path / "m.glb"));
+  EXPECT_FALSE(fs::exists(dir.path / "m_lod1.glb"));
 }
 
 TEST(OutputFormat, AnUnknownFormatIsAWrongCommandLine) {

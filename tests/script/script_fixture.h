@@ -83,6 +83,7 @@ class ScriptTest : public ::testing::Test {
     return Variable(run.script.value_or(""));
   }
   bool HadErrors() const { return scratch_.HadErrors(); }
+  bool HadNotes() const { return scratch_.HadNotes(); }
 
   ScratchConversion scratch_;
 };

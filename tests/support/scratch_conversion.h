@@ -49,10 +49,12 @@ struct ScratchConversion {
     conv.model = model;
     conv.strip = strip;
     conv.to.hadErrors = false;
+    conv.to.hadNotes = false;
     conv.names = NameChanges();
     ReadAndPlan(conv, PlanChoice{});
     return conv;
   }
   bool HadErrors() const { return conv.to.hadErrors; }
-  void ResetStatus() { conv.to.hadErrors = false; }
+  bool HadNotes() const { return conv.to.hadNotes; }
+  void ResetStatus() { conv.to.hadErrors = conv.to.hadNotes = false; }
 };
