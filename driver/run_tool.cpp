@@ -59,19 +59,13 @@ const PlannedFile* PlannedFileOf(const OutputPlan& plan, OutputKind kind) {
 // limit. False when it was not written.
 bool WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelism& parallel) {
   const std::string& fileName = planned.name;
-  OutputLimit* limit = conv.to.limit;
-  if (limit != nullptr && limit->reached) return false;
-  const uint64_t room = limit == nullptr || limit->bytes == 0 ? 0
-                        : limit->used < limit->bytes      ? limit->bytes - limit->used
-                                                          : 1;
+  if (conv.to.limit != nullptr && conv.to.limit->reached) return false;
+  const uint64_t room = OutputRoom(conv.to);
   const int32_t lod = planned.kind == OutputKind::LodGlb ? planned.lod : 0;
   GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, parallel.pool,
                            &conv.geometry, lod);
   if (glb.outputLimitReached) {
-    LogMessage(conv.to.sink, "Output limit reached (%s): %s; -max-output raises it\n",
-               ByteSizeText(limit->bytes).c_str(), ShownName(fileName).c_str());
-    limit->reached = true;
-    conv.to.hadErrors = true;
+    ReachOutputLimit(conv.to, fileName);
     return false;
   }
   for (const std::string& name : glb.changedNames) NoteNameChange(conv.to, conv.names, name);

@@ -215,15 +215,27 @@ bool CountAgainstLimit(Destination& to, OutputFile& out) {
   if (limit->reached) return false;
   limit->used += out.bytesWritten;
   if (!out.overLimit && (limit->bytes == 0 || limit->used <= limit->bytes)) return true;
-  limit->reached = true;
-  LogMessage(to.sink, "Output limit reached (%s): %s; -max-output raises it\n", ByteSizeText(limit->bytes).c_str(),
-             ShownName(out.name).c_str());
-  to.hadErrors = true;
-  if (to.sink.channel != nullptr) to.sink.channel->silenced = true;
+  ReachOutputLimit(to, out.name);
   return false;
 }
 
 }  // namespace
+
+uint64_t OutputRoom(const Destination& to) {
+  const OutputLimit* limit = to.limit;
+  if (limit == nullptr || limit->bytes == 0) return 0;
+  return limit->used < limit->bytes ? limit->bytes - limit->used : 1;
+}
+
+void ReachOutputLimit(Destination& to, const std::string& name) {
+  OutputLimit* limit = to.limit;
+  if (limit == nullptr || limit->reached) return;
+  limit->reached = true;
+  LogMessage(to.sink, "Output limit reached (%s): %s; -max-output raises it\n", ByteSizeText(limit->bytes).c_str(),
+             ShownName(name).c_str());
+  to.hadErrors = true;
+  if (to.sink.channel != nullptr) to.sink.channel->silenced = true;
+}
 
 std::string ByteSizeText(uint64_t bytes) {
   static const char kSuffixes[] = "KMGTPE";

@@ -93,6 +93,14 @@ bool CommitOutputFile(Destination& to, OutputFile& out);
 bool CloseOutputFile(Destination& to, OutputFile& out);
 // Discards the output: the temporary file is removed, the final name untouched.
 void AbandonOutputFile(OutputFile& out);
+// The run's output limit, in one place. OutputRoom: what the limit still
+// leaves for a file built whole in memory before it is opened (0: no limit;
+// at least 1 while not reached). ReachOutputLimit: the run reached its limit
+// with file `name`: "Output limit reached (<limit>): <name>; -max-output
+// raises it" is logged once, an error noted, and the channel silenced for the
+// rest of the conversion.
+uint64_t OutputRoom(const Destination& to);
+void ReachOutputLimit(Destination& to, const std::string& name);
 // "4G", "512K", "1000": the size with the largest suffix (powers of 1024) that
 // divides it.
 std::string ByteSizeText(uint64_t bytes);
