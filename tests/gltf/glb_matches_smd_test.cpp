@@ -285,8 +285,9 @@ TEST_P(GlbMatchesSmd, KeysAreTheAnimationFiles) {
       const size_t frames = smd.frames.size();
       const bool held = keys < frames;
       ASSERT_TRUE(keys == frames || keys == std::min<size_t>(2, frames)) << name << " bone " << bone;
-      if (held)
+      if (held) {
         EXPECT_EQ(Element(gltf_, sampler.input, 1)[0], static_cast<float>((frames - 1) / static_cast<double>(fps)));
+      }
       for (size_t f = 0; f < frames; ++f) {
         const size_t key = held ? 0 : f;
         EXPECT_EQ(Element(gltf_, sampler.input, key)[0], static_cast<float>(key / static_cast<double>(fps)));
