@@ -168,7 +168,10 @@ TEST(ConvertCommand, AFolderIsConvertedAsABatch) {
 
 TEST(ConvertCommand, AnInterruptedBatchEndsWithTheSignal) {
   ScratchDir dir;
-  for (int i = 0; i < 30; ++i) PutModel(dir.path / "in" / ("m" + std::to_string(i)), LongBox(30000));
+  for (int i = 0; i < 30; ++i) {
+    const std::string number = std::to_string(i);  // "m" + a temporary: GCC 12 -Wrestrict at -O3
+    PutModel(dir.path / "in" / ("m" + number), LongBox(30000));
+  }
   const StartedTool tool =
       StartTool(dir.path, {"convert", "in", "--out", "out", "--jobs", "1"}, dir.path / ".console.txt");
   ASSERT_GT(tool.pid, 0);
