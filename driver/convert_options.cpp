@@ -9,24 +9,24 @@
 
 namespace {
 
-const OptionSpec* LongOption(std::string_view name) {
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr && name == spec.longName) return &spec;
+const OptionRow* LongOption(std::string_view name) {
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr && name == row.longName) return &row;
   }
   return nullptr;
 }
 
-const OptionSpec* ShortOption(char name) {
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr && spec.shortName != 0 && spec.shortName == name) return &spec;
+const OptionRow* ShortOption(char name) {
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr && row.shortName != 0 && row.shortName == name) return &row;
   }
   return nullptr;
 }
 
 std::vector<std::string> LongNames() {
   std::vector<std::string> names;
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr) names.push_back(std::string("--") + spec.longName);
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr) names.push_back(std::string("--") + row.longName);
   }
   return names;
 }
@@ -43,9 +43,9 @@ std::string UnknownOption(std::string_view given) {
 // refused.
 bool LooksLikeALongName(const char* word) {
   if (std::strlen(word) == 2) return false;  // "-h" is -h in both
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr && ::strcasecmp(word + 1, spec.longName) == 0) return true;
-    for (const char* name : spec.firstNames) {
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr && ::strcasecmp(word + 1, row.longName) == 0) return true;
+    for (const char* name : row.firstNames) {
       if (::strcasecmp(word, name) == 0) return true;
     }
   }
@@ -97,55 +97,55 @@ class Reader {
     const std::string_view text(word);
     const size_t equals = text.find('=');
     const std::string_view shown = text.substr(0, equals);
-    const OptionSpec* spec = LongOption(shown.substr(2));
-    if (spec == nullptr) {
+    const OptionRow* row = LongOption(shown.substr(2));
+    if (row == nullptr) {
       error = UnknownOption(text);
       return false;
     }
     if (equals != std::string_view::npos) {
-      if (spec->convertValue == ValueUse::None) {
+      if (row->convertValue == ValueUse::None) {
         error = std::string(shown) + " takes no value";
         return false;
       }
-      return Apply(*spec, shown, word + equals + 1, error);
+      return Apply(*row, shown, word + equals + 1, error);
     }
-    if (spec->convertValue == ValueUse::Required) return NextValue(*spec, shown, error);
-    return Apply(*spec, shown, nullptr, error);
+    if (row->convertValue == ValueUse::Required) return NextValue(*row, shown, error);
+    return Apply(*row, shown, nullptr, error);
   }
 
   // "-q", "-o DIR", "-oDIR", "-qj2".
   bool ShortGroup(const char* word, std::string& error) {
     for (const char* at = word + 1; *at != '\0'; ++at) {
       const std::string shown = std::string("-") + *at;
-      const OptionSpec* spec = ShortOption(*at);
-      if (spec == nullptr) {
+      const OptionRow* row = ShortOption(*at);
+      if (row == nullptr) {
         error = "unknown option " + shown + (at == word + 1 ? "" : std::string(" in ") + word) +
                 " (tamberlo help convert lists the options)";
         return false;
       }
-      if (spec->convertValue != ValueUse::Required) {
-        if (!Apply(*spec, shown, nullptr, error)) return false;
+      if (row->convertValue != ValueUse::Required) {
+        if (!Apply(*row, shown, nullptr, error)) return false;
         continue;
       }
-      if (at[1] != '\0') return Apply(*spec, shown, at + 1, error);
-      return NextValue(*spec, shown, error);
+      if (at[1] != '\0') return Apply(*row, shown, at + 1, error);
+      return NextValue(*row, shown, error);
     }
     return true;
   }
 
-  bool NextValue(const OptionSpec& spec, std::string_view shown, std::string& error) {
+  bool NextValue(const OptionRow& row, std::string_view shown, std::string& error) {
     if (i_ + 1 >= argc_) {
-      error = std::string(shown) + " needs a value: " + std::string(shown) + " " + spec.valueName;
+      error = std::string(shown) + " needs a value: " + std::string(shown) + " " + row.valueName;
       return false;
     }
-    return Apply(spec, shown, argv_[++i_], error);
+    return Apply(row, shown, argv_[++i_], error);
   }
 
-  bool Apply(const OptionSpec& spec, std::string_view shown, const char* value, std::string& error) {
-    if (spec.id == Option::Help) line_.help = true;
-    if (spec.id == Option::Version) line_.version = true;
-    if (spec.apply(value, line_.options)) return true;
-    error = RuleError(shown, spec, value != nullptr ? value : "");
+  bool Apply(const OptionRow& row, std::string_view shown, const char* value, std::string& error) {
+    if (row.id == Option::Help) line_.help = true;
+    if (row.id == Option::Version) line_.version = true;
+    if (row.apply(value, line_.options)) return true;
+    error = RuleError(shown, row, value != nullptr ? value : "");
     return false;
   }
 

@@ -10,10 +10,10 @@ namespace {
 size_t Index(Option id) { return static_cast<size_t>(id); }
 
 // The option one argument names, nullptr for none.
-const OptionSpec* NamedBy(const char* argument) {
-  for (const OptionSpec& spec : Options()) {
-    for (const char* name : spec.firstNames) {
-      if (::strcasecmp(argument, name) == 0) return &spec;
+const OptionRow* NamedBy(const char* argument) {
+  for (const OptionRow& row : Options()) {
+    for (const char* name : row.firstNames) {
+      if (::strcasecmp(argument, name) == 0) return &row;
     }
   }
   return nullptr;
@@ -23,37 +23,37 @@ const OptionSpec* NamedBy(const char* argument) {
 
 FirstVersionLine ReadFirstVersionLine(int argc, char** argv) {
   FirstVersionLine line;
-  for (const OptionSpec& spec : Options()) {
-    if (spec.firstNames.empty()) continue;
-    if (spec.firstTakesValue) {
-      line.values[Index(spec.id)] = FindArgument(argc, argv, spec.firstNames.front(), nullptr);
+  for (const OptionRow& row : Options()) {
+    if (row.firstNames.empty()) continue;
+    if (row.firstTakesValue) {
+      line.values[Index(row.id)] = FindArgument(argc, argv, row.firstNames.front(), nullptr);
       continue;
     }
-    for (const char* name : spec.firstNames) line.given[Index(spec.id)] |= HasOption(argc, argv, name);
+    for (const char* name : row.firstNames) line.given[Index(row.id)] |= HasOption(argc, argv, name);
   }
   return line;
 }
 
 bool AsksFor(int argc, char** argv, Option id) {
   for (int i = 1; i < argc; ++i) {
-    const OptionSpec* spec = NamedBy(argv[i]);
-    if (spec == nullptr) continue;
-    if (spec->id == id) return true;
-    if (spec->firstTakesValue) ++i;
+    const OptionRow* row = NamedBy(argv[i]);
+    if (row == nullptr) continue;
+    if (row->id == id) return true;
+    if (row->firstTakesValue) ++i;
   }
   return false;
 }
 
 std::vector<std::string> UnknownOptionLines(int argc, char** argv) {
   std::vector<std::string> names;
-  for (const OptionSpec& spec : Options()) {
-    for (const char* name : spec.firstNames) names.emplace_back(name);
+  for (const OptionRow& row : Options()) {
+    for (const char* name : row.firstNames) names.emplace_back(name);
   }
   std::vector<std::string> lines;
   for (int i = 1; i < argc; ++i) {
-    const OptionSpec* spec = NamedBy(argv[i]);
-    if (spec != nullptr) {
-      if (spec->firstTakesValue) ++i;
+    const OptionRow* row = NamedBy(argv[i]);
+    if (row != nullptr) {
+      if (row->firstTakesValue) ++i;
       continue;
     }
     if (argv[i][0] != '-' || argv[i][1] == '\0') continue;
@@ -73,9 +73,9 @@ bool ApplyFirstVersionValues(const FirstVersionLine& line, std::initializer_list
   if (line.values[Index(Option::Jobs)] == nullptr) options.jobs = AvailableProcessors();
   for (Option id : checked) {
     const char* value = line.values[Index(id)];
-    const OptionSpec& spec = OptionOf(id);
-    if (value != nullptr && !spec.apply(value, options)) {
-      error = RuleError(spec.firstNames.front(), spec, value);
+    const OptionRow& row = OptionOf(id);
+    if (value != nullptr && !row.apply(value, options)) {
+      error = RuleError(row.firstNames.front(), row, value);
       return false;
     }
   }

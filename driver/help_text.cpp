@@ -47,19 +47,19 @@ std::string OptionEntry(const std::string& label, const std::string& text) {
   return Wrapped(first, text, kTextColumn);
 }
 
-std::string ConvertLabel(const OptionSpec& spec) {
-  std::string label = spec.shortName != 0 ? std::string("-") + spec.shortName + ", " : std::string("    ");
-  label += std::string("--") + spec.longName;
-  if (spec.convertValue == ValueUse::Required) label += std::string(" ") + spec.valueName;
-  if (spec.convertValue == ValueUse::Joined) label += std::string("[=") + spec.valueName + "]";
+std::string ConvertLabel(const OptionRow& row) {
+  std::string label = row.shortName != 0 ? std::string("-") + row.shortName + ", " : std::string("    ");
+  label += std::string("--") + row.longName;
+  if (row.convertValue == ValueUse::Required) label += std::string(" ") + row.valueName;
+  if (row.convertValue == ValueUse::Joined) label += std::string("[=") + row.valueName + "]";
   return label;
 }
 
-std::string FirstVersionLabel(const OptionSpec& spec) {
+std::string FirstVersionLabel(const OptionRow& row) {
   std::string label;
-  for (const char* name : spec.firstNames) label += (label.empty() ? "" : ", ") + std::string(name);
+  for (const char* name : row.firstNames) label += (label.empty() ? "" : ", ") + std::string(name);
   // -batch is followed by its PATHs, the options with a value by it.
-  if (spec.firstTakesValue || spec.id == Option::Batch) label += std::string(" ") + spec.valueName;
+  if (row.firstTakesValue || row.id == Option::Batch) label += std::string(" ") + row.valueName;
   return label;
 }
 
@@ -79,8 +79,8 @@ std::string ShortHelpText() {
       "into their sources: dec.qc, SMD mesh and animation files, a .glb, a picture.\n"
       "A PATH is a model (x, x.mdl or x.dx80.vtx) or a folder searched for models.\n"
       "\n";
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr) text += OptionEntry(ConvertLabel(spec), spec.summary);
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr) text += OptionEntry(ConvertLabel(row), row.summary);
   }
   return text +
          "\n"
@@ -104,11 +104,11 @@ std::string ConvertHelpText() {
               0) +
       "\n"
       "Options (--opt VALUE and --opt=VALUE both work; -- ends the options):\n";
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName == nullptr) continue;
-    std::string details = spec.details;
-    if (spec.defaultText != nullptr) details += std::string(" (default: ") + spec.defaultText + ")";
-    text += OptionEntry(ConvertLabel(spec), details);
+  for (const OptionRow& row : Options()) {
+    if (row.longName == nullptr) continue;
+    std::string details = row.details;
+    if (row.defaultText != nullptr) details += std::string(" (default: ") + row.defaultText + ")";
+    text += OptionEntry(ConvertLabel(row), details);
   }
   return text + "\n" +
          Wrapped("", "A model's messages go to its streams.log and, for a model named directly, to standard output "
@@ -131,8 +131,8 @@ std::string FirstVersionHelpText() {
                   "named on standard error and otherwise ignored.",
               0) +
       "\n";
-  for (const OptionSpec& spec : Options()) {
-    if (spec.firstHelp != nullptr) text += OptionEntry(FirstVersionLabel(spec), spec.firstHelp);
+  for (const OptionRow& row : Options()) {
+    if (row.firstHelp != nullptr) text += OptionEntry(FirstVersionLabel(row), row.firstHelp);
   }
   return text + "\n" +
          Wrapped("", "-batch writes DIR/report.json (every model's input, version, status, exit status, messages, "

@@ -40,7 +40,7 @@ bool SetFollowLinks(const char*, BatchOptions& options) { return options.followL
 // Options the command lines act on themselves.
 bool TakenByTheCommandLine(const char*, BatchOptions&) { return true; }
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionRow> kOptions = {
     {Option::File, {"-file"}, kFileLine, true, nullptr, 0, ValueUse::None, "NAME", "a model name",
      TakenByTheCommandLine, nullptr, nullptr, nullptr, "the model's base name; an extension is cut (car, car.mdl)"},
     {Option::Batch, {"-batch"}, kBatchLine, false, nullptr, 0, ValueUse::None, "PATH...", nullptr,
@@ -116,14 +116,14 @@ std::string_view WithoutDashes(std::string_view name) {
 
 }  // namespace
 
-std::span<const OptionSpec> Options() { return kOptions; }
+std::span<const OptionRow> Options() { return kOptions; }
 
-const OptionSpec& OptionOf(Option id) {
-  return *std::find_if(kOptions.begin(), kOptions.end(), [id](const OptionSpec& spec) { return spec.id == id; });
+const OptionRow& OptionOf(Option id) {
+  return *std::find_if(kOptions.begin(), kOptions.end(), [id](const OptionRow& row) { return row.id == id; });
 }
 
-std::string RuleError(std::string_view name, const OptionSpec& spec, std::string_view value) {
-  return std::string(name) + " takes " + spec.rule + ", not \"" + std::string(value) + "\"";
+std::string RuleError(std::string_view name, const OptionRow& row, std::string_view value) {
+  return std::string(name) + " takes " + row.rule + ", not \"" + std::string(value) + "\"";
 }
 
 std::string NearestName(std::string_view given, const std::vector<std::string>& candidates) {

@@ -20,7 +20,7 @@ constexpr unsigned kBatchLine = 2;
 // -o DIR, -oDIR), or only joined to its name (--preview=SIZE).
 enum class ValueUse { None, Required, Joined };
 
-struct OptionSpec {
+struct OptionRow {
   Option id;
   // The first version's spellings, matched in any letter case; the first is
   // the one help shows. Empty: convert's own.
@@ -41,11 +41,11 @@ struct OptionSpec {
   const char* firstHelp;      // the first version's help; nullptr: not shown there
 };
 
-std::span<const OptionSpec> Options();
-const OptionSpec& OptionOf(Option id);
+std::span<const OptionRow> Options();
+const OptionRow& OptionOf(Option id);
 
 // "<name> takes <rule>, not "<value>"".
-std::string RuleError(std::string_view name, const OptionSpec& spec, std::string_view value);
+std::string RuleError(std::string_view name, const OptionRow& row, std::string_view value);
 
 // Of `candidates`, the one `given` most likely misspells ("--outt", "--output"
 // and "-out" give "--out"); "" when none is close.

@@ -225,11 +225,11 @@ TEST(ConvertCommand, ManPageRendersAndNamesEveryOption) {
       ShellOutput("MANWIDTH=80 man -l '" + SourceFile("docs/tamberlo.1") + "' 2>&1 | col -b 2>/dev/null");
   ASSERT_NE(page.find("tamberlo convert"), std::string::npos) << page;
   EXPECT_EQ(page.find("warning"), std::string::npos) << page;
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr) {
-      EXPECT_NE(page.find(std::string("--") + spec.longName), std::string::npos) << spec.longName;
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr) {
+      EXPECT_NE(page.find(std::string("--") + row.longName), std::string::npos) << row.longName;
     }
-    for (const char* name : spec.firstNames) EXPECT_NE(page.find(name), std::string::npos) << name;
+    for (const char* name : row.firstNames) EXPECT_NE(page.find(name), std::string::npos) << name;
   }
   for (const char* status : {"128", "64"}) EXPECT_NE(page.find(status), std::string::npos);
 }
@@ -238,9 +238,9 @@ TEST(ConvertCommand, CompletionOffersEveryOption) {
   const std::string words = ShellOutput(
       "bash -c 'source \"" + SourceFile("completion/tamberlo") +
       "\" && COMP_WORDS=(tamberlo convert --) COMP_CWORD=2 && _tamberlo && printf \"%s\\n\" \"${COMPREPLY[@]}\"'");
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr) {
-      EXPECT_NE(words.find(std::string("--") + spec.longName + "\n"), std::string::npos) << spec.longName << words;
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr) {
+      EXPECT_NE(words.find(std::string("--") + row.longName + "\n"), std::string::npos) << row.longName << words;
     }
   }
   const std::string formats = ShellOutput(

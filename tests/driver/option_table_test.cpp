@@ -160,16 +160,16 @@ TEST(HelpText, FitsItsScreenAndNamesEveryOptionWithItsDefault) {
   std::istringstream words(ConvertHelpText());
   for (std::string word; words >> word;) convert += word + " ";
   const std::string first = FirstVersionHelpText();
-  for (const OptionSpec& spec : Options()) {
-    if (spec.longName != nullptr) {
-      EXPECT_NE(convert.find(std::string("--") + spec.longName), std::string::npos) << spec.longName;
-      EXPECT_NE(ShortHelpText().find(std::string("--") + spec.longName), std::string::npos) << spec.longName;
+  for (const OptionRow& row : Options()) {
+    if (row.longName != nullptr) {
+      EXPECT_NE(convert.find(std::string("--") + row.longName), std::string::npos) << row.longName;
+      EXPECT_NE(ShortHelpText().find(std::string("--") + row.longName), std::string::npos) << row.longName;
     }
-    if (spec.defaultText != nullptr) {
-      EXPECT_NE(convert.find(std::string("(default: ") + spec.defaultText + ")"), std::string::npos)
-          << spec.longName;
+    if (row.defaultText != nullptr) {
+      EXPECT_NE(convert.find(std::string("(default: ") + row.defaultText + ")"), std::string::npos)
+          << row.longName;
     }
-    for (const char* name : spec.firstNames) EXPECT_NE(first.find(name), std::string::npos) << name;
+    for (const char* name : row.firstNames) EXPECT_NE(first.find(name), std::string::npos) << name;
   }
   for (const char* status : {"Exit status: 0 ", " 1 ", " 64 ", " 128+N "})
     EXPECT_NE(convert.find(status), std::string::npos) << status;

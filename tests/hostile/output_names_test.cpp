@@ -66,7 +66,7 @@ TEST(OutputNames, FolderPartsStayInsideTheFolderAndNoneIsCreated) {
   EXPECT_EQ(OutputNames(run), (std::set<std::string>{"dec.qc", "parts/walk.smd"}));
   EXPECT_NE(run.console.find("Can't open: missing/arm.smd\n"), std::string::npos) << run.console;
   EXPECT_FALSE(fs::exists(folders.work / "missing"));
-  // A file that cannot be created is not damaged input: the specified status 1.
+  // A file that cannot be created is not damaged input: the run keeps status 1.
   EXPECT_EQ(run.status, 1);
 }
 
