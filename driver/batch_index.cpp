@@ -33,7 +33,8 @@ constexpr const char* kStyle =
     ".w{border:2px solid #c80}"
     ".w b{color:#960}"
     ".c img{display:block;max-width:100%;height:auto;background:#eee;cursor:zoom-in}"
-    ".n{width:128px;height:128px;line-height:128px;text-align:center;color:#888;font-size:.9em;background:#eee}"
+    ".n{width:128px;height:128px;padding:8px;box-sizing:border-box;display:flex;align-items:center;"
+    "justify-content:center;text-align:center;color:#888;font-size:.9em;background:#eee}"
     "h2{font-size:1em;margin:.4em 0 .2em;overflow-wrap:anywhere}"
     ".f{overflow-wrap:anywhere}"
     ".f em{font-style:normal;font-weight:600;margin-right:.4em}"
@@ -113,6 +114,20 @@ void AppendCount(std::string& out, int64_t count) {
   out += "</i>";
 }
 
+// Why a model with -preview has no picture, when its messages say so: the
+// rest of the picture's "nothing to draw" line.
+std::string_view NoPictureReason(std::string_view log) {
+  const std::string prefix = std::string(kPreviewFileName) + ": nothing to draw";
+  for (size_t start = 0; start < log.size();) {
+    size_t end = log.find('\n', start);
+    if (end == std::string_view::npos) end = log.size();
+    const std::string_view line = log.substr(start, end - start);
+    if (line.starts_with(prefix)) return line.substr(std::string_view(kPreviewFileName).size() + 2);
+    start = end + 1;
+  }
+  return {};
+}
+
 // The card's heading: the model's path below the batch's root, which its
 // output folder repeats.
 std::string ShownPath(const BatchModel& model) { return model.output + model.extension; }
@@ -131,7 +146,13 @@ void AppendCard(std::string& out, const BatchModel& model, const ModelResult& re
     AppendLink(out, model.output, kPreviewFileName);
     out += '>';
   } else {
-    out += "<div class=n>no picture</div>";
+    out += "<div class=n>no picture";
+    const std::string_view reason = NoPictureReason(result.log);
+    if (!reason.empty()) {
+      out += ": ";
+      AppendHtmlText(out, reason);
+    }
+    out += "</div>";
   }
 
   out += "<h2>";

@@ -122,11 +122,30 @@ void CountModel(const Conversion& conv, int64_t lodZeroTriangles, ModelCounts& c
   counts.subModels = subModels;
 }
 
+// What the picture leaves out or draws in place of surfaces, a line each.
+void SayHowThePictureWasDrawn(Destination& to, const std::string& name, const PreviewImage& image) {
+  const auto count = [](int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+  };
+  if (image.pointsOutOfFrame > 0)
+    LogMessage(to.sink, "%s: %s far from the rest of the model left out of the frame\n", name.c_str(),
+               image.drawnAsBones ? count(image.pointsOutOfFrame, "bone end", "bone ends").c_str()
+                                  : count(image.pointsOutOfFrame, "vertex", "vertices").c_str());
+  if (image.drawnAsEdges)
+    LogMessage(to.sink, "%s: the triangles show no area: drawn as edges\n", name.c_str());
+  // The drawing's work is bounded by the picture's area; what did not fit
+  // is said, and the picture keeps what was drawn.
+  if (image.trianglesLeftOut > 0)
+    LogMessage(to.sink, "%s: %s left out: the picture's work budget was spent\n", name.c_str(),
+               count(image.trianglesLeftOut, "triangle", "triangles").c_str());
+}
+
 // Reads what the picture shows and the counts from the read layer's walk.
 // Damaged geometry gives no picture and a "Bad data" line; a model with
-// neither triangles nor bones gives no picture. The picture is a file item
-// like the mesh files: drawn and encoded by a worker while the walk goes on,
-// in its place among the files.
+// neither triangles nor bones, or none with finite coordinates, gives no
+// picture and a line saying so. The picture is a file item like the mesh
+// files: drawn and encoded by a worker while the walk goes on, in its place
+// among the files.
 void StartPreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* counts) {
   auto scene = std::make_shared<ModelScene>();
   try {
@@ -138,20 +157,21 @@ void StartPreviewAndCounts(Conversion& conv, int previewSize, ModelCounts* count
   }
   if (counts != nullptr) CountModel(conv, scene->lodZeroTriangles, *counts);
   const PlannedFile* planned = PlannedFileOf(conv.plan, OutputKind::Preview);
-  if (planned == nullptr || (scene->lodZeroTriangles == 0 && scene->segments.empty())) return;
+  if (planned == nullptr) return;
+  if (scene->lodZeroTriangles == 0 && scene->segments.empty()) {
+    LogMessage(conv.to.sink, "%s: nothing to draw: the model has no triangles and no bones\n", planned->name.c_str());
+    return;
+  }
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, planned->name)) return;
   WriteFileItem(conv, std::move(out), [scene, previewSize](Destination& to, OutputFile& file) {
     const PreviewImage image = RenderPreview(scene->Scene(), previewSize);
-    if (image.width == 0) {  // no corner or end was finite
+    if (image.width == 0) {
+      LogMessage(to.sink, "%s: nothing to draw: no triangle or bone has finite coordinates\n", file.name.c_str());
       AbandonOutputFile(file);
       return;
     }
-    // The drawing's work is bounded by the picture's area; what did not fit
-    // is said, and the picture keeps what was drawn.
-    if (image.trianglesLeftOut > 0)
-      LogMessage(to.sink, "%s: %lld triangles left out: the picture's work budget was spent\n", file.name.c_str(),
-                 static_cast<long long>(image.trianglesLeftOut));
+    SayHowThePictureWasDrawn(to, file.name, image);
     const std::vector<unsigned char> png = EncodePng(image);
     PutBytes(file, reinterpret_cast<const char*>(png.data()), png.size());
   });

@@ -5,6 +5,8 @@
 
 // Surfaces: a neutral light grey, scaled by the light's intensity.
 inline constexpr Rgba kSurfaceColour{208, 208, 208, 255};
+// The edges of triangles that show no area: a darker grey.
+inline constexpr Rgba kEdgeColour{128, 128, 128, 255};
 // Bones, drawn when a model has no triangles: amber lines, red joints.
 inline constexpr Rgba kBoneColour{255, 176, 0, 255};
 inline constexpr Rgba kJointColour{200, 32, 32, 255};

@@ -55,6 +55,11 @@ struct PreviewImage {
   // Drawable triangles not drawn because the drawing's work budget, in
   // proportion to the picture's area, was spent (see RenderPreview).
   int64_t trianglesLeftOut = 0;
+  // Vertices (or, for bones, ends) far from where most of the model lies,
+  // left out of the frame (see RenderPreview).
+  int64_t pointsOutOfFrame = 0;
+  bool drawnAsEdges = false;  // the triangles showed no area: their edges are drawn
+  bool drawnAsBones = false;  // no triangle could be drawn: the bones are
 };
 
 // Draws the scene: its triangles when at least one has finite corners, else

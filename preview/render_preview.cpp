@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "preview/frame_core.h"
 #include "preview/line_draw.h"
 #include "preview/preview_palette.h"
 #include "preview/preview_picture.h"
@@ -18,24 +19,24 @@ constexpr int kMinSize = 16, kMaxSize = 4096;
 constexpr size_t kSegmentFloats = 6;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// The box of the segments whose ends are both finite; empty when there is none.
-SceneBox FiniteSegmentBox(const std::vector<float>& segments) {
-  // Named variables, not arrays: they stay in registers.
-  float lowX = kInf, lowY = kInf, lowZ = kInf, highX = -kInf, highY = -kInf, highZ = -kInf;
+// The box of the segments' ends the core holds, of segments whose ends are
+// both finite; empty when there is none. Ends beyond the core are counted in
+// far; with a sample, every end is added to it.
+SceneBox FiniteSegmentBox(const std::vector<float>& segments, const FrameCore& core, FrameSample* sample,
+                          int64_t& far) {
+  SceneBox box;
   const size_t count = segments.size() / kSegmentFloats;
   for (size_t item = 0; item < count; ++item) {
     const float* p = segments.data() + item * kSegmentFloats;
     if (!AllFinite<kSegmentFloats>(p)) continue;
     for (size_t corner = 0; corner < kSegmentFloats; corner += 3) {
-      lowX = std::min(lowX, p[corner]), highX = std::max(highX, p[corner]);
-      lowY = std::min(lowY, p[corner + 1]), highY = std::max(highY, p[corner + 1]);
-      lowZ = std::min(lowZ, p[corner + 2]), highZ = std::max(highZ, p[corner + 2]);
+      if (sample != nullptr) sample->Add(p + corner);
+      if (!core.Holds(p + corner)) {
+        ++far;
+        continue;
+      }
+      box.Add(p[corner], p[corner + 1], p[corner + 2]);
     }
-  }
-  SceneBox box;
-  if (lowX <= highX) {
-    box.Add(lowX, lowY, lowZ);
-    box.Add(highX, highY, highZ);
   }
   return box;
 }
@@ -49,27 +50,44 @@ struct CornerBox {
 };
 
 // The triangles that can be drawn (every vertex number in range and every
-// corner finite): their count and the box of their corners.
+// corner finite): their count and the box of their corners the core holds.
+// Corners beyond the core are counted in farVertices, once per batch; with a
+// sample, every corner is added to it.
 struct Drawable {
+  FrameCore core;
+  FrameSample* sample = nullptr;
   CornerBox box;
   int64_t triangles = 0;
+  int64_t farVertices = 0;
 };
 
 void AddDrawable(const PreviewBatch& batch, VertexCache& cache, Drawable& out) {
   cache.Begin(batch, nullptr);
-  const auto addVertex = [&batch](CornerBox& box, uint32_t k) {
+  const auto addVertex = [&batch, &out](CornerBox& box, uint32_t k) {
     float p[3];
     LoadVertex(batch, k, p);
-    box.Add(p);
+    if (out.sample != nullptr) out.sample->Add(p);
+    if (out.core.Holds(p))
+      box.Add(p);
+    else
+      ++out.farVertices;
   };
   // Usually every vertex named is finite: then every triangle is drawable and
   // the box grows by the vertices named.
   CornerBox grown = out.box;
-  if (cache.LookAtNamed([&](uint32_t k, VertexCache::State) { addVertex(grown, k); }) != VertexCache::kNotFinite) {
+  const int64_t farBefore = out.farVertices;
+  const auto addFinite = [&](uint32_t k, VertexCache::State state) {
+    if (state != VertexCache::kNotFinite) addVertex(grown, k);
+  };
+  if (cache.LookAtNamed(addFinite) != VertexCache::kNotFinite) {
     out.box = grown;
     out.triangles += static_cast<int64_t>(batch.cornerCount / 3);
     return;
   }
+  // A batch with a vertex that is not finite is taken again corner by
+  // corner: the sample may then hold a point twice, which moves its
+  // quantiles a little and nothing else.
+  out.farVertices = farBefore;
   for (size_t i = 0; i + 3 <= batch.cornerCount; i += 3) {
     const uint16_t* corner = batch.corners + i;
     if (cache.Look(corner[0]) == VertexCache::kNotFinite || cache.Look(corner[1]) == VertexCache::kNotFinite ||
@@ -79,6 +97,18 @@ void AddDrawable(const PreviewBatch& batch, VertexCache& cache, Drawable& out) {
     for (int c = 0; c < 3; ++c)
       if (cache.FirstTime(corner[c])) addVertex(out.box, corner[c]);
   }
+}
+
+// Walks the scene's triangles into `drawable` and returns the box its core
+// holds; empty when no triangle can be drawn.
+SceneBox DrawableBox(const PreviewScene& scene, VertexCache& cache, Drawable& drawable) {
+  if (scene.eachBatch) scene.eachBatch([&](const PreviewBatch& batch) { AddDrawable(batch, cache, drawable); });
+  SceneBox box;
+  if (drawable.triangles > 0 && drawable.box.low[0] <= drawable.box.high[0]) {
+    box.Add(drawable.box.low[0], drawable.box.low[1], drawable.box.low[2]);
+    box.Add(drawable.box.high[0], drawable.box.high[1], drawable.box.high[2]);
+  }
+  return box;
 }
 
 // The drawing's work is bounded in proportion to the picture's area, so that
@@ -134,6 +164,49 @@ int64_t DrawTriangles(RasterImage& image, const ViewTransform& view, const Previ
   return drawn;
 }
 
+bool AnyPixelDrawn(const RasterImage& image) {
+  for (size_t i = 3; i < image.rgba.size(); i += 4)
+    if (image.rgba[i] != 0) return true;
+  return false;
+}
+
+// The pixel work charged for a line: its length along its longer axis, at
+// most the picture's side, as it is clipped to the picture.
+int64_t LineWork(ScreenPoint a, ScreenPoint b, int side) {
+  const double length = std::max(std::fabs(double{b.x} - a.x), std::fabs(double{b.y} - a.y));
+  return static_cast<int64_t>(std::min(length, static_cast<double>(side))) + 1;
+}
+
+// The three edges of every drawable triangle, as lines, under the same kind
+// of work budget as the filling.
+void DrawEdges(RasterImage& image, const ViewTransform& view, const PreviewScene& scene, VertexCache& cache) {
+  const int thickness = image.width >= 256 ? 2 : 1;
+  const int64_t budget = WorkBudget(image.width, image.height);
+  int64_t work = 0;
+  scene.eachBatch([&](const PreviewBatch& batch) {
+    cache.Begin(batch, &view);
+    const size_t count = batch.cornerCount / 3 * 3;
+    for (size_t i = 0; i < count && work < budget; i += 3) {
+      const uint16_t* corner = batch.corners + i;
+      if (cache.Look(corner[0]) == VertexCache::kNotFinite || cache.Look(corner[1]) == VertexCache::kNotFinite ||
+          cache.Look(corner[2]) == VertexCache::kNotFinite)
+        continue;
+      ScreenPoint p[3];
+      for (int c = 0; c < 3; ++c) {
+        float v[3];
+        LoadVertex(batch, corner[c], v);
+        p[c] = ProjectPoint(view, v[0], v[1], v[2]);
+      }
+      work += kTriangleCharge;
+      for (int c = 0; c < 3; ++c) {
+        const ScreenPoint a = p[c], b = p[(c + 1) % 3];
+        DrawLine(image, a, b, thickness, kEdgeColour);
+        work += LineWork(a, b, image.width);
+      }
+    }
+  });
+}
+
 void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<float>& segments) {
   const int thickness = image.width >= 256 ? 2 : 1;
   const int dotSide = 2 * thickness + 1;
@@ -158,24 +231,50 @@ void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<
 
 PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   size = std::clamp(size, kMinSize, kMaxSize);
+  PreviewImage picture;
   VertexCache cache;
+  // The frame is the box of what is drawn or, when a few points lie far from
+  // the rest, the box of the rest (found by a second walk).
+  FrameSample sample;
   Drawable drawable;
-  if (scene.eachBatch) scene.eachBatch([&](const PreviewBatch& batch) { AddDrawable(batch, cache, drawable); });
-  SceneBox box;
-  if (drawable.triangles > 0) {
-    box.Add(drawable.box.low[0], drawable.box.low[1], drawable.box.low[2]);
-    box.Add(drawable.box.high[0], drawable.box.high[1], drawable.box.high[2]);
-  }
+  drawable.sample = &sample;
+  SceneBox box = DrawableBox(scene, cache, drawable);
   const bool surfaces = !box.empty;
-  if (!surfaces) box = FiniteSegmentBox(scene.segments);
-  if (box.empty) return PreviewImage{};
+  if (surfaces) {
+    const FrameCore core = sample.Core(box);
+    if (!core.holdsEverything) {
+      drawable = Drawable{};
+      drawable.core = core;
+      box = DrawableBox(scene, cache, drawable);
+      picture.pointsOutOfFrame = drawable.farVertices;
+    }
+  } else {
+    int64_t far = 0;
+    box = FiniteSegmentBox(scene.segments, FrameCore{}, &sample, far);
+    const FrameCore core = sample.Core(box);
+    if (!core.holdsEverything) {
+      box = FiniteSegmentBox(scene.segments, core, nullptr, far);
+      picture.pointsOutOfFrame = far;
+    }
+  }
+  if (box.empty) return picture;
 
   const ViewTransform view = ThreeQuarterView(box, size);
   RasterImage image = MakeRasterImage(size, size);
-  int64_t leftOut = 0;
-  if (surfaces)
-    leftOut = drawable.triangles - DrawTriangles(image, view, scene, cache);
-  else
+  if (surfaces) {
+    picture.trianglesLeftOut = drawable.triangles - DrawTriangles(image, view, scene, cache);
+    // Triangles that all show no area (their corners on one line or one
+    // point, or seen edge on) would leave the picture empty.
+    if (!AnyPixelDrawn(image)) {
+      picture.drawnAsEdges = true;
+      DrawEdges(image, view, scene, cache);
+    }
+  } else {
+    picture.drawnAsBones = true;
     DrawBones(image, view, scene.segments);
-  return PreviewImage{image.width, image.height, std::move(image.rgba), leftOut};
+  }
+  picture.width = image.width;
+  picture.height = image.height;
+  picture.rgba = std::move(image.rgba);
+  return picture;
 }

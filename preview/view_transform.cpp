@@ -12,17 +12,30 @@ void SceneBox::Add(float x, float y, float z) {
   empty = false;
 }
 
+namespace {
+
+// Unit axes of the camera in model space, for azimuth 45 and elevation 30
+// degrees: right, down (the negated projection of +Z) and forward (away from
+// the viewer). right x down = forward, so the screen keeps the model's
+// handedness and normals turn like the model.
+// cos 30 = sqrt(3) / 2 and cos 45 = sin 45 = sqrt(0.5), each the double
+// nearest its value.
+constexpr double c30 = 0.8660254037844386, s30 = 0.5, c45 = 0.7071067811865476, s45 = c45;
+constexpr double kAxes[3][3] = {
+    {-s45, c45, 0},
+    {s30 * c45, s30 * s45, -c30},
+    {-c30 * c45, -c30 * s45, -s30},
+};
+
+}  // namespace
+
+PlanePoint OnCameraPlane(float x, float y, float z) {
+  return PlanePoint{kAxes[0][0] * x + kAxes[0][1] * y + kAxes[0][2] * z,
+                    kAxes[1][0] * x + kAxes[1][1] * y + kAxes[1][2] * z};
+}
+
 ViewTransform ThreeQuarterView(const SceneBox& box, int size) {
-  // Unit axes of the camera in model space, for azimuth 45 and elevation 30
-  // degrees: right, down (the negated projection of +Z) and forward (away
-  // from the viewer). right x down = forward, so the screen keeps the model's
-  // handedness and normals turn like the model.
-  const double c30 = std::sqrt(3.0) / 2, s30 = 0.5, c45 = std::sqrt(0.5), s45 = c45;
-  const double axes[3][3] = {
-      {-s45, c45, 0},
-      {s30 * c45, s30 * s45, -c30},
-      {-c30 * c45, -c30 * s45, -s30},
-  };
+  const auto& axes = kAxes;
 
   // The projected extent of the box's corners (the box itself may be empty:
   // it is then the point at the origin).

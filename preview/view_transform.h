@@ -35,3 +35,10 @@ struct SceneBox {
 // centre at scale 0; nothing divides by zero. Depth is in the same units as
 // x and y.
 ViewTransform ThreeQuarterView(const SceneBox& box, int size);
+
+// Where a model-space point lies on that camera's image plane, before the
+// scale and centring of a frame: along the image's right and down.
+struct PlanePoint {
+  double right = 0, down = 0;
+};
+PlanePoint OnCameraPlane(float x, float y, float z);

@@ -16,6 +16,11 @@ TEST(BatchPreview, EveryConvertedModelGetsAPictureAndItsCounts) {
   tb::ModelDescription bones = SampleModel(33);
   bones.bodyParts.clear();
   PutModel(dir.path / "in/bones", bones);
+  tb::ModelDescription nothing = bones;
+  nothing.bones.clear();
+  nothing.animations.clear();
+  nothing.sequences.clear();
+  PutModel(dir.path / "in/nothing", nothing);
   tb::ModelDescription unsupported = SampleModel(37);
   unsupported.version = 40;
   PutModel(dir.path / "in/new", unsupported);
@@ -25,7 +30,7 @@ TEST(BatchPreview, EveryConvertedModelGetsAPictureAndItsCounts) {
   const nlohmann::json report = ReadReport(dir.path / "out");
   int pictures = 0;
   for (const nlohmann::json& model : report["models"]) {
-    const bool converted = model["status"] == "converted";
+    const bool converted = model["status"] == "converted" && model["input"] != "in/nothing.mdl";
     const fs::path picture = dir.path / "out" / model["output"].get<std::string>() / "preview.png";
     EXPECT_EQ(fs::exists(picture), converted) << model["input"];
     bool listed = false;
@@ -34,6 +39,12 @@ TEST(BatchPreview, EveryConvertedModelGetsAPictureAndItsCounts) {
     pictures += converted ? 1 : 0;
   }
   EXPECT_EQ(pictures, 4);
+  // A model with nothing to draw says so in its log, and its card too.
+  const std::string nothingSaid = "preview.png: nothing to draw: the model has no triangles and no bones\n";
+  EXPECT_NE(ReadFileText(dir.path / "out/nothing/streams.log").find(nothingSaid), std::string::npos);
+  EXPECT_NE(ReadFileText(dir.path / "out/index.html")
+                .find("<div class=n>no picture: nothing to draw: the model has no triangles and no bones</div>"),
+            std::string::npos);
 
   const nlohmann::json sample = ModelEntry(report, "in/a.mdl")["counts"];
   EXPECT_EQ(sample, (nlohmann::json{{"bones", 3}, {"subModels", 3}, {"lodZeroTriangles", 24}, {"animations", 2}}));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -130,10 +132,68 @@ TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
   const TestScene flat = CornerScene({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0});
   TestScene joint;
   joint.segments = {5, 5, 5, 5, 5, 5};
-  EXPECT_TRUE(CheckedColours(RenderPreview(point.Scene(), 32), 32).empty());
-  EXPECT_TRUE(CheckedColours(RenderPreview(line.Scene(), 32), 32).empty());
-  EXPECT_EQ(CheckedColours(RenderPreview(flat.Scene(), 32), 32).size(), 1u);
+  // Triangles without area are drawn as their edges: a point as a dot at the
+  // centre, a line as a line through it.
+  for (const TestScene* degenerate : {&point, &line}) {
+    const PreviewImage image = RenderPreview(degenerate->Scene(), 32);
+    EXPECT_TRUE(image.drawnAsEdges);
+    EXPECT_EQ(CheckedColours(image, 32), std::set<uint32_t>{Packed(kEdgeColour)});
+    EXPECT_EQ(At(image, 16, 16), kEdgeColour);
+  }
+  const PreviewImage flatImage = RenderPreview(flat.Scene(), 32);
+  EXPECT_FALSE(flatImage.drawnAsEdges);
+  EXPECT_EQ(CheckedColours(flatImage, 32).size(), 1u);
   EXPECT_EQ(At(RenderPreview(joint.Scene(), 32), 16, 16), kJointColour);  // a bone of length 0: its joint, centred
+}
+
+// The box of the opaque pixels: left, top, right, bottom; all -1 when none.
+std::array<int, 4> DrawnBox(const PreviewImage& image) {
+  std::array<int, 4> box = {-1, -1, -1, -1};
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) {
+      if (image.rgba[(static_cast<size_t>(y) * image.width + x) * 4 + 3] == 0) continue;
+      if (box[0] < 0) box = {x, y, x, y};
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    }
+  return box;
+}
+
+TEST(RenderPreview, AFewFarPointsAreLeftOutOfTheFrameAndCounted) {
+  // A row of 20 unit boxes; with a stray vertex 1e5 to 1e10 away the boxes
+  // still fill the frame as they do alone. The stray vertex belongs to a
+  // triangle of its own, and to one of the boxes' triangles.
+  std::vector<float> row;
+  for (int i = 0; i < 20; ++i) {
+    const std::vector<float> box = BoxTriangles(2.0f * i, 0, 0, 2.0f * i + 1, 1, 1);
+    row.insert(row.end(), box.begin(), box.end());
+  }
+  const PreviewImage alone = RenderPreview(CornerScene(row).Scene(), 128);
+  EXPECT_EQ(alone.pointsOutOfFrame, 0);
+  for (const float far : {1e5f, -3e7f, 1e10f}) {
+    TestScene scene = CornerScene(row);
+    scene.positions.insert(scene.positions.end(), {far, far, 0.5f, 1, 1, 1, 0, 1, 1});
+    for (uint16_t k = 0; k < 3; ++k) scene.corners.push_back(static_cast<uint16_t>(scene.positions.size() / 3 - 3 + k));
+    scene.positions[0] = far;  // the first corner of the first box
+    const PreviewImage image = RenderPreview(scene.Scene(), 128);
+    EXPECT_EQ(image.pointsOutOfFrame, 2) << far;
+    EXPECT_FALSE(image.drawnAsEdges);
+    const std::array<int, 4> drawn = DrawnBox(image), expected = DrawnBox(alone);
+    for (int side = 0; side < 4; ++side) EXPECT_NEAR(drawn[side], expected[side], 2) << far << " side " << side;
+  }
+  // A model made of two parts far apart keeps both: neither is a few points.
+  std::vector<float> twoParts = BoxTriangles(0, 0, 0, 1, 1, 1);
+  const std::vector<float> other = BoxTriangles(1e4f, 0, 0, 1e4f + 1, 1, 1);
+  twoParts.insert(twoParts.end(), other.begin(), other.end());
+  EXPECT_EQ(RenderPreview(CornerScene(twoParts).Scene(), 64).pointsOutOfFrame, 0);
+  // Bones: a far joint is left out the same way, the other bones framed.
+  TestScene bones;
+  for (int i = 0; i < 10; ++i) bones.segments.insert(bones.segments.end(), {0, 0, float(i), 0, 0, float(i + 1)});
+  bones.segments.insert(bones.segments.end(), {0, 0, 10, 1e9f, 0, 10});
+  const PreviewImage skeleton = RenderPreview(bones.Scene(), 64);
+  EXPECT_TRUE(skeleton.drawnAsBones);
+  EXPECT_EQ(skeleton.pointsOutOfFrame, 1);
+  const std::array<int, 4> drawn = DrawnBox(skeleton);
+  EXPECT_GT(drawn[3] - drawn[1], 40);  // the chain of ten stands up the picture
 }
 
 TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {

@@ -1,0 +1,39 @@
+// Which points a preview frames: all of them, unless a few lie far from
+// where most of the model is. One vertex at 1e10 beside a model a few units
+// wide would otherwise shrink the model to less than a pixel.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "preview/view_transform.h"
+
+// Where most points lie on the camera's image plane: a square around the
+// points' median, reaching kFarFactor times the distance within which three
+// quarters of them lie (distances along the plane's axes, the larger of
+// the two). Points beyond it are far from the rest.
+struct FrameCore {
+  static constexpr double kFarFactor = 64;
+  bool holdsEverything = true;  // no point was found far from the rest
+  PlanePoint centre;
+  double reach = 0;
+  bool Holds(const float p[3]) const;
+};
+
+// A bounded, evenly spread sample of the points a picture frames, taken as
+// they are met. Deterministic: the same points in the same order give the
+// same sample.
+class FrameSample {
+ public:
+  void Add(const float p[3]);
+  // The core of the points sampled. holdsEverything when fewer than 4 were
+  // sampled, when three quarters of them share one place (no scale to judge
+  // by), or when every point of `box` (the box of all the points) is
+  // within the core.
+  FrameCore Core(const SceneBox& box) const;
+
+ private:
+  static constexpr size_t kMaxPoints = size_t{1} << 16;
+  std::vector<PlanePoint> points_;
+  uint64_t seen_ = 0, every_ = 1;
+};
