@@ -78,7 +78,18 @@ ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometr
       out.lods.push_back(&lod);
     }
   }
-  if (withPositions && out.lodZeroTriangles == 0) AddSkeleton(model, ReadModelHeader(model), out.segments);
+  if (!withPositions) return out;
+  if (out.lodZeroTriangles == 0) {
+    AddSkeleton(model, ReadModelHeader(model), out.segments);
+  } else {
+    // The bones stand in when no triangle has finite corners; a damaged bone
+    // table then costs only them.
+    try {
+      AddSkeleton(model, ReadModelHeader(model), out.segments);
+    } catch (const FormatError&) {
+      out.segments.clear();
+    }
+  }
   return out;
 }
 

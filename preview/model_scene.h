@@ -1,8 +1,8 @@
 // What a model's preview shows, read from its two files: the triangles of the
 // first level of detail of every sub-model with vertices, in the reference
-// pose (the vertices as stored, in model space); for a model without
-// triangles, its bones as lines from each bone to its parent in the reference
-// pose, and a point for each bone without one.
+// pose (the vertices as stored, in model space); and its bones as lines from
+// each bone to its parent in the reference pose, and a point for each bone
+// without one, drawn when no triangle can be.
 #pragma once
 
 #include <cstdint>
