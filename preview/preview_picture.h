@@ -10,13 +10,16 @@
 //   model's front (+X), its left (+Y) and above (+Z), azimuth 45 and
 //   elevation 30 degrees, +Z up in the image. The axis-aligned box of what is
 //   drawn, projected, fits the image with a margin of size / 16 on each side,
-//   centred, one scale for both axes.
+//   centred, one scale for both axes. A few points far from where most of
+//   the model lies are left out of that box (frame_core.h) and counted.
 // - Surfaces (triangle_fill.h): flat shaded, one colour per triangle, a light
 //   grey lit from above and beside the camera with some ambient light
 //   (preview_palette.h). Both sides are drawn and lit alike: the corner order
 //   of these models does not tell the front side. The nearest surface wins
 //   at every pixel (depth buffer); edges shared by two triangles are covered
 //   exactly once (top-left fill rule, pixel centres at +0.5).
+// - Edges, when the triangles drawn leave every pixel transparent (they show
+//   no area): each triangle's three edges as grey lines, as wide as bones.
 // - Bones, when no triangle can be drawn (line_draw.h): amber lines, 1 pixel
 //   wide (2 from size 256 up), with a red dot of 3 (5) pixels at each end.
 // - Damaged input: a triangle or line with a non-finite corner is left out,
@@ -70,7 +73,9 @@ struct PreviewImage {
 // size is clamped to 16..4096. Triangles are drawn in the scene's order
 // while a work budget in proportion to the picture's area lasts (pixel
 // centres tested plus a set-up charge per triangle; render_preview.cpp gives
-// the figures); the rest are counted in trianglesLeftOut.
+// the figures); the rest are counted in trianglesLeftOut. When they leave
+// every pixel transparent, their edges are drawn (drawnAsEdges) under a
+// budget of the same size.
 PreviewImage RenderPreview(const PreviewScene& scene, int size);
 
 // The image as a PNG file (8-bit RGBA, not interlaced), encoded through
