@@ -164,6 +164,10 @@ int64_t DrawTriangles(RasterImage& image, const ViewTransform& view, const Previ
   return drawn;
 }
 
+// Lines 1 pixel wide, 2 from size 256 up; dots (joints) of 3 or 5 pixels.
+int LineThickness(const RasterImage& image) { return image.width >= 256 ? 2 : 1; }
+int DotSide(const RasterImage& image) { return 2 * LineThickness(image) + 1; }
+
 bool AnyPixelDrawn(const RasterImage& image) {
   for (size_t i = 3; i < image.rgba.size(); i += 4)
     if (image.rgba[i] != 0) return true;
@@ -180,7 +184,7 @@ int64_t LineWork(ScreenPoint a, ScreenPoint b, int side) {
 // The three edges of every drawable triangle, as lines, under the same kind
 // of work budget as the filling.
 void DrawEdges(RasterImage& image, const ViewTransform& view, const PreviewScene& scene, VertexCache& cache) {
-  const int thickness = image.width >= 256 ? 2 : 1;
+  const int thickness = LineThickness(image);
   const int64_t budget = WorkBudget(image.width, image.height);
   int64_t work = 0;
   scene.eachBatch([&](const PreviewBatch& batch) {
@@ -208,8 +212,7 @@ void DrawEdges(RasterImage& image, const ViewTransform& view, const PreviewScene
 }
 
 void DrawBones(RasterImage& image, const ViewTransform& view, const std::vector<float>& segments) {
-  const int thickness = image.width >= 256 ? 2 : 1;
-  const int dotSide = 2 * thickness + 1;
+  const int thickness = LineThickness(image), dotSide = DotSide(image);
   const size_t count = segments.size() / kSegmentFloats;
   for (size_t s = 0; s < count; ++s) {
     const float* p = segments.data() + s * kSegmentFloats;
@@ -268,6 +271,10 @@ PreviewImage RenderPreview(const PreviewScene& scene, int size) {
     if (!AnyPixelDrawn(image)) {
       picture.drawnAsEdges = true;
       DrawEdges(image, view, scene, cache);
+      // A frame of one point: a dot as large as a joint, not a lone pixel.
+      const ScreenPoint low = ProjectPoint(view, box.min[0], box.min[1], box.min[2]);
+      const ScreenPoint high = ProjectPoint(view, box.max[0], box.max[1], box.max[2]);
+      if (low.x == high.x && low.y == high.y) DrawDot(image, low.x, low.y, DotSide(image), kEdgeColour);
     }
   } else {
     picture.drawnAsBones = true;

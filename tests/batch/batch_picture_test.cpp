@@ -73,6 +73,7 @@ tb::BuiltModel Variant(int variant, int32_t version) {
       model.animations.clear();
       model.sequences.clear();
       model.hitboxSets.clear();
+      model.attachments.clear();
       break;
     case 12: EachVertex(model, [kNaN](tb::Vec3& p, int) { p.y = kNaN; }); break;  // the bones instead
     case 13:  // nothing finite at all
@@ -81,6 +82,7 @@ tb::BuiltModel Variant(int variant, int32_t version) {
       model.animations.clear();
       model.sequences.clear();
       model.hitboxSets.clear();
+      model.attachments.clear();
       break;
     default: cutStrip = true; break;
   }

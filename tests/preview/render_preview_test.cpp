@@ -107,6 +107,18 @@ TEST(RenderPreview, DamagedTrianglesAreLeftOutOfThePictureAndItsFrame) {
   EXPECT_EQ(RenderPreview(damaged.Scene(), 48).rgba, RenderPreview(clean.Scene(), 48).rgba);
 }
 
+// The box of the opaque pixels: left, top, right, bottom; all -1 when none.
+std::array<int, 4> DrawnBox(const PreviewImage& image) {
+  std::array<int, 4> box = {-1, -1, -1, -1};
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) {
+      if (image.rgba[(static_cast<size_t>(y) * image.width + x) * 4 + 3] == 0) continue;
+      if (box[0] < 0) box = {x, y, x, y};
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    }
+  return box;
+}
+
 TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
   const float values[] = {1e38f, -1e38f, 3.4e38f, -kInf, kInf, kNaN, 0, 1, -1, 1e-38f, 1e-45f, 65536};
   std::vector<float> corners;
@@ -140,22 +152,12 @@ TEST(RenderPreview, HostileAndDegenerateScenesGiveASanePicture) {
     EXPECT_EQ(CheckedColours(image, 32), std::set<uint32_t>{Packed(kEdgeColour)});
     EXPECT_EQ(At(image, 16, 16), kEdgeColour);
   }
+  const std::array<int, 4> dot = DrawnBox(RenderPreview(point.Scene(), 32));
+  EXPECT_EQ(dot[2] - dot[0], 2);  // a joint's size, not a lone pixel
   const PreviewImage flatImage = RenderPreview(flat.Scene(), 32);
   EXPECT_FALSE(flatImage.drawnAsEdges);
   EXPECT_EQ(CheckedColours(flatImage, 32).size(), 1u);
   EXPECT_EQ(At(RenderPreview(joint.Scene(), 32), 16, 16), kJointColour);  // a bone of length 0: its joint, centred
-}
-
-// The box of the opaque pixels: left, top, right, bottom; all -1 when none.
-std::array<int, 4> DrawnBox(const PreviewImage& image) {
-  std::array<int, 4> box = {-1, -1, -1, -1};
-  for (int y = 0; y < image.height; ++y)
-    for (int x = 0; x < image.width; ++x) {
-      if (image.rgba[(static_cast<size_t>(y) * image.width + x) * 4 + 3] == 0) continue;
-      if (box[0] < 0) box = {x, y, x, y};
-      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
-    }
-  return box;
 }
 
 TEST(RenderPreview, AFewFarPointsAreLeftOutOfTheFrameAndCounted) {
