@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
       ExportAnimations(conv);
     } else {
       const GlbResult glb = BuildGlb(model, strip, "glb_bench", 0, pool.get());
-      glbSize = glb.bytes.size();
-      if (glb.bytes.empty() || glb.hadErrors) {
+      glbSize = glb.file.Size();
+      if (glb.file.Empty() || glb.hadErrors) {
         for (const std::string& message : glb.messages) std::fputs(message.c_str(), stderr);
         return 1;
       }

@@ -74,10 +74,12 @@ bool WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelis
   if (glb.hadErrors) conv.to.hadErrors = true;
   else if (!glb.messages.empty()) conv.to.hadNotes = true;
   // A lower level whose meshes draw no triangle gives no file.
-  if (glb.bytes.empty() || (lod > 0 && glb.meshNodes == 0)) return false;
+  if (glb.file.Empty() || (lod > 0 && glb.meshNodes == 0)) return false;
   OutputFile out;
   if (!OpenOutputFileOrSay(conv.to, out, fileName)) return false;
-  PutBytes(out, reinterpret_cast<const char*>(glb.bytes.data()), glb.bytes.size());
+  glb.file.HandOut([&out](const unsigned char* data, size_t length) {
+    PutBytes(out, reinterpret_cast<const char*>(data), length);
+  });
   return CloseOutputFile(conv.to, out);
 }
 

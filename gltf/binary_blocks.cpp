@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -35,6 +36,24 @@ void* MapMemory(size_t length) {
 }
 
 void UnmapMemory(void* data, size_t length) { munmap(data, length); }
+
+BinaryBlocks::BinaryBlocks(BinaryBlocks&& other) noexcept
+    : blocks_(std::move(other.blocks_)), size_(other.size_), outputLimit_(other.outputLimit_) {
+  other.blocks_.clear();
+  other.size_ = 0;
+}
+
+BinaryBlocks& BinaryBlocks::operator=(BinaryBlocks&& other) noexcept {
+  if (this != &other) {
+    for (Block& block : blocks_) Release(block);
+    blocks_ = std::move(other.blocks_);
+    size_ = other.size_;
+    outputLimit_ = other.outputLimit_;
+    other.blocks_.clear();
+    other.size_ = 0;
+  }
+  return *this;
+}
 
 BinaryBlocks::~BinaryBlocks() {
   for (Block& block : blocks_) Release(block);
@@ -68,15 +87,6 @@ void BinaryBlocks::Append(const void* data, size_t length) {
 void BinaryBlocks::PadTo4() {
   static constexpr unsigned char kZeros[3] = {};
   Append(kZeros, static_cast<size_t>((4 - size_ % 4) % 4));
-}
-
-void BinaryBlocks::MoveTo(std::vector<unsigned char>& out) {
-  for (Block& block : blocks_) {
-    out.insert(out.end(), block.data, block.data + block.used);
-    Release(block);
-  }
-  blocks_.clear();
-  size_ = 0;
 }
 
 void BinaryBlocks::Release(Block& block) {

@@ -4,8 +4,8 @@
 // the end, after the JSON that describes it. Kept in one growing vector, each
 // growth would hold the old and the new copy at once, and the final file
 // would need a third. Here the bytes go into fixed blocks taken straight from
-// the system, and MoveTo hands each block back as soon as it has been copied
-// into the file, so building costs the file's size plus one block.
+// the system, and are written to the file from where they lie, so building
+// costs the file's size plus one block, with no copy of the whole.
 #pragma once
 
 #include <cstddef>
@@ -65,6 +65,9 @@ class BinaryBlocks {
   BinaryBlocks() = default;
   BinaryBlocks(const BinaryBlocks&) = delete;
   BinaryBlocks& operator=(const BinaryBlocks&) = delete;
+  // Take the blocks; `other` is left empty.
+  BinaryBlocks(BinaryBlocks&& other) noexcept;
+  BinaryBlocks& operator=(BinaryBlocks&& other) noexcept;
   ~BinaryBlocks();
 
   int64_t Size() const { return size_; }
@@ -77,9 +80,11 @@ class BinaryBlocks {
   void Append(const void* data, size_t length);
   // Zero bytes up to the next multiple of 4: every accessor starts aligned.
   void PadTo4();
-  // Appends every byte to `out`, releasing each block once copied; the
-  // chunk is empty afterwards.
-  void MoveTo(std::vector<unsigned char>& out);
+  // Hands every byte to `put` in order, a block at a time.
+  template <typename Put>
+  void ForEachBlock(Put put) const {
+    for (const Block& block : blocks_) put(block.data, block.used);
+  }
 
  private:
   struct Block {

@@ -66,7 +66,7 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
     AddScene(build);
     result.meshNodes = static_cast<int32_t>(build.meshNodes.size());
     const std::string json = build.document.Serialise();
-    result.bytes = AssembleGlb(json, build.document.Binary());
+    result.file = AssembleGlb(json, std::move(build.document.Binary()));
   } catch (const FormatError& error) {
     // The file is abandoned: what was reported about it goes with it.
     result.messages = {"Bad data: " + DescribePlace(build.place) + ": " + error.what() + "\n"};

@@ -38,12 +38,13 @@
 
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
+#include "gltf/glb_container.h"
 #include "model/model_geometry.h"
 
 class WorkPool;
 
 struct GlbResult {
-  std::vector<unsigned char> bytes;   // the whole .glb; empty when abandoned
+  GlbFile file;                       // the .glb; empty when abandoned
   std::vector<std::string> messages;  // each a full log line ending in "\n", in order
   bool hadErrors = false;             // bad data met: the run must end with status 2
   bool outputLimitReached = false;    // abandoned: it would pass `outputLimit`

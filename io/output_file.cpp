@@ -159,20 +159,25 @@ void OpenOutputToString(OutputFile& out, std::string& text) {
 
 void FlushOutputBuffer(OutputFile& out) {
   if (out.used == 0) return;
+  const size_t used = out.used;
+  out.used = 0;
+  WriteOutputBytes(out, out.buffer.get(), used);
+}
+
+void WriteOutputBytes(OutputFile& out, const char* data, size_t length) {
   // Collected text keeps the bytes that cross the cap, so it is over the cap
   // wherever it is copied to, and nothing after them.
-  if (out.collect != nullptr && !out.writeFailed) out.collect->append(out.buffer.get(), out.used);
-  if (!out.overLimit && out.bytesWritten + out.used > out.byteCap) {
+  if (out.collect != nullptr && !out.writeFailed) out.collect->append(data, length);
+  if (!out.overLimit && out.bytesWritten + length > out.byteCap) {
     out.overLimit = true;
     out.writeFailed = true;
   }
   if (out.inMemory || out.writeFailed || out.fd < 0) {
-    out.bytesWritten += out.used;
-    out.used = 0;
+    out.bytesWritten += length;
     return;
   }
-  const char* p = out.buffer.get();
-  size_t left = out.used;
+  const char* p = data;
+  size_t left = length;
   while (left > 0) {
     ssize_t written = ::write(out.fd, p, left);
     if (written < 0) {
@@ -189,8 +194,7 @@ void FlushOutputBuffer(OutputFile& out) {
     p += written;
     left -= static_cast<size_t>(written);
   }
-  out.bytesWritten += out.used;
-  out.used = 0;
+  out.bytesWritten += length;
 }
 
 void FinishOutputFile(OutputFile& out) {

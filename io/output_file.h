@@ -106,20 +106,17 @@ void ReachOutputLimit(Destination& to, const std::string& name);
 std::string ByteSizeText(uint64_t bytes);
 
 void FlushOutputBuffer(OutputFile& out);
+// Writes `length` bytes past the buffer, which must be empty: what a flush of
+// those bytes would do, without copying them.
+void WriteOutputBytes(OutputFile& out, const char* data, size_t length);
 
 inline void PutBytes(OutputFile& out, const char* data, size_t length) {
   if (length > kOutputBufferSize - out.used) {
     FlushOutputBuffer(out);
     if (length > kOutputBufferSize) {
-      // Rare: larger than the whole buffer; written in pieces.
-      while (length > 0) {
-        size_t piece = length < kOutputBufferSize ? length : kOutputBufferSize;
-        std::memcpy(out.buffer.get(), data, piece);
-        out.used = piece;
-        FlushOutputBuffer(out);
-        data += piece;
-        length -= piece;
-      }
+      // Larger than the whole buffer (a block of a binary file): written
+      // from where it lies.
+      WriteOutputBytes(out, data, length);
       return;
     }
   }
