@@ -8,6 +8,8 @@
 #include <new>
 #include <utility>
 
+#include "io/large_pages.h"
+
 namespace {
 
 // Blocks grow from the first to the largest size, so a small file costs
@@ -16,17 +18,8 @@ namespace {
 // block held beyond the file's size does not matter.
 constexpr size_t kFirstBlockSize = size_t{64} << 10;
 constexpr size_t kLargestBlockSize = size_t{8} << 20;
-constexpr size_t kLargePageSize = size_t{2} << 20;
 
 }  // namespace
-
-void AdviseLargePages(void* data, size_t length) {
-  if (length < kLargePageSize) return;
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t start = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + length) / page * page;
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
 
 void* MapMemory(size_t length) {
   void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

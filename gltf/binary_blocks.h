@@ -13,13 +13,8 @@
 #include <new>
 #include <vector>
 
-// Asks the system to back the whole pages of [data, data + length) with
-// large pages where it can, for ranges of at least one large page. Fresh
-// memory costs a fault per page on its first write, and this writer fills
-// tens of MB of it.
-void AdviseLargePages(void* data, size_t length);
-
-// `length` bytes mapped straight from the system (advised as above), and
+// `length` bytes mapped straight from the system (advised to take large
+// pages, io/large_pages.h), and
 // handed back to it: memory that leaves the process as soon as it is
 // released, which the allocator does not promise for what it keeps in its
 // own heap. MapMemory throws std::bad_alloc when the system has none.

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "io/large_pages.h"
+
 FileBlock ReadWholeFile(const char* path) {
   FileBlock block;
   int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -21,6 +23,9 @@ FileBlock ReadWholeFile(const char* path) {
   // kept after the last one.
   block.data = std::make_unique_for_overwrite<unsigned char[]>(size + 1);
   block.data[size] = 0;
+  // A model of tens of MB is read into fresh memory: large pages save most
+  // of its page faults.
+  AdviseLargePages(block.data.get(), size);
   size_t got = 0;
   while (got < size) {
     ssize_t n = ::read(fd, block.data.get() + got, size - got);

@@ -10,7 +10,8 @@ bool FrameCore::Holds(const float p[3]) const {
 }
 
 void FrameSample::Add(const float p[3]) {
-  if (seen_++ % every_ != 0) return;
+  if (--skip_ > 0) return;
+  skip_ = every_;
   points_.push_back(OnCameraPlane(p[0], p[1], p[2]));
   // Full: keep every other point and take every other one from now on, so
   // the sample stays spread over all the points met.

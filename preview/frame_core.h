@@ -35,5 +35,6 @@ class FrameSample {
  private:
   static constexpr size_t kMaxPoints = size_t{1} << 16;
   std::vector<PlanePoint> points_;
-  uint64_t seen_ = 0, every_ = 1;
+  uint64_t every_ = 1;  // one point in every_ met is kept
+  uint64_t skip_ = 1;   // points to meet up to the next one kept
 };
