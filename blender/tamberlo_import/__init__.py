@@ -17,6 +17,7 @@ from bpy.props import StringProperty  # noqa: E402
 
 from . import operators  # noqa: E402
 from . import tool  # noqa: E402
+from .scene import ActionNaming as glTF2ImportUserExtension  # noqa: E402,F401
 
 
 class TamberloPreferences(bpy.types.AddonPreferences):

@@ -1,4 +1,7 @@
 """Bringing a converted model into the scene with Blender's glTF importer."""
+import os
+import re
+
 import bpy
 
 from . import glb_info
@@ -28,13 +31,42 @@ def _layer_collection(layer, collection):
     return None
 
 
-def _import_glb(context, path, collection):
-    """Imports one .glb and moves what it made into `collection`; returns
-    the new objects and actions."""
+# The model name of each .glb being imported by this add-on, while it is.
+_models_importing = {}
+
+
+class ActionNaming:
+    """An import extension of Blender's glTF importer, which asks every
+    enabled add-on for one (glTF2ImportUserExtension): names the actions of
+    this add-on's files "<model>_<animation>" as they are made, before Blender
+    first evaluates them. An action renamed later has Blender evaluate every
+    deformed mesh again, seconds on a large model."""
+
+    def __init__(self):
+        self.known = {a.as_pointer() for a in bpy.data.actions}
+
+    def gather_import_animation_after_hook(self, animation_index, track_name, gltf):
+        model = _models_importing.get(os.path.abspath(getattr(gltf, "filename", "")))
+        if model is None:
+            return
+        for action in bpy.data.actions:
+            if action.as_pointer() not in self.known:
+                self.known.add(action.as_pointer())
+                action.name = "%s_%s" % (model, track_name)
+
+
+def _import_glb(context, path, collection, model):
+    """Imports one .glb of `model` and moves what it made into `collection`;
+    returns the new objects and actions."""
     _numpy_shim()
     known_objects = {o.as_pointer() for o in bpy.data.objects}
     known_actions = {a.as_pointer() for a in bpy.data.actions}
-    result = bpy.ops.import_scene.gltf(filepath=path)
+    path = os.path.abspath(path)
+    _models_importing[path] = model
+    try:
+        result = bpy.ops.import_scene.gltf(filepath=path)
+    finally:
+        del _models_importing[path]
     if "FINISHED" not in result:
         raise RuntimeError("Blender's glTF importer ended with %s" % ", ".join(sorted(result)))
     objects = [o for o in bpy.data.objects if o.as_pointer() not in known_objects]
@@ -65,10 +97,12 @@ def _rest_pose(armature):
 
 
 def _name_meshes(objects, model):
+    # Objects only: renaming a mesh (as renaming an action, or setting one)
+    # has Blender evaluate every deformed mesh again, seconds on a large
+    # model; an object's name costs nothing.
     for obj in objects:
         if obj.type == "MESH":
             obj.name = "%s_%s" % (model, obj.name)
-            obj.data.name = obj.name
 
 
 class ImportedModel:
@@ -95,7 +129,7 @@ def import_model(context, model, glb, clips, lods, collection, animations):
     their own inside a "<model> LODs" collection excluded from the view layer,
     bound to the main armature. `clips` are the file's (glb_info.clips);
     `animations` is "ALL" or "NONE"."""
-    objects, actions = _import_glb(context, glb, collection)
+    objects, actions = _import_glb(context, glb, collection, model)
     armatures = [o for o in objects if o.type == "ARMATURE"]
     armature = armatures[0] if len(armatures) == 1 else None
     if armature is not None:
@@ -122,17 +156,20 @@ def import_model(context, model, glb, clips, lods, collection, animations):
         actions = []
     else:
         for name, action in by_clip.items():
-            action.name = "%s_%s" % (model, name)
+            # Where the importer did not call ActionNaming.
+            wanted = "%s_%s" % (model, name)
+            if not re.fullmatch(re.escape(wanted) + r"(\.[0-9]+)?", action.name):
+                action.name = wanted
         if clips and clips[0].name in by_clip:
             first_action = by_clip[clips[0].name]
-            if armature is not None:
+            if armature is not None and armature.animation_data.action != first_action:
                 armature.animation_data.action = first_action
 
     if lods:
         holder = new_collection("%s LODs" % model, collection)
         for level, path in lods:
             level_collection = new_collection("%s LOD %d" % (model, level), holder)
-            lod_objects, lod_actions = _import_glb(context, path, level_collection)
+            lod_objects, lod_actions = _import_glb(context, path, level_collection, model)
             for action in lod_actions:
                 bpy.data.actions.remove(action)
             _name_meshes(lod_objects, model)

@@ -1,0 +1,56 @@
+# Times, inside Blender, Blender's glTF import of a .glb and the add-on's
+# import of the model it was converted from. Run by `bench/run --addon` as
+#
+#   blender -b --factory-startup --python addon_import.py -- ZIP TOOL MODEL.mdl MODEL.glb RUNS
+#
+# with BLENDER_USER_SCRIPTS and BLENDER_USER_CONFIG set to a fresh folder.
+# The two imports alternate, which goes first changing from run to run, each
+# into an emptied scene at the first animation's 30 frames per second; prints
+# "glb S" and "addon S", the median seconds of each.
+import statistics
+import sys
+import time
+
+import numpy
+
+# Debian's numpy 1.24 no longer has numpy.bool, which Blender 3.4's glTF
+# importer still uses (the add-on says the same for its own imports).
+if "bool" not in vars(numpy):
+    numpy.bool = bool
+
+import bpy  # noqa: E402
+
+ZIP, TOOL, MODEL, GLB, RUNS = sys.argv[sys.argv.index("--") + 1:]
+
+
+def empty_scene():
+    data = bpy.data
+    for kind in (data.objects, data.meshes, data.armatures, data.actions, data.materials, data.collections):
+        for item in list(kind):
+            kind.remove(item)
+    bpy.context.scene.render.fps, bpy.context.scene.render.fps_base = 30, 1.0
+
+
+def timed(call):
+    empty_scene()
+    start = time.perf_counter()
+    result = call()
+    seconds = time.perf_counter() - start
+    if result != {"FINISHED"}:
+        sys.exit("import ended with %s" % sorted(result))
+    return seconds
+
+
+bpy.ops.preferences.addon_install(filepath=ZIP)
+bpy.ops.preferences.addon_enable(module="tamberlo_import")
+bpy.context.preferences.addons["tamberlo_import"].preferences.tool_path = TOOL
+glb, addon = [], []
+for run in range(int(RUNS)):
+    for kind in ("glb", "addon") if run % 2 == 0 else ("addon", "glb"):
+        if kind == "glb":
+            glb.append(timed(lambda: bpy.ops.import_scene.gltf(filepath=GLB)))
+        else:
+            addon.append(timed(lambda: bpy.ops.import_scene.tamberlo_model(filepath=MODEL)))
+print("glb %.3f" % statistics.median(glb))
+print("addon %.3f" % statistics.median(addon))
+sys.stdout.flush()
