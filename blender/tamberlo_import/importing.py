@@ -43,8 +43,8 @@ class Session:
         try:
             with tempfile.TemporaryDirectory(prefix="tamberlo-") as temporary:
                 imported = self._convert_and_import(context, path, label, temporary, collection, sources_subfolder)
-        except (OSError, RuntimeError, ValueError, KeyError, IndexError) as error:
-            self.say(label, ["not imported: %s" % error])
+        except Exception as error:  # one model's failure ends no import of many
+            self.say(label, ["not imported: %s: %s" % (type(error).__name__, error)])
             imported = None
         if imported is None:
             self.failed += 1

@@ -175,7 +175,8 @@ def import_model(context, model, glb, clips, lods, collection, animations):
             _name_meshes(lod_objects, model)
             _bind_to(lod_objects, armature)
         layer = _layer_collection(context.view_layer.layer_collection, holder)
-        layer.exclude = True
+        if layer is not None:
+            layer.exclude = True
 
     for obj in context.view_layer.objects:
         obj.select_set(False)
