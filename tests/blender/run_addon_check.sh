@@ -97,12 +97,15 @@ TMPDIR="$OUT/tmp" BLENDER_USER_CONFIG="$OUT/config" BLENDER_USER_SCRIPTS="$OUT/s
   blender -b --factory-startup --python-exit-code 1 --python "$SOURCE_DIR/tests/blender/addon_check.py" -- \
   "$ZIP" "$BUILD_DIR/tamberlo" "$OUT" "$PICTURE" >"$OUT/blender.log" 2>&1 || status=$?
 grep -e "^ok " -e "^FAIL " -e "passed, " -e "Traceback" "$OUT/blender.log" || true
-if [[ $status -ne 0 ]]; then
-  echo "blender ended with status $status; its output: $OUT/blender.log"
-  exit 1
-fi
+failed=0
 if [[ -n "$(ls -A "$OUT/tmp")" ]]; then
   echo "FAIL the temporary folder is not empty: $(ls -A "$OUT/tmp" | head -5 | tr '\n' ' ')"
-  exit 1
+  failed=1
+else
+  echo "ok   the temporary folder is empty"
 fi
-echo "ok   the temporary folder is empty"
+if [[ $status -ne 0 ]]; then
+  echo "blender ended with status $status; its output: $OUT/blender.log"
+  failed=1
+fi
+exit "$failed"
