@@ -197,9 +197,8 @@ def check_missing_tool(preferences):
 
 
 def check_folder(models):
-    """Every model of the tree in a collection of its own; the model without
-    a strip file named; a folder import taken two models at a time (as the
-    window's timer does) leaves a whole scene."""
+    """Every model of the tree in a collection of its own, the model without
+    a strip file named; stopped with Esc after two models, those two stay."""
     empty_scene()
     folder = os.path.join(OUT, "models")
     result, said = with_output(lambda: bpy.ops.import_scene.tamberlo_folder(directory=folder))
@@ -219,13 +218,30 @@ def check_folder(models):
     if scene_checks.scene_fps(bpy.context.scene) != next(m for m in models if m["clips"])["clips"][0][1]:
         problems.append("the scene rate is not the first model's")
 
+    # The window's path: a model per timer event, Esc stops; driven here by
+    # hand (a Blender without a window sends no events).
+    empty_scene()
     operators = sys.modules[ADDON + ".operators"]
     importing = sys.modules[ADDON + ".importing"]
-    empty_scene()
-    job = operators.FolderImport(bpy.context, os.path.join(folder, "37"), importing.Session(TOOL, importing.Options()))
-    steps = [job.step(bpy.context), job.step(bpy.context)]
-    if steps != [True, True] or len(job.collection.children) != 2 or job.session.imported != 2:
-        problems.append("two steps: %s, %d collections" % (steps, len(job.collection.children)))
+    folder_operator = operators.IMPORT_SCENE_OT_tamberlo_folder
+
+    class Window:
+        modal, _step, _end, finish = (folder_operator.modal, folder_operator._step, folder_operator._end,
+                                      operators._ModelOptions.finish)
+        said = []
+
+        def report(self, level, text):
+            self.said.append(text)
+
+    window = Window()
+    window._job = operators.FolderImport(bpy.context, os.path.join(folder, "37"),
+                                         importing.Session(TOOL, importing.Options()))
+    bpy.context.window_manager.progress_begin(0, len(window._job.models))
+    answers = [window.modal(bpy.context, type("Event", (), {"type": kind})) for kind in ("TIMER", "TIMER", "ESC")]
+    if answers != [{"RUNNING_MODAL"}, {"RUNNING_MODAL"}, {"FINISHED"}] or len(window._job.collection.children) != 2:
+        problems.append("timer, timer, Esc: %s, %d models" % (answers, len(window._job.collection.children)))
+    if "Imported 2 of %d models; stopped" % len(window._job.models) not in window.said:
+        problems.append("stopping said %s" % window.said)
     return problems
 
 
