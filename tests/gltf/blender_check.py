@@ -17,14 +17,11 @@
 # Prints one line per model and "N passed, N failed" at the end; exit status
 # 1 when any model failed.
 import json
+import os
 import sys
 
-import numpy
-
-# Debian's numpy 1.24 no longer has numpy.bool, which Blender 3.4's glTF
-# importer still uses.
-if not hasattr(numpy, "bool"):
-    numpy.bool = bool
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "blender"))
+import scene_checks  # noqa: E402  (before bpy's importer needs numpy)
 
 import bpy  # noqa: E402
 
@@ -37,18 +34,12 @@ def check(model):
     problems = []
     objects = list(bpy.context.scene.objects)
 
-    bones = sum(len(o.data.bones) for o in objects if o.type == "ARMATURE")
+    bones = scene_checks.armature_bones(objects)
     if bones != model["bones"]:
         problems.append("%d armature bones, expected %d" % (bones, model["bones"]))
 
-    triangles = 0
-    for o in objects:
-        if o.type != "MESH" or not o.visible_get():
-            continue
-        if o.name.startswith("lod"):
-            problems.append("lower level shown: %s" % o.name)
-        o.data.calc_loop_triangles()
-        triangles += len(o.data.loop_triangles)
+    triangles, lower = scene_checks.visible_triangles(objects)
+    problems += ["lower level shown: %s" % name for name in lower]
     if triangles != model["triangles"]:
         problems.append("%d visible triangles, expected %d" % (triangles, model["triangles"]))
 
@@ -56,11 +47,7 @@ def check(model):
     if len(actions) != model["animations"]:
         problems.append("%d actions, expected %d" % (len(actions), model["animations"]))
     if model.get("seconds") is not None:
-        fps = bpy.context.scene.render.fps / bpy.context.scene.render.fps_base
-        got = sorted(round((a.frame_range[1] - a.frame_range[0]) / fps, 3) for a in actions)
-        want = sorted(round(s, 3) for s in model["seconds"])
-        if any(abs(g - w) > 1.5 / fps for g, w in zip(got, want)):
-            problems.append("clip lengths %s s, expected %s s" % (got, want))
+        problems += scene_checks.clip_problems(actions, model["seconds"], scene_checks.scene_fps(bpy.context.scene))
 
     for o in objects:
         if o.type == "ARMATURE":

@@ -22,19 +22,7 @@ fi
 SOURCE_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 BUILD_DIR="$(cd "$1" && pwd)"
 OUT="$BUILD_DIR/blender-check"
-# Debian's blender runs on Debian's python3 and numpy.
-export PATH="/usr/bin:$PATH"
-
-SKIP=77
-if [[ -n "${BLENDER_CHECK_REQUIRED:-}" ]]; then SKIP=1; fi
-if ! command -v blender >/dev/null 2>&1; then
-  echo "SKIPPED: blender is not installed (Debian: apt-get install blender python3-numpy)"
-  exit "$SKIP"
-fi
-if ! /usr/bin/python3 -c "import numpy" >/dev/null 2>&1; then
-  echo "SKIPPED: numpy for /usr/bin/python3 is missing (Debian: apt-get install python3-numpy)"
-  exit "$SKIP"
-fi
+source "$SOURCE_DIR/tests/blender/blender_env.sh"
 
 echo "== building tamberlo, make_sample and bench_model"
 cmake --build "$BUILD_DIR" --target tamberlo make_sample bench_model -- -j2 >/dev/null
