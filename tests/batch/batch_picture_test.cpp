@@ -44,6 +44,15 @@ void EachVertex(tb::ModelDescription& model, Change change) {
       for (tb::VertexDescription& vertex : sub.vertices) change(vertex.position, index++);
 }
 
+// No bones, and nothing that names one.
+void WithoutBones(tb::ModelDescription& model) {
+  model.bones.clear();
+  model.animations.clear();
+  model.sequences.clear();
+  model.hitboxSets.clear();
+  model.attachments.clear();
+}
+
 // Model `variant` of version `version`; sets `damaged` when its bytes are cut.
 tb::BuiltModel Variant(int variant, int32_t version) {
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -69,20 +78,12 @@ tb::BuiltModel Variant(int variant, int32_t version) {
       break;
     case 11:  // nothing to draw
       model.bodyParts.clear();
-      model.bones.clear();
-      model.animations.clear();
-      model.sequences.clear();
-      model.hitboxSets.clear();
-      model.attachments.clear();
+      WithoutBones(model);
       break;
     case 12: EachVertex(model, [kNaN](tb::Vec3& p, int) { p.y = kNaN; }); break;  // the bones instead
     case 13:  // nothing finite at all
       EachVertex(model, [kNaN](tb::Vec3& p, int) { p.y = kNaN; });
-      model.bones.clear();
-      model.animations.clear();
-      model.sequences.clear();
-      model.hitboxSets.clear();
-      model.attachments.clear();
+      WithoutBones(model);
       break;
     default: cutStrip = true; break;
   }
