@@ -110,7 +110,7 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
         throw;
       }
     }
-    FrameSampler sampler(model.bytes, tracks);
+    FrameSampler sampler(model.bytes, tracks, anim.frameCount);
     std::vector<BoneLineParts> lines(tracks.size());
     for (size_t b = 0; b < tracks.size(); ++b) {
       lines[b].indexLength = static_cast<uint8_t>(FormatInteger(lines[b].index, tracks[b].bone));
