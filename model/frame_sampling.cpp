@@ -22,7 +22,6 @@ FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, in
     : view_(view),
       tracks_(tracks),
       frameCount_(frameCount > 0 ? frameCount : 0),
-      samples_(tracks.size()),
       angles_(tracks.size()),
       changed_(tracks.size()) {
   if (frameCount_ > 0 && !tracks.empty()) {
@@ -56,7 +55,13 @@ void FrameSampler::DecodeBlock(int32_t frame) {
 }
 
 void FrameSampler::SampleFrame(int32_t frame) {
-  if (frame < blockFirst_ || frame > blockEnd_ || (frame == blockEnd_ && !blockError_)) DecodeBlock(frame);
+  if (frame < blockFirst_ || frame > blockEnd_ || (frame == blockEnd_ && !blockError_)) {
+    if (current_ != nullptr && current_ != previous_.data()) {
+      previous_.assign(current_, current_ + tracks_.size());
+      current_ = previous_.data();
+    }
+    DecodeBlock(frame);
+  }
   if (frame == blockEnd_ && blockError_) {
     failedBone_ = blockErrorBone_;
     throw *blockError_;
@@ -64,15 +69,13 @@ void FrameSampler::SampleFrame(int32_t frame) {
   changedBones_.clear();
   const BoneSample* row = block_.data() + static_cast<size_t>(frame - blockFirst_) * tracks_.size();
   for (size_t b = 0; b < tracks_.size(); ++b) {
-    const bool changed = first_ || std::memcmp(&row[b], &samples_[b], sizeof(BoneSample)) != 0;
+    const bool changed = first_ || std::memcmp(&row[b], &current_[b], sizeof(BoneSample)) != 0;
     changed_[b] = changed;
-    if (changed) {
-      samples_[b] = row[b];
-      changedBones_.push_back(static_cast<uint32_t>(b));
-    }
+    if (changed) changedBones_.push_back(static_cast<uint32_t>(b));
   }
   first_ = false;
-  SampleWholeFrameAngles(tracks_, samples_, changedBones_, angles_);
+  current_ = row;
+  SampleWholeFrameAngles(tracks_, std::span<const BoneSample>(row, tracks_.size()), changedBones_, angles_);
 }
 
 void FrameSampler::ChangedRotations(std::span<Quaternion> rotations) const {

@@ -10,6 +10,7 @@
 // bounded size; each frame is then read from it. Bad data met ahead is kept
 // and thrown at the frame, and for the bone, where sampling frame after frame
 // would meet it first. Without the count, frames are decoded one at a time.
+// The angle lanes read each frame's samples where they were decoded.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +39,7 @@ class FrameSampler {
   int32_t FailedBone() const { return failedBone_; }
 
   size_t BoneCount() const { return tracks_.size(); }
-  const BoneSample& Sample(size_t bone) const { return samples_[bone]; }
+  const BoneSample& Sample(size_t bone) const { return current_[bone]; }
   // SampleAngles(track, sample, 0) of the bone's current sample.
   const Vector3& Angles(size_t bone) const { return angles_[bone]; }
   // Whether the bone's sample differs from the one of the frame sampled
@@ -63,7 +64,8 @@ class FrameSampler {
   int32_t blockEnd_ = 0;  // frames blockFirst_ .. blockEnd_ - 1 are decoded, and blockEnd_ is
   std::optional<FormatError> blockError_;  // where this was met, if it is set,
   int32_t blockErrorBone_ = -1;            // with this bone
-  std::vector<BoneSample> samples_;
+  const BoneSample* current_ = nullptr;  // the samples of the frame sampled last: a row of block_ or previous_
+  std::vector<BoneSample> previous_;     // that row, kept when a new block is decoded over it
   std::vector<Vector3> angles_;
   std::vector<uint8_t> changed_;
   std::vector<uint32_t> changedBones_;
