@@ -234,13 +234,14 @@ inline SineCosine SineCosineOf(double x) {
 }
 
 // The kernel on a reduced angle (angle_reduction.h): the sine and cosine of
-// |x| = k * pi/2 + r, from those of r by the quadrant. |r| <= pi/4 + 2^-50
-// takes j <= 51, and with a = |hi|, d = a - j/64 is exact as above (for
-// j >= 1, j/64 lies within [a/2, 2a]); d + lo, the part of |r| beyond j/64,
-// rounds once more, by 2^-60 at most. So for j >= 1 each sum is within 2^-51
-// plus 2^-60 absolute, as good as the test's slack wants from 2^-8 up. For
-// j = 0 the relative error of r (2^-56 from |r| >= 2^-40) joins that of the
-// series: the test takes results from 2^-40 there.
+// |x| = k * pi/2 + r, from those of r by the quadrant. |r| <= pi/4 + 2^-32
+// (below 2^20, k * 2/pi is rounded to 2^-33) takes j <= 51, and with
+// a = |hi|, d = a - j/64 is exact as above (for j >= 1, j/64 lies within
+// [a/2, 2a]); d + lo, the part of |r| beyond j/64, rounds once more, by
+// 2^-60 at most. So for j >= 1 each sum is within 2^-51 plus 2^-60
+// absolute, as good as the test's slack wants from 2^-8 up. For j = 0 the
+// relative error of r (2^-56 from |r| >= 2^-40) joins that of the series:
+// the test takes results from 2^-40 there.
 constexpr int kReducedMinExponentNear0 = -40;
 inline SineCosine SineCosineOfReduced(const angle_reduction::Reduced& r) {
   const double a = std::fabs(r.hi);
