@@ -2,7 +2,7 @@
 //
 //   bench_model <folder> <base name> [--version N] [--bones N] [--anims N]
 //               [--frames N] [--run N] [--stored N] [--submodels N] [--lods N]
-//               [--triangles N] [--random-angles 0|1]
+//               [--triangles N] [--random-angles N]
 //
 // Skeleton: a chain of --bones bones. Animations: --anims animations of
 // --frames frames; every bone has value streams on all six axes, made of runs
@@ -14,7 +14,8 @@
 // curves, different per bone and axis, as a recorded motion does; with
 // --random-angles 1 the rotation values are instead random over the whole
 // 16-bit range with a scale that makes angles of up to about 33 radians, the
-// rotation math's hardest case.
+// rotation math's hardest case, and with --random-angles N up to N times
+// that (10: hundreds of radians, where the sine and cosine reduce first).
 // Geometry: one body part with --submodels sub-models; each has --lods levels
 // of detail, level k drawing --triangles / 2^k triangles. The surface is a grid
 // of vertices cut into meshes of at most 128 x 200 vertices (so strip entries
@@ -178,7 +179,7 @@ ModelDescription MakeModel(const Parameters& p) {
   model.bones = BoneChain(p.bones);
   for (BoneDescription& bone : model.bones) {
     bone.positionScale = {0.001f, 0.001f, 0.001f};
-    const float angleScale = p.randomAngles != 0 ? 0.001f : 0.0001f;
+    const float angleScale = p.randomAngles != 0 ? 0.001f * static_cast<float>(p.randomAngles) : 0.0001f;
     bone.angleScale = {angleScale, angleScale, angleScale};
   }
   model.textures = {"skin", "cloth", "metal", "leather"};
@@ -218,7 +219,7 @@ bool ParseArguments(int argc, char** argv, Parameters& p) {
                  {"--anims", &p.anims, 0, 10000},      {"--frames", &p.frames, 1, 1000000},
                  {"--run", &p.run, 1, 255},            {"--stored", &p.stored, 1, 255},
                  {"--submodels", &p.submodels, 0, 64}, {"--lods", &p.lods, 1, 8},
-                 {"--triangles", &p.triangles, 0, 100000000}, {"--random-angles", &p.randomAngles, 0, 1}};
+                 {"--triangles", &p.triangles, 0, 100000000}, {"--random-angles", &p.randomAngles, 0, 1000}};
   for (int i = 3; i < argc; i += 2) {
     bool known = false;
     for (const Option& option : options) {
@@ -247,7 +248,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: bench_model <folder> <base name> [--version 28..37] [--bones N] [--anims N] [--frames N]\n"
                  "                   [--run N] [--stored N] [--submodels N] [--lods N] [--triangles N]\n"
-                 "                   [--random-angles 0|1]\n");
+                 "                   [--random-angles N]\n");
     return 2;
   }
   try {

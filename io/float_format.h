@@ -63,12 +63,35 @@ constexpr uint64_t kPowersOfTen[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 
 
 }  // namespace float_format_internal
 
+namespace float_format_internal {
+
+// The text of a value below 2^23 rounded to `rounded` (its magnitude times
+// 10^kPrecision) with a whole part of three to seven digits: eight digits of
+// the whole part, the leading zeros shifted out, then the decimals.
+template <int kPrecision>
+inline size_t PutLongWhole(char* out, uint32_t bits, uint64_t rounded) {
+  const uint64_t whole = rounded / kPowersOfTen[kPrecision];  // 100 .. 8388608
+  const uint64_t decimals = rounded - whole * kPowersOfTen[kPrecision];
+  const int digits = 3 + (whole >= 1000) + (whole >= 10000) + (whole >= 100000) + (whole >= 1000000);
+  out[0] = '-';
+  char* p = out + (bits >> 31);
+  const uint64_t wholeText = (EightDigits(whole) + kAsciiZeros) >> (8 * (8 - digits));
+  std::memcpy(p, &wholeText, 8);
+  p[digits] = '.';
+  const uint64_t decimalText = EightDigits(decimals * kPowersOfTen[8 - kPrecision]) + kAsciiZeros;
+  std::memcpy(p + digits + 1, &decimalText, 8);
+  return (bits >> 31) + static_cast<size_t>(digits) + 1 + kPrecision;
+}
+
+}  // namespace float_format_internal
+
 // Below 2^23 the printed number is the value rounded once, half away from
 // zero (see FormatFloatFixedAny in the source): (m * 10^precision + 2^(E-1))
 // >> E for value = m * 2^-E. With a whole part of one or two
 // digits, the eight digits of that number times 10^(6 - precision) are the
 // whole part (with a leading zero for one digit) and the decimals, and the
-// text is those bytes with the point moved in.
+// text is those bytes with the point moved in; a longer whole part is put
+// before the decimals (PutLongWhole).
 template <int kPrecision>
 inline size_t FormatFloatFixed(char* out, float value) {
   using namespace float_format_internal;
@@ -83,7 +106,7 @@ inline size_t FormatFloatFixed(char* out, float value) {
     const uint64_t m = (bits & 0x7fffff) | 0x800000u;
     const int shift = 150 - static_cast<int>(exponentBits);  // 1..40
     const uint64_t rounded = (m * kPowersOfTen[kPrecision] + (uint64_t{1} << (shift - 1))) >> shift;
-    if (rounded >= kPowersOfTen[kPrecision + 2]) return FormatFloatFixedAny<kPrecision>(out, value);
+    if (rounded >= kPowersOfTen[kPrecision + 2]) return PutLongWhole<kPrecision>(out, bits, rounded);
     out[0] = '-';
     char* p = out + (bits >> 31);  // m is never 0 here
     const uint64_t digits = EightDigits(rounded * kPowersOfTen[6 - kPrecision]) + kAsciiZeros;

@@ -123,6 +123,20 @@ inline void PutBytes(OutputFile& out, const char* data, size_t length) {
   std::memcpy(out.buffer.get() + out.used, data, length);
   out.used += length;
 }
+// PutBytes for bytes followed by padding: `data` must be readable for kChunk
+// bytes. A text up to kChunk long is then copied as one block of that fixed
+// size, which costs less than a copy of its exact length; the bytes copied
+// past the text are overwritten by what comes next.
+template <size_t kChunk>
+inline void PutPaddedBytes(OutputFile& out, const char* data, size_t length) {
+  if (length <= kChunk) {
+    if (kChunk > kOutputBufferSize - out.used) FlushOutputBuffer(out);
+    std::memcpy(out.buffer.get() + out.used, data, kChunk);
+    out.used += length;
+    return;
+  }
+  PutBytes(out, data, length);
+}
 inline void PutText(OutputFile& out, std::string_view text) { PutBytes(out, text.data(), text.size()); }
 inline void PutChar(OutputFile& out, char c) {
   if (out.used == kOutputBufferSize) FlushOutputBuffer(out);

@@ -5,8 +5,11 @@
 // bound, then applies the rounding test: when every double within the bound
 // of the kernel's result rounds to one float32, the C library's result, which
 // lies within that bound too, rounds to it as well, so that float is the
-// answer. Otherwise, and outside the kernels' ranges (large, tiny, zero or
-// non-finite arguments and results), the C library is called. The bound
+// answer. Otherwise, and outside the kernels' ranges (tiny, zero or
+// non-finite arguments and results, atan2 arguments of extreme magnitude),
+// the C library is called. Sine and cosine take every finite float32: beyond
+// |x| = 4 the angle is first reduced by multiples of pi/2
+// (mathlib/angle_reduction.h). The bound
 // allows the C library an error of one unit in the last place of a double
 // and the kernel several times its own proven error, so a result is left to
 // the C library only when it lies within about 2^-18 of a float32 unit from
@@ -19,6 +22,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+
+#include "mathlib/angle_reduction.h"
 
 namespace rounded_trig {
 
@@ -228,12 +233,68 @@ inline SineCosine SineCosineOf(double x) {
   return SineCosine{std::copysign(1.0, x) * sine, at.cosine * cosD - at.sine * sinD, j};
 }
 
+// The kernel on a reduced angle (angle_reduction.h): the sine and cosine of
+// |x| = k * pi/2 + r, from those of r by the quadrant. |r| <= pi/4 + 2^-32
+// (below 2^20, k * 2/pi is rounded to 2^-33) takes j <= 51, and with
+// a = |hi|, d = a - j/64 is exact as above (for j >= 1, j/64 lies within
+// [a/2, 2a]); d + lo, the part of |r| beyond j/64, rounds once more, by
+// 2^-60 at most. So for j >= 1 each sum is within 2^-51 plus 2^-60
+// absolute, as good as the test's slack wants from 2^-8 up. For j = 0 the
+// relative error of r (2^-56 from |r| >= 2^-40) joins that of the series:
+// the test takes results from 2^-40 there.
+constexpr int kReducedMinExponentNear0 = -40;
+inline SineCosine SineCosineOfReduced(const angle_reduction::Reduced& r) {
+  const double a = std::fabs(r.hi);
+  const double sign = std::copysign(1.0, r.hi);
+  const double shifted = a * 64.0 + kRoundingShift;
+  const int j = static_cast<int>(DoubleBits(shifted) & 0x1ff);
+  const double d = (a - (shifted - kRoundingShift) * (1.0 / 64)) + sign * r.lo;
+  const double z = d * d;
+  const double sinD = d + (d * z) * (-kInvFact3 + z * kInvFact5);
+  const double cosD = 1.0 + z * (-kInvFact2 + z * (kInvFact4 + z * -kInvFact6));
+  const SineCosinePair& at = kSineCosineOf64ths[j];
+  const double sinR = sign * (at.sine * cosD + at.cosine * sinD);
+  const double cosR = at.cosine * cosD - at.sine * sinD;
+  // sin and cos of r + k * pi/2.
+  switch (r.quadrant) {
+    case 0:
+      return SineCosine{sinR, cosR, j};
+    case 1:
+      return SineCosine{cosR, -sinR, j};
+    case 2:
+      return SineCosine{-sinR, -cosR, j};
+    default:
+      return SineCosine{-cosR, sinR, j};
+  }
+}
+
+// The kernel beyond kSineLimit, for any finite float32 x: false where the
+// reduction leaves nothing to work on.
+inline bool ReducedSineCosine(float x, SineCosine& kernel) {
+  const float magnitude = std::fabs(x);
+  angle_reduction::Reduced reduced;
+  if (magnitude < angle_reduction::kModerateLimit) {
+    reduced = angle_reduction::ReduceModerate(magnitude);
+  } else if (!angle_reduction::ReduceWide(magnitude, reduced)) {
+    return false;
+  }
+  kernel = SineCosineOfReduced(reduced);
+  kernel.sine = std::copysign(1.0, static_cast<double>(x)) * kernel.sine;
+  return true;
+}
+
 // float32 of the C library's sin(x) and cos(x), when the kernel decides both.
 inline bool FastSineCosine(float x, float& sine, float& cosine) {
   const double wide = x;
-  if (!(std::fabs(wide) <= kSineLimit)) return false;  // also NaN
-  const SineCosine kernel = SineCosineOf(wide);
-  const int minExponent = kernel.j == 0 ? kSineMinExponentNear0 : kSineMinExponent;
+  int minExponent;
+  SineCosine kernel;
+  if (std::fabs(wide) <= kSineLimit) [[likely]] {
+    kernel = SineCosineOf(wide);
+    minExponent = kernel.j == 0 ? kSineMinExponentNear0 : kSineMinExponent;
+  } else {
+    if (!std::isfinite(wide) || !ReducedSineCosine(x, kernel)) return false;  // also NaN
+    minExponent = kernel.j == 0 ? kReducedMinExponentNear0 : kSineMinExponent;
+  }
   // Results up to 1 (exponent 0).
   const bool sineDecided = RoundsToOneFloat(kernel.sine, minExponent, 1 - minExponent, kSineSlack, sine);
   const bool cosineDecided = RoundsToOneFloat(kernel.cosine, minExponent, 1 - minExponent, kSineSlack, cosine);

@@ -119,6 +119,78 @@ BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame
   return sample;
 }
 
+namespace {
+
+// The whole-frame values of one stream for frames first .. first + count - 1
+// into put(i, run) (run: the frame's RunValues), walking it as RunValuesAt
+// does frame after frame: a frame inside the current run's span takes the
+// run at its offset, any other walks. Returns the frames done: count, or the
+// first frame whose walk threw, with the error kept.
+template <typename Put>
+int32_t StreamFrames(const ByteView& view, StreamCursor& cursor, CurrentRun& current, int32_t first, int32_t count,
+                     std::optional<FormatError>& error, Put put) {
+  int32_t i = 0;
+  try {
+    while (i < count) {
+      RunValues run = RunValuesAt(view, cursor, current, first + i);
+      put(i, run);
+      // The frames after it inside the span take the run at their offsets,
+      // as RunValuesAt's first test gives them.
+      uint32_t offset = static_cast<uint32_t>(first + i) + 1 - static_cast<uint32_t>(current.firstFrame);
+      for (++i; i < count && offset < current.span; ++i, ++offset) {
+        run.offsetInRun = static_cast<int32_t>(offset);
+        put(i, run);
+      }
+    }
+  } catch (const FormatError& thrown) {
+    error = thrown;
+  }
+  return i;
+}
+
+}  // namespace
+
+int32_t SampleBoneTrackFrames(const ByteView& view, BoneTrack& track, int32_t first, int32_t count,
+                              BoneSample* samples, size_t stride, std::optional<FormatError>& error) {
+  // An axis that throws at frame i leaves the later axes only the frames
+  // before i: at frame i SampleBoneTrack throws the first axis's error.
+  const auto at = [&](int32_t i) -> BoneSample& { return samples[static_cast<size_t>(i) * stride]; };
+  int32_t done = count;
+  const auto axisFrames = [&](StreamCursor& cursor, CurrentRun& current, auto put) {
+    std::optional<FormatError> thrown;
+    const int32_t reached = StreamFrames(view, cursor, current, first, done, thrown, put);
+    if (thrown) {
+      done = reached;
+      error = std::move(thrown);
+    }
+  };
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!track.positionCoded || !track.hasPositionStream[axis]) {
+      const float value = track.positionCoded ? track.referencePosition[axis] : track.rawPosition[axis];
+      for (int32_t i = 0; i < done; ++i) at(i).position[axis] = value;
+      continue;
+    }
+    const float reference = track.referencePosition[axis], scale = track.positionScale[axis];
+    axisFrames(track.positionStream[axis], track.positionRun[axis], [&](int32_t i, const RunValues& run) {
+      at(i).position[axis] = ScaledValue(reference, StoredValueAtOffset(run), scale);
+    });
+  }
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!track.rotationCoded || !track.hasRotationStream[axis]) {
+      const float value = track.rotationCoded ? track.referenceAngles[axis] : 0.0f;
+      for (int32_t i = 0; i < done; ++i) at(i).a1[axis] = at(i).a2[axis] = value;
+      continue;
+    }
+    const float reference = track.referenceAngles[axis], scale = track.angleScale[axis];
+    axisFrames(track.rotationStream[axis], track.rotationRun[axis], [&](int32_t i, const RunValues& run) {
+      const AngleStreamValues pair = AngleStreamPair(run);
+      at(i).a1[axis] = ScaledValue(reference, pair.u, scale);
+      at(i).a2[axis] = ScaledValue(reference, pair.w, scale);
+    });
+  }
+  return done;
+}
+
 Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s) {
   if (!track.rotationCoded) return track.rawAngles;
   const Vector3& a1 = sample.a1;

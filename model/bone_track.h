@@ -5,7 +5,9 @@
 // DecodeBoneAngles give for the same frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "model/stream_decode.h"
@@ -62,6 +64,15 @@ struct BoneSample {
 };
 
 BoneSample SampleBoneTrack(const ByteView& view, BoneTrack& track, int32_t frame, float s);
+
+// SampleBoneTrack(view, track, first + i, 0) into samples[i * stride] for i
+// from 0 while below `count`, each stream walked once for all those frames.
+// Returns the number of frames sampled: `count`, or the frame i where
+// SampleBoneTrack would throw, with its FormatError in `error` (the entries
+// from there on are left as they were; the track is then not to be used
+// further).
+int32_t SampleBoneTrackFrames(const ByteView& view, BoneTrack& track, int32_t first, int32_t count,
+                              BoneSample* samples, size_t stride, std::optional<FormatError>& error);
 // BlendedAngles(sample.a1, sample.a2, s), bit for bit, reusing the track's
 // half-angle sines and cosines; at s = 0 the quaternion of a2 is computed
 // only where it can change the result.

@@ -3,10 +3,19 @@
 // then the angles of the bones whose sample changed, several bones at once
 // (SampleWholeFrameAngles). A bone whose sample holds keeps its angles, so a
 // held pose costs no rotation math; writers reuse what they made of it.
+//
+// Given the animation's frame count, the sampler decodes a block of frames
+// ahead, bone after bone (SampleBoneTrackFrames: each stream walked once for
+// the block, its values in a tight loop), into a frame-major buffer of a
+// bounded size; each frame is then read from it. Bad data met ahead is kept
+// and thrown at the frame, and for the bone, where sampling frame after frame
+// would meet it first. Without the count, frames are decoded one at a time.
+// The angle lanes read each frame's samples where they were decoded.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -17,6 +26,9 @@ class FrameSampler {
   // Samples `tracks` (all of an animation's bones, or some of them), which
   // the caller keeps for as long as the sampler is used.
   FrameSampler(const ByteView& view, std::span<BoneTrack> tracks);
+  // The same, for an animation of `frameCount` frames: frames from 0 to
+  // frameCount - 1 are decoded in blocks (others one at a time).
+  FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount);
 
   // Samples `frame` for every bone. Frames in increasing order cost time in
   // proportion to the frames and runs of the streams; any order gives the
@@ -27,7 +39,7 @@ class FrameSampler {
   int32_t FailedBone() const { return failedBone_; }
 
   size_t BoneCount() const { return tracks_.size(); }
-  const BoneSample& Sample(size_t bone) const { return samples_[bone]; }
+  const BoneSample& Sample(size_t bone) const { return current_[bone]; }
   // SampleAngles(track, sample, 0) of the bone's current sample.
   const Vector3& Angles(size_t bone) const { return angles_[bone]; }
   // Whether the bone's sample differs from the one of the frame sampled
@@ -40,9 +52,20 @@ class FrameSampler {
   void ChangedRotations(std::span<Quaternion> rotations) const;
 
  private:
+  // Decodes frames from `frame` on into block_.
+  void DecodeBlock(int32_t frame);
+
   const ByteView& view_;
   std::span<BoneTrack> tracks_;
-  std::vector<BoneSample> samples_;
+  int32_t frameCount_ = 0;     // 0: unknown
+  int32_t blockFrames_ = 1;    // the most frames a block holds
+  std::vector<BoneSample> block_;  // frame-major: frame blockFirst_ + i, bone b at i * bones + b
+  int32_t blockFirst_ = 0;
+  int32_t blockEnd_ = 0;  // frames blockFirst_ .. blockEnd_ - 1 are decoded, and blockEnd_ is
+  std::optional<FormatError> blockError_;  // where this was met, if it is set,
+  int32_t blockErrorBone_ = -1;            // with this bone
+  const BoneSample* current_ = nullptr;  // the samples of the frame sampled last: a row of block_ or previous_
+  std::vector<BoneSample> previous_;     // that row, kept when a new block is decoded over it
   std::vector<Vector3> angles_;
   std::vector<uint8_t> changed_;
   std::vector<uint32_t> changedBones_;

@@ -1,5 +1,6 @@
 #include "smd/anim_export.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,6 @@
 
 namespace {
 
-// The longest bone line: index, six floats with their separators, line feed.
-constexpr size_t kMaxBoneLine = 24 + 6 * (1 + kMaxFormattedFloat) + 1;
-
 // "animation <index> "<name>"", the item bad data is reported for; the
 // bone (level 0) and frame (level 1) follow where they are known.
 DataPlace AnimationPlace(int32_t index, std::string_view name) {
@@ -25,24 +23,67 @@ DataPlace AnimationPlace(int32_t index, std::string_view name) {
   return place;
 }
 
-// A bone's line only changes when its sample does; long held poses and bones
-// with stored values are formatted once and copied after that.
-void WriteBoneLine(OutputFile& out, int32_t bone, bool changed, const BoneSample& sample, const Vector3& angles,
-                   std::string& cached) {
-  if (!changed) {
-    PutBytes(out, cached.data(), cached.size());
-    return;
+// Three floats with their separators, at most.
+constexpr size_t kMaxTriple = 3 * (1 + kMaxFormattedFloat);
+// The longest bone line: index, position, angles, line feed.
+constexpr size_t kMaxBoneLine = 48 + 2 * kMaxTriple + 1;
+
+// A bone's line as three parts kept from frame to frame: the index, made
+// once; the position, which most bones hold for long stretches (a bone keeps
+// its length), formatted only when its bits change; the angles and the line
+// feed, formatted only when the bone's sample changes. An unchanged part is
+// copied.
+struct BoneLineParts {
+  char index[48];  // room for the copy of a short part
+  char position[kMaxTriple];
+  char angles[kMaxTriple + 1];
+  uint8_t indexLength = 0;
+  uint8_t positionLength = 0;  // 0: nothing formatted yet
+  uint8_t anglesLength = 0;
+  uint32_t positionBits[3] = {};
+};
+static_assert(kMaxTriple + 1 <= UINT8_MAX, "a part's length fits 8 bits");
+
+// Most parts are short: one copy of a fixed size serves them.
+inline char* PutPart(char* to, const char* part, size_t length) {
+  constexpr size_t kShort = 48;
+  if (length <= kShort) {
+    std::memcpy(to, part, kShort);  // the line's room and the part's array both hold kShort
+  } else {
+    std::memcpy(to, part, length);
   }
-  const float values[6] = {sample.position.x, sample.position.y, sample.position.z, angles.x, angles.y, angles.z};
-  char* line = ReserveBytes(out, kMaxBoneLine);
-  size_t length = FormatInteger(line, bone);
-  for (float value : values) {
-    line[length++] = ' ';
-    length += FormatFloatFixed<6>(line + length, value);
+  return to + length;
+}
+
+inline size_t FormatTriple(char* text, const float* values) {
+  size_t length = 0;
+  for (int i = 0; i < 3; ++i) {
+    text[length++] = ' ';
+    length += FormatFloatFixed<6>(text + length, values[i]);
   }
-  line[length++] = '\n';
-  out.used += length;
-  cached.assign(line, length);
+  return length;
+}
+
+void WriteBoneLine(OutputFile& out, BoneLineParts& parts, bool changed, const BoneSample& sample,
+                   const Vector3& angles) {
+  if (changed) {
+    uint32_t bits[3];
+    std::memcpy(bits, &sample.position, sizeof bits);
+    if (parts.positionLength == 0 || std::memcmp(bits, parts.positionBits, sizeof bits) != 0) {
+      std::memcpy(parts.positionBits, bits, sizeof bits);
+      const float position[3] = {sample.position.x, sample.position.y, sample.position.z};
+      parts.positionLength = static_cast<uint8_t>(FormatTriple(parts.position, position));
+    }
+    const float turned[3] = {angles.x, angles.y, angles.z};
+    const size_t length = FormatTriple(parts.angles, turned);
+    parts.angles[length] = '\n';
+    parts.anglesLength = static_cast<uint8_t>(length + 1);
+  }
+  char* const line = ReserveBytes(out, kMaxBoneLine);
+  char* p = PutPart(line, parts.index, parts.indexLength);
+  p = PutPart(p, parts.position, parts.positionLength);
+  p = PutPart(p, parts.angles, parts.anglesLength);
+  out.used += static_cast<size_t>(p - line);
 }
 
 }  // namespace
@@ -69,8 +110,11 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
         throw;
       }
     }
-    FrameSampler sampler(model.bytes, tracks);
-    std::vector<std::string> lines(tracks.size());
+    FrameSampler sampler(model.bytes, tracks, anim.frameCount);
+    std::vector<BoneLineParts> lines(tracks.size());
+    for (size_t b = 0; b < tracks.size(); ++b) {
+      lines[b].indexLength = static_cast<uint8_t>(FormatInteger(lines[b].index, tracks[b].bone));
+    }
     // Once a write has failed the file is lost; the rest is not formatted.
     for (int32_t frame = 0; frame < anim.frameCount && !out.writeFailed; ++frame) {
       frameLevel = {"frame", frame};
@@ -84,7 +128,7 @@ void WriteAnimationFile(const ModelFile& model, const ModelHeader& header, const
         throw;
       }
       for (size_t b = 0; b < tracks.size(); ++b) {
-        WriteBoneLine(out, tracks[b].bone, sampler.Changed(b), sampler.Sample(b), sampler.Angles(b), lines[b]);
+        WriteBoneLine(out, lines[b], sampler.Changed(b), sampler.Sample(b), sampler.Angles(b));
       }
     }
     PutText(out, "end\n");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -67,18 +68,22 @@ size_t FormatVertexLine(char* line, const VertexSpan& span, int64_t n) {
 // group and copied for the vertex's other corners. The lines of the group's
 // vertex span (at most 65536 vertices: a strip vertex adds an int16 to the
 // mesh's vertexBase) are kept, so the memory stays bounded whatever the file.
+// The kept text is followed by kShortLine bytes of padding, so that most
+// lines are copied as one block of a fixed size (PutPaddedBytes).
 struct VertexLines {
   static constexpr uint32_t kNotFormatted = UINT32_MAX;
+  static constexpr size_t kShortLine = 128;
   const VertexSpan* span = nullptr;
   std::vector<uint32_t> start;   // where the line of vertex span->first + i begins in text
   std::vector<uint16_t> length;  // and its length (at most kMaxVertexLine)
-  std::vector<char> text;        // the lines formatted so far, one after the other
+  std::vector<char> text;        // the lines formatted so far, one after the other, then padding
+  size_t used = 0;               // the bytes of text that hold lines
 
   void Reset(const VertexSpan& vertices, int64_t count) {
     span = &vertices;
     start.assign(static_cast<size_t>(count), kNotFormatted);
     length.resize(static_cast<size_t>(count));
-    text.clear();
+    used = 0;
   }
 
   void Put(OutputFile& out, int64_t n) {
@@ -87,12 +92,14 @@ struct VertexLines {
       char* line = ReserveBytes(out, kMaxVertexLine);
       const size_t formatted = FormatVertexLine(line, *span, n);
       out.used += formatted;
-      start[i] = static_cast<uint32_t>(text.size());
+      if (used + kMaxVertexLine + kShortLine > text.size()) text.resize(std::max(2 * text.size(), size_t{1} << 16));
+      std::memcpy(text.data() + used, line, formatted);
+      start[i] = static_cast<uint32_t>(used);
       length[i] = static_cast<uint16_t>(formatted);
-      text.insert(text.end(), line, line + formatted);
+      used += formatted;
       return;
     }
-    PutBytes(out, text.data() + start[i], length[i]);
+    PutPaddedBytes<kShortLine>(out, text.data() + start[i], length[i]);
   }
 };
 
@@ -110,11 +117,13 @@ VertexLines& ReusedVertexLines() {
 void WritePlannedTriangles(const MeshPlan& plan, OutputFile& out) {
   VertexLines& lines = ReusedVertexLines();
   const std::string materialLine = WrittenName(plan.materialName) + ".bmp\n";
+  constexpr size_t kShortMaterial = 64;
+  const std::string paddedMaterial = materialLine + std::string(kShortMaterial, '\0');
   const bool reversed = plan.reversed;
   for (const StripGroupPlan& group : plan.groups) {
     lines.Reset(group.span, group.highModel - group.span.first + 1);
     ForEachTriangle(group, [&](uint16_t e0, uint16_t e1, uint16_t e2) {
-      PutText(out, materialLine);
+      PutPaddedBytes<kShortMaterial>(out, paddedMaterial.data(), materialLine.size());
       lines.Put(out, ModelVertex(group, e0));
       lines.Put(out, ModelVertex(group, reversed ? e2 : e1));
       lines.Put(out, ModelVertex(group, reversed ? e1 : e2));

@@ -141,6 +141,22 @@ TEST(FileIo, ReadWholeFileReportsMissingAndEmptyAsZero) {
   EXPECT_EQ(std::memcmp(block.data.get(), bytes, 4), 0);
 }
 
+// From 2 MB the block is mapped in large pages: every size around a page
+// boundary holds every byte of the file and the terminator behind it.
+TEST(FileIo, ReadWholeFileHoldsLargeFilesWhole) {
+  ScratchDir dir;
+  for (size_t size : {(size_t{2} << 20) - 1, size_t{2} << 20, (size_t{2} << 20) + 1, (size_t{6} << 20) + 4097}) {
+    std::vector<unsigned char> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
+    const std::string path = (dir.path / ("large" + std::to_string(size))).string();
+    WriteFileBytes(path, bytes);
+    FileBlock block = ReadWholeFile(path.c_str());
+    ASSERT_EQ(block.size, static_cast<int64_t>(size));
+    EXPECT_EQ(std::memcmp(block.data.get(), bytes.data(), size), 0) << size;
+    EXPECT_EQ(block.data[size], 0) << size;
+  }
+}
+
 TEST(Output, UnsafeNamesAreRecognised) {
   for (const char* name : {"/etc/passwd", "\\x.smd", "C:x.smd", "c:\\x", "..", "../x.smd", "a/../../x", "a\\..\\x"})
     EXPECT_FALSE(IsSafeOutputName(name)) << name;

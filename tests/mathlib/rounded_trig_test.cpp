@@ -72,18 +72,25 @@ TEST(RoundingTest, TheHalfwayPointBelowAPowerOfTwoIsUndecided) {
 // to the C library.
 const float kHardSineInputs[] = {0x1.00aa3ep-8f, 0x1.037ap-8f,    0x1.19412ap-8f, 0x1.011f8ap-7f, 0x1.012962p-7f,
                                  0x1.0301bap-2f, 0x1.0316d6p-2f,  0x1.8035c2p-1f, 0x1.821cc6p-1f, 0x1.80fb96p+0f,
-                                 0x1.81e80ap+0f, 0x1.894fc4p+1f,  0x1.8a1068p+1f, 0x1.8a934p+1f};
+                                 0x1.81e80ap+0f, 0x1.894fc4p+1f,  0x1.8a1068p+1f, 0x1.8a934p+1f,
+                                 // reduced by multiples of pi/2: moderate, wide, huge
+                                 0x1.a465ap+6f,  0x1.b93246p+6f,  0x1.0d5fdcp+20f, 0x1.381fdep+20f,
+                                 0x1.0b4ff6p+94f, 0x1.1a8cb6p+94f};
 
-// Every sampled float32 the sine kernel takes, the hard ones, their
-// negations and neighbours, zeros, values beyond the kernel's range and
+// Sampled float32 values of every magnitude (below 4, reduced by the
+// three-part pi/2 below 2^20, reduced by the wide form above), the hard ones,
+// their negations and neighbours, zeros, the ends of the ranges and
 // non-finite ones.
 std::vector<float> SineInputs() {
   std::vector<float> inputs;
   for (uint32_t bits = 0; bits < 0x40800001u; bits += 40009) inputs.push_back(std::bit_cast<float>(bits));
+  for (uint32_t bits = 0x40800000u; bits < 0x7f800000u; bits += 100003) inputs.push_back(std::bit_cast<float>(bits));
   for (float x : kHardSineInputs) {
     for (float v : {x, std::nextafter(x, 0.0f), std::nextafter(x, 8.0f)}) inputs.push_back(v);
   }
-  for (float x : {0.0f, 0x1p-149f, 0x1p-126f, 0x1p-61f, 1.0f / 128, 4.0f, 4.0000005f, 1e6f, INFINITY, NAN}) {
+  for (float x : {0.0f, 0x1p-149f, 0x1p-126f, 0x1p-61f, 1.0f / 128, 4.0f, 4.0000005f, 1e6f, 0x1.fffffep19f, 0x1p20f,
+                  0x1.f37c8ap+95f /* the float32 closest to a multiple of pi/2 from 4 up */, 0x1.fffffep127f, INFINITY,
+                  NAN}) {
     inputs.push_back(x);
   }
   const size_t count = inputs.size();
@@ -101,6 +108,43 @@ TEST(SineCosine, EqualsTheCLibraryOnSamplesAndHardCases) {
   for (float x : kHardSineInputs) {
     float sine, cosine;
     EXPECT_FALSE(rounded_trig::FastSineCosine(x, sine, cosine)) << std::hexfloat << x;
+  }
+}
+
+// The reduced kernel's doubles, before any rounding test: a wrong quadrant,
+// sign or reduction shows here even where the rounded result would hide it.
+TEST(SineCosine, ReducedKernelIsCloseToTheCLibraryAtEveryMagnitude) {
+  for (float x : SineInputs()) {
+    if (!(std::fabs(x) > rounded_trig::kSineLimit) || !std::isfinite(x)) continue;
+    rounded_trig::SineCosine kernel;
+    ASSERT_TRUE(rounded_trig::ReducedSineCosine(x, kernel)) << std::hexfloat << x;
+    EXPECT_NEAR(kernel.sine, std::sin(static_cast<double>(x)), 0x1p-50) << std::hexfloat << x;
+    EXPECT_NEAR(kernel.cosine, std::cos(static_cast<double>(x)), 0x1p-50) << std::hexfloat << x;
+  }
+}
+
+// The three-part pi/2 and the wide reduction overlap from 4 to 2^20: the
+// same quadrant and the same r there, where either would be off alone.
+TEST(AngleReduction, TheTwoFormsAgreeWhereBothApply) {
+  std::mt19937 random(7);
+  std::vector<float> inputs = {4.0f, 0x1.921fb6p+2f, 0x1.2d97c8p+3f, 1000.0f, 0x1.fffffep19f};
+  for (int i = 0; i < 20000; ++i) {
+    inputs.push_back(std::bit_cast<float>(static_cast<uint32_t>(0x40800000u + random() % (0x49800000u - 0x40800000u))));
+  }
+  for (float x : inputs) {
+    const angle_reduction::Reduced moderate = angle_reduction::ReduceModerate(x);
+    angle_reduction::Reduced wide;
+    ASSERT_TRUE(angle_reduction::ReduceWide(x, wide)) << std::hexfloat << x;
+    // Where k * 2/pi lands next to a half both answers are right: r near +-pi/4.
+    if (std::fabs(moderate.hi) < 0.78) {
+      EXPECT_EQ(moderate.quadrant, wide.quadrant) << std::hexfloat << x;
+    }
+    if (moderate.quadrant == wide.quadrant) {
+      EXPECT_LE(std::fabs((moderate.hi - wide.hi) + (moderate.lo - wide.lo)), std::fabs(wide.hi) * 0x1p-60)
+          << std::hexfloat << x;
+    }
+    EXPECT_LE(std::fabs(moderate.hi), 0.7854) << std::hexfloat << x;
+    EXPECT_LE(std::fabs(wide.hi), 0.7854) << std::hexfloat << x;
   }
 }
 

@@ -32,6 +32,11 @@ bool SameBits(const Vector3& a, const Vector3& b) {
 
 constexpr int32_t kFrames = 300;
 
+// A sampler that decodes one frame at a time, or blocks of frames ahead.
+FrameSampler Sampler(const ByteView& view, std::span<BoneTrack> tracks, bool blocks) {
+  return blocks ? FrameSampler(view, tracks, kFrames) : FrameSampler(view, tracks);
+}
+
 // 13 bones (more than the widest vector and not a multiple of it): raw poses,
 // held values, values that change every frame with large angle scales, and
 // streams that change now and then.
@@ -83,9 +88,11 @@ TEST(FrameSampling, EveryFrameIsTheDecodersAndHeldPosesAreUnchanged) {
   const animtest::LoadedModel loaded(MixedModel());
   const AnimationEntry entry = ReadAnimationEntry(loaded.file, loaded.header, 0);
   EXPECT_EQ(entry.name, "mixed");
+  for (const bool blocks : {false, true}) {
+  SCOPED_TRACE(blocks ? "blocks" : "one frame at a time");
   std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, entry.desc);
   ASSERT_EQ(tracks.size(), 13u);
-  FrameSampler sampler(loaded.file.bytes, tracks);
+  FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
   std::vector<Vector3> previousPositions(13), previousAngles(13);
   for (int32_t frame = 0; frame < kFrames; ++frame) {
     sampler.SampleFrame(frame);
@@ -122,6 +129,7 @@ TEST(FrameSampling, EveryFrameIsTheDecodersAndHeldPosesAreUnchanged) {
       EXPECT_TRUE(frame == 0 || b % 4 >= 2 || (b % 4 == 1 && frame == kFrames - 1)) << frame << " " << b;
     for (const uint32_t b : {2u, 6u, 10u}) EXPECT_TRUE(sampler.Changed(b)) << frame << " " << b;
   }
+  }
 }
 
 TEST(FrameSampling, FramesInAnyOrderGiveTheSameValues) {
@@ -143,6 +151,16 @@ TEST(FrameSampling, FramesInAnyOrderGiveTheSameValues) {
     second.SampleFrame(f);
     for (size_t b = 0; b < 13; ++b) ASSERT_TRUE(SameBits(second.Angles(b), angles[static_cast<size_t>(f)][b])) << f;
   }
+  // Blocks, asked in order, backwards, by skipping ahead and again.
+  std::vector<BoneTrack> blockTracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
+  FrameSampler third(loaded.file.bytes, blockTracks, kFrames);
+  std::vector<int32_t> jumps;
+  for (int32_t f = 0; f < 100; ++f) jumps.push_back(f);
+  for (int32_t f : {299, 5, 64, 63, 150, 151, 120, 250, 0}) jumps.push_back(f);
+  for (const int32_t f : jumps) {
+    third.SampleFrame(f);
+    for (size_t b = 0; b < 13; ++b) ASSERT_TRUE(SameBits(third.Angles(b), angles[static_cast<size_t>(f)][b])) << f;
+  }
 }
 
 TEST(FrameSampling, BadDataNamesTheBone) {
@@ -154,21 +172,72 @@ TEST(FrameSampling, BadDataNamesTheBone) {
   tb::PutU8(loaded.built.model.bytes, tb::At(loaded.built.model, "anim0.bone7.rotation2") + 3 * 4, 0);
   loaded.Reload(37);
   const AnimDescRecord anim = ReadAnimationEntry(loaded.file, loaded.header, 0).desc;
-  std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
-  FrameSampler sampler(loaded.file.bytes, tracks);
-  int32_t frame = 0;
-  try {
-    for (; frame < kFrames; ++frame) sampler.SampleFrame(frame);
-    FAIL() << "no bad data met";
-  } catch (const FormatError&) {
-    EXPECT_EQ(frame, 111);
-    EXPECT_EQ(sampler.FailedBone(), 7);
+  std::string message;
+  for (const bool blocks : {false, true}) {
+    std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
+    FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
+    int32_t frame = 0;
+    try {
+      for (; frame < kFrames; ++frame) sampler.SampleFrame(frame);
+      FAIL() << "no bad data met";
+    } catch (const FormatError& error) {
+      EXPECT_EQ(frame, 111);
+      EXPECT_EQ(sampler.FailedBone(), 7);
+      // Met ahead of its frame, it is the same error.
+      if (blocks) {
+        EXPECT_EQ(error.what(), message);
+      }
+      message = error.what();
+    }
   }
   // Bones 5 to 7 alone: the failed bone is counted within them.
   std::vector<BoneTrack> again = PrepareAnimationTracks(loaded.file, loaded.header, anim);
   FrameSampler part(loaded.file.bytes, std::span<BoneTrack>(again).subspan(5, 3));
   EXPECT_THROW(part.SampleFrame(255), FormatError);
   EXPECT_EQ(part.FailedBone(), 1);
+}
+
+// Bad data of several bones met ahead in one block: the error thrown is the
+// one sampling frame after frame meets first, at its frame, for its bone.
+TEST(FrameSampling, BadDataAheadIsThrownInFrameOrder) {
+  struct Case {
+    int runOfBone3, runOfBone7, runOfBone11;  // the run emptied in each bone's Z rotation (-1: none)
+    int32_t frame, bone;
+  } cases[] = {
+      {5, 4, -1, 148, 7},  // a later bone, an earlier frame of the same block
+      {3, 3, 3, 111, 3},   // the same frame: the first bone
+      {4, -1, 0, 0, 11},   // the first frame of all
+      {-1, -1, 5, 185, 11},
+  };
+  for (const Case& c : cases) {
+    animtest::LoadedModel loaded(MixedModel());
+    const int runs[] = {c.runOfBone3, c.runOfBone7, c.runOfBone11};
+    for (int i = 0; i < 3; ++i) {
+      if (runs[i] < 0) continue;
+      const std::string stream = "anim0.bone" + std::to_string(3 + 4 * i) + ".rotation2";
+      tb::PutU8(loaded.built.model.bytes, tb::At(loaded.built.model, stream) + 4 * runs[i], 0);
+    }
+    loaded.Reload(37);
+    const AnimDescRecord anim = ReadAnimationEntry(loaded.file, loaded.header, 0).desc;
+    std::string message;
+    for (const bool blocks : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "frame " << c.frame << (blocks ? " blocks" : ""));
+      std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
+      FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
+      int32_t frame = 0;
+      try {
+        for (; frame < kFrames; ++frame) sampler.SampleFrame(frame);
+        FAIL() << "no bad data met";
+      } catch (const FormatError& error) {
+        EXPECT_EQ(frame, c.frame);
+        EXPECT_EQ(sampler.FailedBone(), c.bone);
+        if (blocks) {
+          EXPECT_EQ(error.what(), message);
+        }
+        message = error.what();
+      }
+    }
+  }
 }
 
 TEST(AnimationTracks, TheFirstBoneWhoseRecordLeavesTheFileIsNamed) {

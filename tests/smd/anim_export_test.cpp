@@ -147,6 +147,27 @@ TEST_F(AnimExport, StoredValuesRepeatTheSameLinesInEveryFrame) {
   EXPECT_EQ(text, expected + "end\n");
 }
 
+// Positions whose text is long (dozens of digits) and short in turn: each
+// line holds its whole numbers, whatever the length of the one before.
+TEST_F(AnimExport, LongAndShortNumbersFollowEachOther) {
+  tb::BoneDescription root;
+  root.name = "root";
+  root.parent = -1;
+  root.positionScale = {1e34f, 1, 1};
+  tb::ModelDescription model =
+      ModelWith({root}, {Animation("far", 3, {tb::CodedBoneAnim({tb::PerFrameStream({30000, 0, -30000}), {}, {}},
+                                                                {})})});
+  LoadedModel m(model);
+  ASSERT_EQ(ExportAnimation(Conv(m), 0), 1);
+  const auto line = [](float x) {
+    char text[kMaxFormattedFloat];
+    return "0 " + std::string(text, FormatFloat(text, x, 6)) + " 0.000000 0.000000 0.000000 0.000000 0.000000\n";
+  };
+  const std::string text = ReadFile("far.smd");
+  const std::string frames = text.substr(text.find("time 0\n"));
+  EXPECT_EQ(frames, "time 0\n" + line(3e38f) + "time 1\n" + line(0.0f) + "time 2\n" + line(-3e38f) + "end\n");
+}
+
 // Two bones worked out by hand: bone 0 holds a stored position and the
 // identity rotation; bone 1 decodes x from one value per frame (10 + v/4),
 // keeps y at its reference (no stream), holds z at 5 + 2/2, and turns about X

@@ -4,8 +4,12 @@
 // the meshes and levels of one file, and require every corner to show its own
 // vertex's line.
 #include <cstdio>
+#include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
+#include "io/float_format.h"
 #include "smd/mesh_export.h"
 #include "tests/smd/mesh_test_support.h"
 
@@ -102,6 +106,47 @@ TEST_F(MeshTest, ReusedVerticesAtBothEndsOfTheWidestSpan) {
   std::string section = text.substr(text.find("triangles\n") + 10);
   section.resize(section.size() - 4);
   EXPECT_EQ(VertexLines(section), expected);
+}
+
+std::string Formatted(float value) {
+  char text[kMaxFormattedFloat];
+  return std::string(text, FormatFloat(text, value, 6));
+}
+
+// Lines far longer than most (numbers of 39 digits) beside short ones, and
+// a material name longer than most, each copied into many corners: every
+// copy holds its whole text.
+TEST_F(MeshTest, LongAndShortLinesAreCopiedWhole) {
+  tb::SubModelDescription sub = SubModelWith("far", 6, {{0, 1, 2, 2, 1, 3, 3, 4, 5, 5, 0, 3, 1, 4, 0}});
+  for (int i : {1, 4}) sub.vertices[static_cast<size_t>(i)].position = {3e38f, -3e38f, 1e38f};
+  tb::ModelDescription model = ModelWith(37, {sub});
+  const std::string longName(100, 'm');
+  model.textures = {longName, "metal"};
+  LoadedModel loaded(tb::BuildModel(model));
+  ExportMeshes(Conv(loaded));
+  const std::string text = Text("far.smd");
+  const std::string section = text.substr(text.find("triangles\n") + 10);
+  std::istringstream in(section);
+  int materials = 0, longLines = 0, shortLines = 0;
+  for (std::string line; std::getline(in, line) && line != "end";) {
+    if (line == longName + ".bmp") {
+      ++materials;
+      continue;
+    }
+    std::istringstream fields(line);
+    std::vector<std::string> words{std::istream_iterator<std::string>(fields), {}};
+    ASSERT_EQ(words.size(), 9u) << line;
+    if (words[1].size() > 30) {
+      EXPECT_EQ(words[1] + " " + words[2] + " " + words[3],
+                Formatted(3e38f) + " " + Formatted(-3e38f) + " " + Formatted(1e38f));
+      ++longLines;
+    } else {
+      ++shortLines;
+    }
+  }
+  EXPECT_EQ(materials, 5);
+  EXPECT_EQ(longLines, 5);
+  EXPECT_EQ(shortLines, 10);
 }
 
 }  // namespace
