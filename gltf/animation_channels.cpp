@@ -151,7 +151,7 @@ struct PartResult {
 void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frames, std::span<BoneKeys> keys,
                 std::atomic<int32_t>& stopFrame, PartResult& result) {
   try {
-    FrameSampler sampler(view, tracks);
+    FrameSampler sampler(view, tracks, frames);
     std::vector<Quaternion> rotations(tracks.size());
     int64_t heldRepairs = 0;  // the positionRepairs of all bones
     for (int32_t frame = 0; frame < frames; ++frame) {
