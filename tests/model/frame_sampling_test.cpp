@@ -163,6 +163,27 @@ TEST(FrameSampling, FramesInAnyOrderGiveTheSameValues) {
   }
 }
 
+struct BadDataMet {
+  int32_t frame = -1, bone = -1;  // -1: none met
+  std::string message;
+};
+
+// Samples animation 0 frame after frame (one at a time, or in blocks) until
+// bad data is met.
+BadDataMet SampleUntilBadData(const animtest::LoadedModel& loaded, bool blocks) {
+  const AnimDescRecord anim = ReadAnimationEntry(loaded.file, loaded.header, 0).desc;
+  std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
+  FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
+  for (int32_t frame = 0; frame < kFrames; ++frame) {
+    try {
+      sampler.SampleFrame(frame);
+    } catch (const FormatError& error) {
+      return BadDataMet{frame, sampler.FailedBone(), error.what()};
+    }
+  }
+  return {};
+}
+
 TEST(FrameSampling, BadDataNamesTheBone) {
   // Bone 6's per-frame X rotation stream loses the values of its second run
   // (frames 255 on); bone 7's Z rotation stream its fourth run's value
@@ -171,25 +192,13 @@ TEST(FrameSampling, BadDataNamesTheBone) {
   tb::PutU8(loaded.built.model.bytes, tb::At(loaded.built.model, "anim0.bone6.rotation0") + 2 + 2 * 255, 0);
   tb::PutU8(loaded.built.model.bytes, tb::At(loaded.built.model, "anim0.bone7.rotation2") + 3 * 4, 0);
   loaded.Reload(37);
-  const AnimDescRecord anim = ReadAnimationEntry(loaded.file, loaded.header, 0).desc;
-  std::string message;
-  for (const bool blocks : {false, true}) {
-    std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
-    FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
-    int32_t frame = 0;
-    try {
-      for (; frame < kFrames; ++frame) sampler.SampleFrame(frame);
-      FAIL() << "no bad data met";
-    } catch (const FormatError& error) {
-      EXPECT_EQ(frame, 111);
-      EXPECT_EQ(sampler.FailedBone(), 7);
-      // Met ahead of its frame, it is the same error.
-      if (blocks) {
-        EXPECT_EQ(error.what(), message);
-      }
-      message = error.what();
-    }
+  const BadDataMet byFrame = SampleUntilBadData(loaded, false), byBlock = SampleUntilBadData(loaded, true);
+  for (const BadDataMet& met : {byFrame, byBlock}) {
+    EXPECT_EQ(met.frame, 111);
+    EXPECT_EQ(met.bone, 7);
   }
+  EXPECT_EQ(byBlock.message, byFrame.message);  // met ahead of its frame, it is the same error
+  const AnimDescRecord anim = ReadAnimationEntry(loaded.file, loaded.header, 0).desc;
   // Bones 5 to 7 alone: the failed bone is counted within them.
   std::vector<BoneTrack> again = PrepareAnimationTracks(loaded.file, loaded.header, anim);
   FrameSampler part(loaded.file.bytes, std::span<BoneTrack>(again).subspan(5, 3));
@@ -218,25 +227,13 @@ TEST(FrameSampling, BadDataAheadIsThrownInFrameOrder) {
       tb::PutU8(loaded.built.model.bytes, tb::At(loaded.built.model, stream) + 4 * runs[i], 0);
     }
     loaded.Reload(37);
-    const AnimDescRecord anim = ReadAnimationEntry(loaded.file, loaded.header, 0).desc;
-    std::string message;
-    for (const bool blocks : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "frame " << c.frame << (blocks ? " blocks" : ""));
-      std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, anim);
-      FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
-      int32_t frame = 0;
-      try {
-        for (; frame < kFrames; ++frame) sampler.SampleFrame(frame);
-        FAIL() << "no bad data met";
-      } catch (const FormatError& error) {
-        EXPECT_EQ(frame, c.frame);
-        EXPECT_EQ(sampler.FailedBone(), c.bone);
-        if (blocks) {
-          EXPECT_EQ(error.what(), message);
-        }
-        message = error.what();
-      }
+    SCOPED_TRACE(testing::Message() << "frame " << c.frame);
+    const BadDataMet byFrame = SampleUntilBadData(loaded, false), byBlock = SampleUntilBadData(loaded, true);
+    for (const BadDataMet& met : {byFrame, byBlock}) {
+      EXPECT_EQ(met.frame, c.frame);
+      EXPECT_EQ(met.bone, c.bone);
     }
+    EXPECT_EQ(byBlock.message, byFrame.message);
   }
 }
 
