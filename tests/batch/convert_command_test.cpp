@@ -5,22 +5,15 @@
 #include <signal.h>
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "driver/option_table.h"
 #include "tests/batch/batch_support.h"
 #include "tests/tool_runner/tool_runner.h"
 #include "tools/sample_model.h"
+#include "tests/support/text_lines.h"
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
 
 // Every entry below `dir`, by relative path.
 std::vector<std::string> Entries(const fs::path& dir) {

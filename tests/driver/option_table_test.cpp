@@ -10,6 +10,7 @@
 #include "driver/first_version_line.h"
 #include "driver/help_text.h"
 #include "driver/option_table.h"
+#include "tests/support/text_lines.h"
 
 namespace {
 
@@ -134,17 +135,6 @@ TEST(NearestName, OnlyCloseNamesAreSuggested) {
   EXPECT_EQ(NearestName("--x", names), "");
   EXPECT_EQ(NearestName("--verbose", names), "");
 }
-
-namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
-}  // namespace
 
 TEST(HelpText, FitsItsScreenAndNamesEveryOptionWithItsDefault) {
   const std::vector<std::string> screen = Lines(ShortHelpText());

@@ -5,15 +5,9 @@
 
 #include "smd/mesh_export.h"
 #include "tests/smd/mesh_test_support.h"
+#include "tests/support/text_lines.h"
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 bool IsVertexLine(const std::string& line) { return !line.empty() && (line[0] == '-' || std::isdigit(line[0])); }
 
