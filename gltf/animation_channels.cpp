@@ -151,8 +151,7 @@ struct PartResult {
 void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frames, std::span<BoneKeys> keys,
                 std::atomic<int32_t>& stopFrame, PartResult& result) {
   try {
-    FrameSampler sampler(view, tracks, frames);
-    std::vector<Quaternion> rotations(tracks.size());
+    FrameSampler sampler(view, tracks, frames, SampledRotation::Quaternion);
     int64_t heldRepairs = 0;  // the positionRepairs of all bones
     for (int32_t frame = 0; frame < frames; ++frame) {
       if (frame > stopFrame.load(std::memory_order_relaxed)) return;
@@ -166,14 +165,13 @@ void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frame
         }
         return;
       }
-      sampler.ChangedRotations(rotations);
       for (const uint32_t b : sampler.ChangedBones()) {
         BoneKeys& bone = keys[b];
         Repairs position;
         bone.position = RepairedVector(sampler.Sample(b).position, position);
         heldRepairs += position.notFinite - bone.positionRepairs;
         bone.positionRepairs = position.notFinite;
-        bone.rotation = RepairedRotation(rotations[b], result.repairs);
+        bone.rotation = RepairedRotation(sampler.Rotation(b), result.repairs);
       }
       // A position is a key of every frame, so its replaced numbers count for every frame.
       result.repairs.notFinite += heldRepairs;

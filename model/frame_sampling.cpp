@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "mathlib/rotation_lanes.h"
 
 static_assert(sizeof(BoneSample) == 9 * sizeof(float), "samples are compared bytewise");
 
@@ -18,12 +17,18 @@ constexpr int32_t kMostBlockFrames = 64;
 
 FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks) : FrameSampler(view, tracks, 0) {}
 
-FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount)
+FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount,
+                           SampledRotation rotation)
     : view_(view),
       tracks_(tracks),
       frameCount_(frameCount > 0 ? frameCount : 0),
-      angles_(tracks.size()),
+      rotation_(rotation),
       changed_(tracks.size()) {
+  if (rotation == SampledRotation::Angles) {
+    angles_.resize(tracks.size());
+  } else {
+    rotations_.resize(tracks.size());
+  }
   if (frameCount_ > 0 && !tracks.empty()) {
     blockFrames_ = static_cast<int32_t>(std::clamp<size_t>(kBlockSamples / tracks.size(), 1, kMostBlockFrames));
   }
@@ -75,19 +80,10 @@ void FrameSampler::SampleFrame(int32_t frame) {
   }
   first_ = false;
   current_ = row;
-  SampleWholeFrameAngles(tracks_, std::span<const BoneSample>(row, tracks_.size()), changedBones_, angles_);
-}
-
-void FrameSampler::ChangedRotations(std::span<Quaternion> rotations) const {
-  const int lanes = rotation_lanes::LaneCount();
-  Vector3 angles[rotation_lanes::kMostLanes];
-  Quaternion quaternions[rotation_lanes::kMostLanes];
-  for (size_t first = 0; first < changedBones_.size(); first += static_cast<size_t>(lanes)) {
-    const size_t count = std::min(changedBones_.size() - first, static_cast<size_t>(lanes));
-    // Unused lanes repeat the first bone.
-    for (size_t lane = 0; lane < static_cast<size_t>(lanes); ++lane)
-      angles[lane] = angles_[changedBones_[first + (lane < count ? lane : 0)]];
-    rotation_lanes::AnglesToQuaternions(lanes, angles, quaternions);
-    for (size_t lane = 0; lane < count; ++lane) rotations[changedBones_[first + lane]] = quaternions[lane];
+  const std::span<const BoneSample> samples(row, tracks_.size());
+  if (rotation_ == SampledRotation::Angles) {
+    SampleWholeFrameAngles(tracks_, samples, changedBones_, angles_);
+  } else {
+    SampleWholeFrameRotations(tracks_, samples, changedBones_, rotations_);
   }
 }

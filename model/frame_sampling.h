@@ -11,6 +11,10 @@
 // and thrown at the frame, and for the bone, where sampling frame after frame
 // would meet it first. Without the count, frames are decoded one at a time.
 // The angle lanes read each frame's samples where they were decoded.
+//
+// A writer that keys rotations as quaternions asks for those instead of the
+// angles: the quaternion of the frame's own angles (SampleWholeFrameRotations),
+// the rotation the angles are made from, without the way back to angles.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +25,9 @@
 
 #include "model/bone_track.h"
 
+// What SampleFrame makes of each changed bone's rotation.
+enum class SampledRotation { Angles, Quaternion };
+
 class FrameSampler {
  public:
   // Samples `tracks` (all of an animation's bones, or some of them), which
@@ -28,7 +35,8 @@ class FrameSampler {
   FrameSampler(const ByteView& view, std::span<BoneTrack> tracks);
   // The same, for an animation of `frameCount` frames: frames from 0 to
   // frameCount - 1 are decoded in blocks (others one at a time).
-  FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount);
+  FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount,
+               SampledRotation rotation = SampledRotation::Angles);
 
   // Samples `frame` for every bone. Frames in increasing order cost time in
   // proportion to the frames and runs of the streams; any order gives the
@@ -40,16 +48,15 @@ class FrameSampler {
 
   size_t BoneCount() const { return tracks_.size(); }
   const BoneSample& Sample(size_t bone) const { return current_[bone]; }
-  // SampleAngles(track, sample, 0) of the bone's current sample.
+  // SampleAngles(track, sample, 0) of the bone's current sample
+  // (SampledRotation::Angles).
   const Vector3& Angles(size_t bone) const { return angles_[bone]; }
+  // The quaternion of the bone's current sample (SampledRotation::Quaternion).
+  const Quaternion& Rotation(size_t bone) const { return rotations_[bone]; }
   // Whether the bone's sample differs from the one of the frame sampled
   // before (every bone's does at the first frame sampled).
   bool Changed(size_t bone) const { return changed_[bone] != 0; }
   std::span<const uint32_t> ChangedBones() const { return changedBones_; }
-
-  // AnglesToQuaternion(Angles(b)) into rotations[b] for every changed bone
-  // b, bit for bit, several bones at once; the other entries are untouched.
-  void ChangedRotations(std::span<Quaternion> rotations) const;
 
  private:
   // Decodes frames from `frame` on into block_.
@@ -66,7 +73,9 @@ class FrameSampler {
   int32_t blockErrorBone_ = -1;            // with this bone
   const BoneSample* current_ = nullptr;  // the samples of the frame sampled last: a row of block_ or previous_
   std::vector<BoneSample> previous_;     // that row, kept when a new block is decoded over it
-  std::vector<Vector3> angles_;
+  SampledRotation rotation_;
+  std::vector<Vector3> angles_;        // SampledRotation::Angles
+  std::vector<Quaternion> rotations_;  // SampledRotation::Quaternion
   std::vector<uint8_t> changed_;
   std::vector<uint32_t> changedBones_;
   bool first_ = true;

@@ -144,9 +144,14 @@ Quaternion QuaternionOfPrinted(const std::array<double, 6>& line) {
   return q;
 }
 
+// q and -q are one rotation.
 void ExpectRotation(const std::vector<double>& rotation, const Quaternion& expected, const std::string& what) {
   ASSERT_EQ(rotation.size(), 4u) << what;
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(rotation[static_cast<size_t>(i)], expected[i], 1e-6) << what << " " << i;
+  double dot = 0;
+  for (int i = 0; i < 4; ++i) dot += rotation[static_cast<size_t>(i)] * expected[i];
+  const double sign = dot < 0 ? -1 : 1;
+  for (int i = 0; i < 4; ++i)
+    EXPECT_NEAR(rotation[static_cast<size_t>(i)], sign * expected[i], 1e-6) << what << " " << i;
 }
 
 // R = Rz * Ry * Rx of radian angles, as a 4x4 row-major matrix in double.
