@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
       ExportAnimations(conv);
     } else {
       const GlbResult glb = BuildGlb(model, strip, "glb_bench", 0, pool.get());
-      glbSize = glb.file.Size();
-      if (glb.file.Empty() || glb.hadErrors) {
+      glbSize = static_cast<size_t>(glb.size);
+      if (!glb.built || glb.hadErrors) {
         for (const std::string& message : glb.messages) std::fputs(message.c_str(), stderr);
         return 1;
       }

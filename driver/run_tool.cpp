@@ -54,17 +54,25 @@ const PlannedFile* PlannedFileOf(const OutputPlan& plan, OutputKind kind) {
   return nullptr;
 }
 
-// A .glb is built whole in memory and then written like any output file:
-// bad data abandons it with its messages, and it counts against the output
-// limit. False when it was not written.
+// A .glb is written into its file as it is built: bad data abandons the
+// file with its messages, and it counts against the output limit. When the
+// file cannot be created, it is built without one so that its messages are
+// the same, and "Can't open" follows them when it would have been written.
+// False when it was not written.
 bool WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelism& parallel) {
   const std::string& fileName = planned.name;
   if (conv.to.limit != nullptr && conv.to.limit->reached) return false;
   const uint64_t room = OutputRoom(conv.to);
   const int32_t lod = planned.kind == OutputKind::LodGlb ? planned.lod : 0;
+  OutputFile out;
+  const OpenResult opened = OpenOutputFile(conv.to, out, fileName);
+  if (opened == OpenResult::UnsafeName || opened == OpenResult::LimitReached) return false;
+  std::string unwritten;
+  if (opened == OpenResult::CannotCreate) OpenOutputToString(out, unwritten);
   GlbResult glb = BuildGlb(conv.model, conv.strip, std::string("Tamberlo ") + kToolVersion, room, parallel.pool,
-                           &conv.geometry, lod);
+                           &conv.geometry, lod, &out);
   if (glb.outputLimitReached) {
+    AbandonOutputFile(out);
     ReachOutputLimit(conv.to, fileName);
     return false;
   }
@@ -74,12 +82,14 @@ bool WriteGlbFile(Conversion& conv, const PlannedFile& planned, const Parallelis
   if (glb.hadErrors) conv.to.hadErrors = true;
   else if (!glb.messages.empty()) conv.to.hadNotes = true;
   // A lower level whose meshes draw no triangle gives no file.
-  if (glb.file.Empty() || (lod > 0 && glb.meshNodes == 0)) return false;
-  OutputFile out;
-  if (!OpenOutputFileOrSay(conv.to, out, fileName)) return false;
-  glb.file.HandOut([&out](const unsigned char* data, size_t length) {
-    PutBytes(out, reinterpret_cast<const char*>(data), length);
-  });
+  if (!glb.built || (lod > 0 && glb.meshNodes == 0)) {
+    AbandonOutputFile(out);
+    return false;
+  }
+  if (opened == OpenResult::CannotCreate) {
+    LogCannotOpen(conv.to, fileName);  // the exit status stays as it is
+    return false;
+  }
   return CloseOutputFile(conv.to, out);
 }
 

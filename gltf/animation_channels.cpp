@@ -83,7 +83,7 @@ bool KeyTimesIncrease(double fps, int32_t frames) {
 }
 
 // The key times of every frame, appended in pieces: never held whole.
-void AppendKeyTimes(BinaryBlocks& binary, double fps, int32_t frames) {
+void AppendKeyTimes(BinaryChunk& binary, double fps, int32_t frames) {
   constexpr int32_t kPiece = 16384;
   float times[kPiece];
   for (int32_t first = 0; first < frames; first += kPiece) {
@@ -149,9 +149,9 @@ struct PartResult {
 // first bad data, and before any frame beyond `stopFrame`, the earliest frame
 // at which any part met bad data: only the earliest is reported.
 void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frames, std::span<BoneKeys> keys,
-                std::atomic<int32_t>& stopFrame, PartResult& result) {
+                FrameBlockStore& store, std::atomic<int32_t>& stopFrame, PartResult& result) {
   try {
-    FrameSampler sampler(view, tracks, frames, SampledRotation::Quaternion);
+    FrameSampler sampler(view, tracks, frames, SampledRotation::Quaternion, &store);
     int64_t heldRepairs = 0;  // the positionRepairs of all bones
     for (int32_t frame = 0; frame < frames; ++frame) {
       if (frame > stopFrame.load(std::memory_order_relaxed)) return;
@@ -186,10 +186,18 @@ void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frame
   }
 }
 
-// Samples every bone of the animation into `keys`, in parts on the pool's
-// threads where there is one. Throws the first bad data (earliest frame,
-// then lowest bone), with build.place naming them.
-void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t frames, std::vector<BoneKeys>& keys) {
+// What sampling keeps from one animation to the next: each bone's keys, and
+// the decoding memory of each part.
+struct SamplingMemory {
+  std::vector<BoneKeys> keys;
+  FrameBlockStore stores[kMostParts];
+};
+
+// Samples every bone of the animation into memory.keys, in parts on the
+// pool's threads where there is one. Throws the first bad data (earliest
+// frame, then lowest bone), with build.place naming them.
+void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t frames, SamplingMemory& memory) {
+  std::vector<BoneKeys>& keys = memory.keys;
   const int32_t bones = static_cast<int32_t>(tracks.size());
   int32_t parts = 1;
   if (build.pool != nullptr) {
@@ -204,7 +212,8 @@ void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t fr
     const size_t first = static_cast<size_t>(int64_t{bones} * part / parts);
     const size_t end = static_cast<size_t>(int64_t{bones} * (part + 1) / parts);
     SamplePart(build.model.bytes, std::span<BoneTrack>(tracks).subspan(first, end - first), frames,
-               std::span<BoneKeys>(keys).subspan(first, end - first), stopFrame, results[static_cast<size_t>(part)]);
+               std::span<BoneKeys>(keys).subspan(first, end - first), memory.stores[part], stopFrame,
+               results[static_cast<size_t>(part)]);
   };
   if (parts == 1) {
     runPart(0);
@@ -247,7 +256,7 @@ struct ChannelData {
 // `heldKeys` is 2, again at the last, so the clip keeps its length in every
 // importer even when no channel of it changes.
 template <class T>
-ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& keys, bool reuse, int heldKeys) {
+ChannelData PutChannel(BinaryChunk& binary, int64_t viewStart, ChannelKeys<T>& keys, bool reuse, int heldKeys) {
   ChannelData channel;
   channel.offset = binary.Size() - viewStart;
   channel.oneKey = !keys.changed;
@@ -260,12 +269,13 @@ ChannelData PutChannel(BinaryBlocks& binary, int64_t viewStart, ChannelKeys<T>& 
   return channel;
 }
 
-// `keys` has a BoneKeys per bone, reused from animation to animation.
-void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, std::vector<BoneKeys>& keys) {
+// `memory` is reused from animation to animation.
+void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, SamplingMemory& memory) {
+  std::vector<BoneKeys>& keys = memory.keys;
   const ModelFile& model = build.model;
   const ModelHeader& header = build.header;
   GltfDocument& document = build.document;
-  BinaryBlocks& binary = document.Binary();
+  BinaryChunk& binary = document.Binary();
   build.place = GlbPlace{};
   build.place.part = GlbPlace::Part::Animation;
   build.place.animation = index;
@@ -303,7 +313,7 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, std
     throw static_cast<const FormatError&>(error);
   }
   for (BoneKeys& bone : keys) bone.Restart();
-  SampleAnimation(build, tracks, frames, keys);
+  SampleAnimation(build, tracks, frames, memory);
   const bool reuse = mostKeyBytes <= kReusedKeyBytes;
 
   const int64_t viewStart = binary.Size();
@@ -333,32 +343,29 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, std
   int allTimes = -1, firstTimeAccessor = -1;
   if (allKeysUsed) {
     allTimes = document.AddAccessor(view, allTimesAt, kFloat, frames, "SCALAR");
-    document.Accessor(allTimes)["min"] = {firstTime};
-    document.Accessor(allTimes)["max"] = {lastTime};
+    document.SetRange(allTimes, {&firstTime, 1}, {&lastTime, 1});
   }
   if (oneKeyUsed) {
     firstTimeAccessor = document.AddAccessor(view, firstTimeAt, kFloat, heldKeys, "SCALAR");
-    document.Accessor(firstTimeAccessor)["min"] = {firstTime};
-    document.Accessor(firstTimeAccessor)["max"] = {heldKeys == 2 ? lastTime : firstTime};
+    document.SetRange(firstTimeAccessor, {&firstTime, 1}, {heldKeys == 2 ? &lastTime : &firstTime, 1});
   }
 
-  Json samplers = Json::array();
-  Json channels = Json::array();
+  GltfAnimation animation;
+  animation.name = build.Written(build.place.name);
+  animation.samplers.reserve(2 * keys.size());
+  animation.channels.reserve(2 * keys.size());
   auto addChannel = [&](const ChannelData& data, int32_t bone, const char* path, const char* type) {
     const int count = data.oneKey ? heldKeys : frames;
     const int output = document.AddAccessor(view, data.offset, kFloat, count, type);
-    samplers.push_back(
-        Json{{"input", data.oneKey ? firstTimeAccessor : allTimes}, {"output", output}, {"interpolation", "LINEAR"}});
-    channels.push_back(
-        Json{{"sampler", samplers.size() - 1}, {"target", {{"node", build.firstBoneNode + bone}, {"path", path}}}});
+    animation.samplers.push_back({data.oneKey ? firstTimeAccessor : allTimes, output});
+    animation.channels.push_back(
+        {static_cast<int>(animation.samplers.size() - 1), build.firstBoneNode + bone, path});
   };
   for (int32_t b = 0; b < bones; ++b) {
     addChannel(translations[static_cast<size_t>(b)], b, "translation", "VEC3");
     addChannel(rotations[static_cast<size_t>(b)], b, "rotation", "VEC4");
   }
-  document.Add("animations", Json{{"name", build.Written(build.place.name)},
-                                  {"samplers", std::move(samplers)},
-                                  {"channels", std::move(channels)}});
+  document.AddAnimation(std::move(animation));
 }
 
 }  // namespace
@@ -374,6 +381,7 @@ void AddAnimations(GlbBuild& build) {
   // Animations that point at one set of per-bone records would multiply the
   // output for nothing; in a well-formed file each has its own.
   FileBudget perBoneBudget = WholeFileBudget(model.bytes);
-  std::vector<BoneKeys> keys(static_cast<size_t>(build.boneCount));
-  for (int32_t i = 0; i < header.animDescCount; ++i) AddAnimation(build, i, perBoneBudget, keys);
+  SamplingMemory memory;
+  memory.keys.resize(static_cast<size_t>(build.boneCount));
+  for (int32_t i = 0; i < header.animDescCount; ++i) AddAnimation(build, i, perBoneBudget, memory);
 }

@@ -1,6 +1,10 @@
 #include "gltf/glb_container.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
+
+#include "io/output_head.h"
 
 namespace {
 
@@ -12,21 +16,33 @@ constexpr int64_t kChunkHeaderSize = 8;
 
 int64_t PaddedTo4(int64_t length) { return (length + 3) / 4 * 4; }
 
-void PutU32(std::vector<unsigned char>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(value >> shift));
+void PutU32(std::vector<char>& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
 }
 
 }  // namespace
 
-GlbFile AssembleGlb(const std::string& json, BinaryBlocks binary) {
-  const int64_t jsonLength = PaddedTo4(static_cast<int64_t>(json.size()));
-  const int64_t binaryLength = PaddedTo4(binary.Size());
+uint64_t GlbHeadRoom(int64_t jsonBytes) {
+  return kGlbHeadBytes + static_cast<uint64_t>(PaddedTo4(std::max<int64_t>(jsonBytes, 0)));
+}
+
+int64_t FinishGlb(const std::string& json, BinaryChunk& binary) {
+  binary.PadTo4();
+  const int64_t binaryLength = binary.Size();
+  int64_t jsonLength = PaddedTo4(static_cast<int64_t>(json.size()));
+  OutputFile& out = binary.Out();
+  if (binaryLength > 0) {
+    // The JSON fills the room left for it; one that does not fit widens it.
+    const int64_t room = static_cast<int64_t>(binary.RoomLeft() - kGlbHeadBytes);
+    if (jsonLength > room) WidenOutputRoom(out, binary.RoomLeft(), static_cast<uint64_t>(jsonLength - room));
+    jsonLength = std::max(jsonLength, room);
+  }
   const int64_t total =
       kHeaderSize + kChunkHeaderSize + jsonLength + (binaryLength > 0 ? kChunkHeaderSize + binaryLength : 0);
   if (total > kMaxGlbBytes) throw GlbTooLarge{total};
 
-  std::vector<unsigned char> head;
-  head.reserve(static_cast<size_t>(kHeaderSize + 2 * kChunkHeaderSize + jsonLength));
+  std::vector<char> head;
+  head.reserve(static_cast<size_t>(kGlbHeadBytes + jsonLength));
   PutU32(head, kMagic);
   PutU32(head, 2);
   PutU32(head, static_cast<uint32_t>(total));
@@ -34,16 +50,12 @@ GlbFile AssembleGlb(const std::string& json, BinaryBlocks binary) {
   PutU32(head, kJsonChunk);
   head.insert(head.end(), json.begin(), json.end());
   head.resize(head.size() + static_cast<size_t>(jsonLength) - json.size(), ' ');
-  if (binaryLength == 0) return GlbFile(std::move(head), BinaryBlocks{}, 0);
-  PutU32(head, static_cast<uint32_t>(binaryLength));
-  PutU32(head, kBinaryChunk);
-  const size_t padding = static_cast<size_t>(binaryLength - binary.Size());
-  return GlbFile(std::move(head), std::move(binary), padding);
-}
-
-std::vector<unsigned char> GlbFile::Bytes() const {
-  std::vector<unsigned char> out;
-  out.reserve(static_cast<size_t>(Size()));
-  HandOut([&out](const unsigned char* data, size_t length) { out.insert(out.end(), data, data + length); });
-  return out;
+  if (binaryLength == 0) {
+    PutBytes(out, head.data(), head.size());
+  } else {
+    PutU32(head, static_cast<uint32_t>(binaryLength));
+    PutU32(head, kBinaryChunk);
+    PatchOutputBytes(out, 0, head.data(), head.size());
+  }
+  return total;
 }

@@ -1,6 +1,33 @@
 #include "gltf/gltf_document.h"
 
+#include <algorithm>
+#include <charconv>
+#include <map>
 #include <utility>
+
+namespace {
+
+void PutInteger(std::string& text, int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  text.append(digits, end);
+}
+
+// A value as the JSON value's own text: floats as doubles in the shortest
+// form that reads back, names with bytes that are not UTF-8 replaced.
+std::string JsonText(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+void PutRange(std::string& text, const char* key, const float* values, int length) {
+  text += key;
+  text += '[';
+  for (int i = 0; i < length; ++i) {
+    if (i > 0) text += ',';
+    text += JsonText(Json(values[i]));
+  }
+  text += ']';
+}
+
+}  // namespace
 
 GltfDocument::GltfDocument(std::string_view generator) {
   root_["asset"] = Json{{"version", "2.0"}, {"generator", std::string(generator)}};
@@ -13,23 +40,128 @@ int GltfDocument::Add(const char* array, Json object) {
 }
 
 int GltfDocument::AddBufferView(int64_t start, int stride, int target) {
-  Json view{{"buffer", 0}, {"byteOffset", start}, {"byteLength", binary_.Size() - start}};
-  if (stride != 0) view["byteStride"] = stride;
-  if (target != 0) view["target"] = target;
+  views_.push_back(BufferView{start, binary_.Size() - start, stride, target});
   binary_.PadTo4();
-  return Add("bufferViews", std::move(view));
+  return static_cast<int>(views_.size() - 1);
 }
 
 int GltfDocument::AddAccessor(int bufferView, int64_t byteOffset, int componentType, int64_t count, const char* type,
                               bool normalized) {
-  Json accessor{{"bufferView", bufferView}, {"componentType", componentType}, {"count", count}, {"type", type}};
-  if (byteOffset != 0) accessor["byteOffset"] = byteOffset;
-  if (normalized) accessor["normalized"] = true;
-  return Add("accessors", std::move(accessor));
+  accessors_.push_back(Accessor{bufferView, byteOffset, componentType, count, type, normalized});
+  return static_cast<int>(accessors_.size() - 1);
+}
+
+void GltfDocument::SetRange(int accessor, std::span<const float> low, std::span<const float> high) {
+  Accessor& entry = accessors_[static_cast<size_t>(accessor)];
+  entry.rangeLength = static_cast<int>(std::min<size_t>({low.size(), high.size(), 3}));
+  std::copy_n(low.begin(), entry.rangeLength, entry.low);
+  std::copy_n(high.begin(), entry.rangeLength, entry.high);
+}
+
+int GltfDocument::AddAnimation(GltfAnimation animation) {
+  animations_.push_back(std::move(animation));
+  return static_cast<int>(animations_.size() - 1);
+}
+
+void GltfDocument::PutAccessors(std::string& text) const {
+  text += '[';
+  for (size_t i = 0; i < accessors_.size(); ++i) {
+    const Accessor& a = accessors_[i];
+    if (i > 0) text += ',';
+    text += "{\"bufferView\":";
+    PutInteger(text, a.bufferView);
+    if (a.byteOffset != 0) {
+      text += ",\"byteOffset\":";
+      PutInteger(text, a.byteOffset);
+    }
+    text += ",\"componentType\":";
+    PutInteger(text, a.componentType);
+    text += ",\"count\":";
+    PutInteger(text, a.count);
+    if (a.rangeLength > 0) {
+      PutRange(text, ",\"max\":", a.high, a.rangeLength);
+      PutRange(text, ",\"min\":", a.low, a.rangeLength);
+    }
+    if (a.normalized) text += ",\"normalized\":true";
+    text += ",\"type\":\"";
+    text += a.type;
+    text += "\"}";
+  }
+  text += ']';
+}
+
+void GltfDocument::PutBufferViews(std::string& text) const {
+  text += '[';
+  for (size_t i = 0; i < views_.size(); ++i) {
+    const BufferView& view = views_[i];
+    if (i > 0) text += ',';
+    text += "{\"buffer\":0,\"byteLength\":";
+    PutInteger(text, view.byteLength);
+    text += ",\"byteOffset\":";
+    PutInteger(text, view.byteOffset);
+    if (view.stride != 0) {
+      text += ",\"byteStride\":";
+      PutInteger(text, view.stride);
+    }
+    if (view.target != 0) {
+      text += ",\"target\":";
+      PutInteger(text, view.target);
+    }
+    text += '}';
+  }
+  text += ']';
+}
+
+void GltfDocument::PutAnimations(std::string& text) const {
+  text += '[';
+  for (size_t i = 0; i < animations_.size(); ++i) {
+    const GltfAnimation& animation = animations_[i];
+    if (i > 0) text += ',';
+    text += "{\"channels\":[";
+    for (size_t c = 0; c < animation.channels.size(); ++c) {
+      const GltfAnimation::Channel& channel = animation.channels[c];
+      if (c > 0) text += ',';
+      text += "{\"sampler\":";
+      PutInteger(text, channel.sampler);
+      text += ",\"target\":{\"node\":";
+      PutInteger(text, channel.node);
+      text += ",\"path\":\"";
+      text += channel.path;
+      text += "\"}}";
+    }
+    text += "],\"name\":";
+    text += JsonText(Json(animation.name));
+    text += ",\"samplers\":[";
+    for (size_t s = 0; s < animation.samplers.size(); ++s) {
+      const GltfAnimation::Sampler& sampler = animation.samplers[s];
+      if (s > 0) text += ',';
+      text += "{\"input\":";
+      PutInteger(text, sampler.input);
+      text += ",\"interpolation\":\"LINEAR\",\"output\":";
+      PutInteger(text, sampler.output);
+      text += '}';
+    }
+    text += "]}";
+  }
+  text += ']';
 }
 
 std::string GltfDocument::Serialise() {
   // A buffer of length 0 is not allowed: without binary data there is none.
   if (binary_.Size() > 0) root_["buffers"] = Json::array({Json{{"byteLength", binary_.Size()}}});
-  return root_.dump(-1, ' ', false, Json::error_handler_t::replace);
+  // The top level's members in sorted order, as a JSON object keeps them.
+  std::map<std::string, std::string> members;
+  for (const auto& [key, value] : root_.items()) members[key] = JsonText(value);
+  if (!accessors_.empty()) PutAccessors(members["accessors"]);
+  if (!views_.empty()) PutBufferViews(members["bufferViews"]);
+  if (!animations_.empty()) PutAnimations(members["animations"]);
+  std::string text = "{";
+  for (const auto& [key, value] : members) {
+    if (text.size() > 1) text += ',';
+    text += JsonText(Json(key));
+    text += ':';
+    text += value;
+  }
+  text += '}';
+  return text;
 }

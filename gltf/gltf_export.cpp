@@ -1,5 +1,6 @@
 #include "gltf/gltf_export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -8,10 +9,15 @@
 #include "gltf/animation_channels.h"
 #include "gltf/glb_build.h"
 #include "gltf/glb_container.h"
+#include "gltf/json_estimate.h"
 #include "gltf/mesh_nodes.h"
 #include "gltf/skeleton_nodes.h"
 
 namespace {
+
+// The most room left for the JSON text before the binary chunk: a longer
+// text widens it.
+constexpr int64_t kMostJsonRoom = int64_t{256} << 20;
 
 // One scene, the default: the skeleton's top node and the level's meshes.
 // Skinned mesh nodes stay at the top of the node tree, as glTF ignores the
@@ -41,8 +47,14 @@ std::string RepairsLine(const Repairs& repairs, int32_t lod) {
 }  // namespace
 
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
-                   uint64_t outputLimit, WorkPool* pool, const ModelGeometry* geometry, int32_t lod) {
+                   uint64_t outputLimit, WorkPool* pool, const ModelGeometry* geometry, int32_t lod,
+                   OutputFile* out) {
   GlbResult result;
+  OutputFile inMemory;
+  if (out == nullptr) {
+    OpenOutputToString(inMemory, result.bytes);
+    out = &inMemory;
+  }
   ModelGeometry walked;
   if (geometry == nullptr) {
     walked = WalkModelGeometry(model, strip);
@@ -61,18 +73,22 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
       build.messages.clear();
       build.repairs = Repairs{};
     }
+    // The skeleton's few bytes are held; the rest goes to the file as it is made.
+    build.document.Binary().StreamTo(*out, GlbHeadRoom(std::min(EstimateJsonBytes(build), kMostJsonRoom)));
     AddMeshes(build);
     if (lod == 0) AddAnimations(build);
     AddScene(build);
     result.meshNodes = static_cast<int32_t>(build.meshNodes.size());
-    const std::string json = build.document.Serialise();
-    result.file = AssembleGlb(json, std::move(build.document.Binary()));
+    result.size = FinishGlb(build.document.Serialise(), build.document.Binary());
+    result.built = true;
   } catch (const FormatError& error) {
     // The file is abandoned: what was reported about it goes with it.
+    result.bytes.clear();
     result.messages = {"Bad data: " + DescribePlace(build.place) + ": " + error.what() + "\n"};
     result.hadErrors = true;
     return result;
   } catch (const GlbTooLarge& tooLarge) {
+    result.bytes.clear();
     if (tooLarge.outputLimit) {
       result.outputLimitReached = true;
       return result;
@@ -82,10 +98,12 @@ GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_v
     result.hadErrors = true;
     return result;
   } catch (const std::bad_alloc&) {
+    result.bytes.clear();
     result.messages = {"glb abandoned: not enough memory to build it\n"};
     result.hadErrors = true;
     return result;
   }
+  if (out == &inMemory) FinishOutputFile(inMemory);
   result.messages = std::move(build.messages);
   result.changedNames = std::move(build.changedNames);
   if (build.repairs.notFinite > 0 || build.repairs.normalLength > 0)

@@ -22,7 +22,8 @@
 //   - level 0 only: one animation per animation description
 //     (gltf/animation_channels.h).
 //
-// Bad data: a FormatError anywhere abandons the whole file (no bytes) with
+// Bad data: a FormatError anywhere abandons the whole file (the caller
+// discards what was written) with
 // one message "Bad data: <item>: <what>", and sets hadErrors. Values the SMD
 // files carry as stored but glTF cannot hold (a vertex bone outside the bone
 // table, a bone whose parent is not an earlier bone, numbers that are not
@@ -38,13 +39,15 @@
 
 #include "formats/model_records.h"
 #include "formats/strip_records.h"
-#include "gltf/glb_container.h"
+#include "io/output_file.h"
 #include "model/model_geometry.h"
 
 class WorkPool;
 
 struct GlbResult {
-  GlbFile file;                       // the .glb; empty when abandoned
+  bool built = false;                 // the file is complete; false when abandoned
+  int64_t size = 0;                   // its length in bytes
+  std::string bytes;                  // the file, when no output file was given
   std::vector<std::string> messages;  // each a full log line ending in "\n", in order
   bool hadErrors = false;             // bad data met: the run must end with status 2
   bool outputLimitReached = false;    // abandoned: it would pass `outputLimit`
@@ -61,7 +64,8 @@ struct GlbResult {
 // sampled in parts on `pool` where there is one; the bytes and messages are
 // the same with or without it. `geometry` is the read layer's walk of the two
 // files; without it the meshes are walked here. `lod` picks the file: 0 the
-// main one, k > 0 the file of level k.
+// main one, k > 0 the file of level k. The bytes go to `out`, open and empty;
+// without one, into the result's `bytes`.
 GlbResult BuildGlb(const ModelFile& model, const StripFile& strip, std::string_view generator,
                    uint64_t outputLimit = 0, WorkPool* pool = nullptr, const ModelGeometry* geometry = nullptr,
-                   int32_t lod = 0);
+                   int32_t lod = 0, OutputFile* out = nullptr);

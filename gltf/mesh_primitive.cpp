@@ -140,7 +140,7 @@ Json MeshPrimitive::Finish() {
                       " such vertices), which glTF cannot hold; they are weighted to bone 0");
   }
   GltfDocument& document = build_.document;
-  BinaryBlocks& binary = document.Binary();
+  BinaryChunk& binary = document.Binary();
   const int64_t vertexCount = static_cast<int64_t>(usedKeys_.size());
 
   int64_t start = binary.Size();
@@ -148,8 +148,7 @@ Json MeshPrimitive::Finish() {
   const int vertexView = document.AddBufferView(start, stride_, kVertexTarget);
   Json attributes;
   const int position = document.AddAccessor(vertexView, kPositionAt, kFloat, vertexCount, "VEC3");
-  document.Accessor(position)["min"] = {low_[0], low_[1], low_[2]};
-  document.Accessor(position)["max"] = {high_[0], high_[1], high_[2]};
+  document.SetRange(position, low_, high_);
   attributes["POSITION"] = position;
   attributes["NORMAL"] = document.AddAccessor(vertexView, kNormalAt, kFloat, vertexCount, "VEC3");
   attributes["TEXCOORD_0"] = document.AddAccessor(vertexView, kTexCoordAt, kFloat, vertexCount, "VEC2");

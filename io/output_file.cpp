@@ -120,7 +120,7 @@ OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& n
   // file under a random name, never one that exists already.
   for (int attempt = 0; attempt < 100 && out.fd < 0; ++attempt) {
     out.tempName = RandomTempName();
-    out.fd = CreateRegisteredFile(out.folderFd, out.tempName.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0644,
+    out.fd = CreateRegisteredFile(out.folderFd, out.tempName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644,
                                   out.tempSlot);
     if (out.fd < 0 && errno != EEXIST) break;
   }
@@ -134,13 +134,17 @@ OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& n
   return OpenResult::Opened;
 }
 
+void LogCannotOpen(Destination& to, const std::string& name) {
+  LogMessage(to.sink, "Can't open: %s\n", ShownName(name).c_str());
+}
+
 bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& name) {
   switch (OpenOutputFile(to, out, name)) {
     case OpenResult::Opened:
       return true;
     case OpenResult::CannotCreate:
       // The next file follows; the exit status stays as it is.
-      LogMessage(to.sink, "Can't open: %s\n", ShownName(name).c_str());
+      LogCannotOpen(to, name);
       return false;
     case OpenResult::UnsafeName:
       return false;  // logged by OpenOutputFile

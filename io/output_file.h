@@ -72,6 +72,8 @@ enum class OpenResult {
 bool IsSafeOutputName(std::string_view name);
 
 OpenResult OpenOutputFile(Destination& to, OutputFile& out, const std::string& name);
+// Logs "Can't open: <name>": a file that could not be created.
+void LogCannotOpen(Destination& to, const std::string& name);
 // Opens the file and logs "Can't open: <name>" when it cannot be created.
 // False when nothing was opened.
 bool OpenOutputFileOrSay(Destination& to, OutputFile& out, const std::string& name);

@@ -18,7 +18,7 @@ constexpr int32_t kMostBlockFrames = 64;
 FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks) : FrameSampler(view, tracks, 0) {}
 
 FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount,
-                           SampledRotation rotation)
+                           SampledRotation rotation, FrameBlockStore* store)
     : view_(view),
       tracks_(tracks),
       frameCount_(frameCount > 0 ? frameCount : 0),
@@ -32,7 +32,10 @@ FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, in
   if (frameCount_ > 0 && !tracks.empty()) {
     blockFrames_ = static_cast<int32_t>(std::clamp<size_t>(kBlockSamples / tracks.size(), 1, kMostBlockFrames));
   }
-  block_.resize(static_cast<size_t>(blockFrames_) * tracks.size());
+  std::vector<BoneSample>& samples = (store != nullptr ? *store : ownStore_).samples;
+  const size_t blockSamples = static_cast<size_t>(blockFrames_) * tracks.size();
+  if (samples.size() < blockSamples) samples.resize(blockSamples);
+  block_ = samples.data();
   changedBones_.reserve(tracks.size());
 }
 
@@ -49,7 +52,7 @@ void FrameSampler::DecodeBlock(int32_t frame) {
   int32_t reached = count;
   for (size_t b = 0; b < bones; ++b) {
     std::optional<FormatError> error;
-    const int32_t done = SampleBoneTrackFrames(view_, tracks_[b], frame, reached, block_.data() + b, bones, error);
+    const int32_t done = SampleBoneTrackFrames(view_, tracks_[b], frame, reached, block_ + b, bones, error);
     if (error) {
       reached = done;
       blockError_ = std::move(error);
@@ -72,7 +75,7 @@ void FrameSampler::SampleFrame(int32_t frame) {
     throw *blockError_;
   }
   changedBones_.clear();
-  const BoneSample* row = block_.data() + static_cast<size_t>(frame - blockFirst_) * tracks_.size();
+  const BoneSample* row = block_ + static_cast<size_t>(frame - blockFirst_) * tracks_.size();
   for (size_t b = 0; b < tracks_.size(); ++b) {
     const bool changed = first_ || std::memcmp(&row[b], &current_[b], sizeof(BoneSample)) != 0;
     changed_[b] = changed;

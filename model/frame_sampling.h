@@ -28,6 +28,13 @@
 // What SampleFrame makes of each changed bone's rotation.
 enum class SampledRotation { Angles, Quaternion };
 
+// The memory a sampler decodes its blocks into. A caller that samples one
+// animation after another keeps it, so that each animation writes to pages
+// the one before touched (a fresh page costs a fault on first touch).
+struct FrameBlockStore {
+  std::vector<BoneSample> samples;
+};
+
 class FrameSampler {
  public:
   // Samples `tracks` (all of an animation's bones, or some of them), which
@@ -35,8 +42,11 @@ class FrameSampler {
   FrameSampler(const ByteView& view, std::span<BoneTrack> tracks);
   // The same, for an animation of `frameCount` frames: frames from 0 to
   // frameCount - 1 are decoded in blocks (others one at a time).
+  // The blocks go into `store` when there is one.
   FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount,
-               SampledRotation rotation = SampledRotation::Angles);
+               SampledRotation rotation = SampledRotation::Angles, FrameBlockStore* store = nullptr);
+  FrameSampler(const FrameSampler&) = delete;
+  FrameSampler& operator=(const FrameSampler&) = delete;
 
   // Samples `frame` for every bone. Frames in increasing order cost time in
   // proportion to the frames and runs of the streams; any order gives the
@@ -66,7 +76,8 @@ class FrameSampler {
   std::span<BoneTrack> tracks_;
   int32_t frameCount_ = 0;     // 0: unknown
   int32_t blockFrames_ = 1;    // the most frames a block holds
-  std::vector<BoneSample> block_;  // frame-major: frame blockFirst_ + i, bone b at i * bones + b
+  FrameBlockStore ownStore_;
+  BoneSample* block_ = nullptr;  // frame-major: frame blockFirst_ + i, bone b at i * bones + b
   int32_t blockFirst_ = 0;
   int32_t blockEnd_ = 0;  // frames blockFirst_ .. blockEnd_ - 1 are decoded, and blockEnd_ is
   std::optional<FormatError> blockError_;  // where this was met, if it is set,

@@ -88,15 +88,13 @@ bool WriteGlb(const std::vector<uint8_t>& mdl, const std::vector<uint8_t>& vtx, 
     const int32_t lod = planned.kind == OutputKind::LodGlb ? planned.lod : 0;
     const GlbResult glb = BuildGlb(model, strip, kGenerator, 0, nullptr, &geometry, lod);
     for (const std::string& message : glb.messages) std::fputs(message.c_str(), stderr);
-    if (glb.file.Empty()) return false;
+    if (!glb.built) return false;
     if (lod > 0 && glb.meshNodes == 0) continue;
     const std::filesystem::path path = out.parent_path() / planned.name;
     std::ofstream file(path, std::ios::binary);
-    glb.file.HandOut([&file](const unsigned char* data, size_t length) {
-      file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
-    });
+    file.write(glb.bytes.data(), static_cast<std::streamsize>(glb.bytes.size()));
     if (!file) throw std::runtime_error("cannot write " + path.string());
-    std::printf("%s: %lld bytes\n", path.string().c_str(), static_cast<long long>(glb.file.Size()));
+    std::printf("%s: %lld bytes\n", path.string().c_str(), static_cast<long long>(glb.size));
     good = good && !glb.hadErrors;
   }
   return good;

@@ -41,7 +41,7 @@ tb::ModelDescription LongAnimation(int bones, int frames) {
 TEST(GlbAnimationWork, APoolGivesTheSameFileAndMessages) {
   const Loaded loaded(LongAnimation(24, 3000));
   const GlbResult alone = BuildGlb(loaded.model, loaded.strip, "tamberlo tests");
-  ASSERT_FALSE(alone.file.Empty());
+  ASSERT_TRUE(alone.built);
   ASSERT_EQ(alone.messages.size(), 1u);
   // Bone 2's X position and bone 3's rotation at every frame of both animations.
   EXPECT_EQ(alone.messages[0],
@@ -50,10 +50,10 @@ TEST(GlbAnimationWork, APoolGivesTheSameFileAndMessages) {
   for (int threads : {1, 3}) {
     WorkPool pool(threads);
     const GlbResult shared = BuildGlb(loaded.model, loaded.strip, "tamberlo tests", 0, &pool);
-    EXPECT_TRUE(shared.file.Bytes() == alone.file.Bytes()) << threads;
+    EXPECT_TRUE(shared.bytes == alone.bytes) << threads;
     EXPECT_EQ(shared.messages, alone.messages) << threads;
   }
-  const tinygltf::Model gltf = glbtest::ReadGlb(alone.file.Bytes());
+  const tinygltf::Model gltf = glbtest::ReadGlb(alone.bytes);
   ASSERT_EQ(gltf.animations.size(), 2u);
   for (const tinygltf::AnimationSampler& sampler : gltf.animations[0].samplers) {
     const size_t keys = gltf.accessors.at(static_cast<size_t>(sampler.output)).count;
@@ -87,11 +87,11 @@ TEST(GlbAnimationWork, SamplingCountsTheLeastSmdTextAgainstTheOutputLimit) {
     const uint64_t least = kLeastTextOf1000Frames * static_cast<uint64_t>(animations);
     const GlbResult fits = BuildGlb(loaded.model, loaded.strip, "tamberlo tests", least);
     EXPECT_FALSE(fits.outputLimitReached);
-    ASSERT_FALSE(fits.file.Empty());
-    EXPECT_LT(fits.file.Size(), 10000);  // every channel holds: two keys each
+    ASSERT_TRUE(fits.built);
+    EXPECT_LT(fits.size, 10000);  // every channel holds: two keys each
     const GlbResult over = BuildGlb(loaded.model, loaded.strip, "tamberlo tests", least - 1);
     EXPECT_TRUE(over.outputLimitReached);
-    EXPECT_TRUE(over.file.Empty());
+    EXPECT_FALSE(over.built);
     EXPECT_TRUE(over.messages.empty());
   }
 }

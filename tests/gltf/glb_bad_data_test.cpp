@@ -25,7 +25,7 @@ TEST(GlbBadData, EveryTruncationAbandonsTheFileWithOneMessageOrIsValid) {
         cut.strip.bytes = whole.strip.bytes;
         (cutStrip ? cut.strip : cut.model).bytes.resize(length);
         const GlbResult glb = Loaded(std::move(cut)).Glb();
-        if (glb.file.Empty()) {
+        if (!glb.built) {
           ASSERT_EQ(glb.messages.size(), 1u) << version << " " << length;
           EXPECT_TRUE(StartsWith(glb.messages[0], "Bad data: glb ")) << glb.messages[0];
           EXPECT_EQ(glb.messages[0].back(), '\n');
@@ -33,7 +33,7 @@ TEST(GlbBadData, EveryTruncationAbandonsTheFileWithOneMessageOrIsValid) {
         } else {
           // The cut removed only bytes nothing reads.
           EXPECT_FALSE(glb.hadErrors) << version << " " << length;
-          glbtest::ReadGlb(glb.file.Bytes());
+          glbtest::ReadGlb(glb.bytes);
         }
       }
     }
@@ -66,7 +66,7 @@ TEST(GlbBadData, MessagesNameTheItemTheFieldAndTheOffset) {
   ASSERT_EQ(glb.messages.size(), 1u);
   EXPECT_TRUE(StartsWith(glb.messages[0], "Bad data: glb animation 0 \"wave\" bone 1 frame 4: test.mdl: "))
       << glb.messages[0];
-  EXPECT_TRUE(glb.file.Empty());
+  EXPECT_FALSE(glb.built);
 }
 
 TEST(GlbBadData, TheFirstFrameWithBadDataIsReportedWithItsLowestBoneWithOrWithoutAPool) {
@@ -90,7 +90,7 @@ TEST(GlbBadData, TheFirstFrameWithBadDataIsReportedWithItsLowestBoneWithOrWithou
   WorkPool pool(3);
   for (WorkPool* with : {static_cast<WorkPool*>(nullptr), &pool}) {
     const GlbResult glb = BuildGlb(loaded.model, loaded.strip, "tamberlo tests", 0, with);
-    EXPECT_TRUE(glb.file.Empty());
+    EXPECT_FALSE(glb.built);
     ASSERT_EQ(glb.messages.size(), 1u);
     EXPECT_TRUE(StartsWith(glb.messages[0], "Bad data: glb animation 0 \"idle\" bone 20 frame 255: test.mdl: "))
         << glb.messages[0];
@@ -105,7 +105,7 @@ TEST(GlbBadData, VertexBonesOutsideTheTableGoToBoneZeroNotedOncePerMesh) {
   box.vertices[5].bone = -1;
   const Loaded loaded(model);
   const GlbResult glb = loaded.Glb();
-  ASSERT_FALSE(glb.file.Empty());
+  ASSERT_TRUE(glb.built);
   EXPECT_FALSE(glb.hadErrors);  // a note, not bad data
   // Level 0 and level 1 both use vertex 1; only level 0 uses vertex 5. Each
   // level's file notes its own meshes.
@@ -119,7 +119,7 @@ TEST(GlbBadData, VertexBonesOutsideTheTableGoToBoneZeroNotedOncePerMesh) {
   ASSERT_EQ(lower.messages.size(), 1u);
   EXPECT_TRUE(StartsWith(lower.messages[0], "glb mesh \"lod1_arm_box\" (body part 0, sub-model 0, LOD 1, "));
 
-  const tinygltf::Model gltf = glbtest::ReadGlb(glb.file.Bytes());
+  const tinygltf::Model gltf = glbtest::ReadGlb(glb.bytes);
   const tinygltf::Primitive& primitive = gltf.meshes.at(0).primitives.at(0);
   for (uint32_t v = 0; v < 24; ++v) {
     // The box's vertices keep bone 1; vertex 1 (a corner of face +X) and
@@ -138,7 +138,7 @@ TEST(GlbBadData, ParentThatIsNotAnEarlierBoneHangsOnTheRoot) {
   model.bones[1].parent = 2;  // elbow on wrist, wrist on elbow: a loop
   const Loaded loaded(model);
   const GlbResult glb = loaded.Glb();
-  ASSERT_FALSE(glb.file.Empty());
+  ASSERT_TRUE(glb.built);
   EXPECT_FALSE(glb.hadErrors);  // a note, not bad data
   ASSERT_EQ(glb.messages.size(), 1u);
   EXPECT_TRUE(StartsWith(glb.messages[0], "glb skeleton bone 1: test.mdl: bone parent index at offset "))
@@ -147,7 +147,7 @@ TEST(GlbBadData, ParentThatIsNotAnEarlierBoneHangsOnTheRoot) {
   const GlbResult lower = loaded.Glb(1);
   EXPECT_EQ(lower.meshNodes, 1);
   EXPECT_TRUE(lower.messages.empty());
-  const tinygltf::Model gltf = glbtest::ReadGlb(glb.file.Bytes());
+  const tinygltf::Model gltf = glbtest::ReadGlb(glb.bytes);
   const int root = glbtest::NodeNamed(gltf, "sample/arm.mdl");
   EXPECT_EQ(gltf.nodes[static_cast<size_t>(root)].children,
             (std::vector<int>{glbtest::NodeNamed(gltf, "shoulder"), glbtest::NodeNamed(gltf, "elbow")}));
@@ -171,7 +171,7 @@ TEST(GlbBadData, ValuesGltfCannotHoldAreReplacedAndCounted) {
   EXPECT_EQ(
       glb.messages[1],
       "glb: values glTF cannot hold were replaced: 1 numbers that are not finite, 2 normals not of unit length\n");
-  const tinygltf::Model gltf = glbtest::ReadGlb(glb.file.Bytes());
+  const tinygltf::Model gltf = glbtest::ReadGlb(glb.bytes);
   const tinygltf::Primitive& primitive = gltf.meshes.at(0).primitives.at(0);
   const uint32_t first = glbtest::Scalars(gltf, primitive.indices).at(0);  // vertex 0, then 2 and 1
   EXPECT_EQ(glbtest::Element(gltf, primitive.attributes.at("POSITION"), first), (std::vector<double>{1, 0, -1}));

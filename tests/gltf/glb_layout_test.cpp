@@ -14,7 +14,7 @@ using glbtest::Loaded;
 tinygltf::Model GlbOf(const tb::ModelDescription& description) {
   const GlbResult glb = Loaded(description).Glb();
   EXPECT_FALSE(glb.hadErrors);
-  return glbtest::ReadGlb(glb.file.Bytes());
+  return glbtest::ReadGlb(glb.bytes);
 }
 
 std::array<double, 3> Vector(const std::vector<double>& v) { return {v.at(0), v.at(1), v.at(2)}; }
@@ -131,7 +131,7 @@ TEST(GlbLayout, IndexAndJointSizesFollowTheCounts) {
 // each lower level has a file of its own with the skeleton and no animations.
 TEST(GlbLayout, EachFileShowsOneLevelOfDetail) {
   const Loaded loaded(SampleModel(37));
-  const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().file.Bytes());
+  const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().bytes);
   EXPECT_EQ(gltf.asset.generator, "tamberlo tests");
   ASSERT_EQ(gltf.scenes.size(), 1u);
   EXPECT_EQ(gltf.defaultScene, 0);
@@ -146,7 +146,7 @@ TEST(GlbLayout, EachFileShowsOneLevelOfDetail) {
   const GlbResult lowerResult = loaded.Glb(1);
   EXPECT_EQ(lowerResult.meshNodes, 1);
   EXPECT_TRUE(lowerResult.messages.empty());
-  const tinygltf::Model lower = glbtest::ReadGlb(lowerResult.file.Bytes());
+  const tinygltf::Model lower = glbtest::ReadGlb(lowerResult.bytes);
   ASSERT_EQ(lower.scenes.size(), 1u);
   EXPECT_EQ(lower.scenes[0].name, "sample/arm.mdl LOD 1");
   const int lod = glbtest::NodeNamed(lower, "lod1_arm_box");
@@ -175,14 +175,14 @@ TEST(GlbLayout, ModelWithoutBonesHasStaticMeshesUnderTheTurnedRoot) {
   model.hitboxSets.clear();
   model.attachments.clear();
   const Loaded loaded(model);
-  const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().file.Bytes());
+  const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().bytes);
   EXPECT_TRUE(gltf.skins.empty());
   EXPECT_TRUE(gltf.animations.empty());
   const int root = glbtest::NodeNamed(gltf, "sample/arm.mdl");
   EXPECT_EQ(gltf.scenes.at(0).nodes, (std::vector<int>{root}));
   EXPECT_EQ(gltf.nodes[static_cast<size_t>(root)].children,
             (std::vector<int>{glbtest::NodeNamed(gltf, "arm_box"), glbtest::NodeNamed(gltf, "plate")}));
-  const tinygltf::Model lower = glbtest::ReadGlb(loaded.Glb(1).file.Bytes());
+  const tinygltf::Model lower = glbtest::ReadGlb(loaded.Glb(1).bytes);
   const int lowerRoot = glbtest::NodeNamed(lower, "sample/arm.mdl");
   EXPECT_EQ(lower.scenes.at(0).nodes, (std::vector<int>{lowerRoot}));
   EXPECT_EQ(lower.nodes[static_cast<size_t>(lowerRoot)].rotation, gltf.nodes[static_cast<size_t>(root)].rotation);

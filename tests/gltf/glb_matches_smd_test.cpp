@@ -106,15 +106,15 @@ class GlbMatchesSmd : public ::testing::TestWithParam<std::tuple<const char*, in
     description_ = Describe(std::get<0>(GetParam()), std::get<1>(GetParam()));
     loaded_ = std::make_unique<Loaded>(description_);
     const GlbResult glb = loaded_->Glb();
-    ASSERT_FALSE(glb.file.Empty());
+    ASSERT_TRUE(glb.built);
     EXPECT_FALSE(glb.hadErrors);
     EXPECT_TRUE(glb.messages.empty()) << glb.messages.front();
-    gltf_ = glbtest::ReadGlb(glb.file.Bytes());
+    gltf_ = glbtest::ReadGlb(glb.bytes);
     levels_[0] = gltf_;
     for (int32_t lod = 1; lod <= 8; ++lod) {
       const GlbResult lower = loaded_->Glb(lod);
       EXPECT_TRUE(lower.messages.empty()) << lower.messages.front();
-      if (lower.meshNodes > 0) levels_[lod] = glbtest::ReadGlb(lower.file.Bytes());
+      if (lower.meshNodes > 0) levels_[lod] = glbtest::ReadGlb(lower.bytes);
     }
     for (const auto& [name, text] : glbtest::SmdFiles(*loaded_)) smd_[name] = glbtest::ParseSmd(text);
     ASSERT_EQ(gltf_.skins.size(), 1u);
@@ -316,7 +316,7 @@ TEST_P(GlbMatchesSmd, KeysAreTheAnimationFiles) {
 TEST(GlbKeys, PositionsAreTheSampledFloats) {
   for (int32_t version : {37, 29}) {
     const Loaded loaded(MixedModel(version));
-    const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().file.Bytes());
+    const tinygltf::Model gltf = glbtest::ReadGlb(loaded.Glb().bytes);
     const tinygltf::Animation& swing = gltf.animations.at(0);
     ASSERT_EQ(swing.name, "swing");
     const std::vector<int>& joints = gltf.skins.at(0).joints;

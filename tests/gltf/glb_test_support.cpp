@@ -14,12 +14,13 @@
 
 namespace glbtest {
 
-tinygltf::Model ReadGlb(const std::vector<unsigned char>& bytes) {
+tinygltf::Model ReadGlb(const std::string& bytes) {
   tinygltf::TinyGLTF loader;
   tinygltf::Model gltf;
   std::string error, warning;
   const bool loaded =
-      loader.LoadBinaryFromMemory(&gltf, &error, &warning, bytes.data(), static_cast<unsigned int>(bytes.size()));
+      loader.LoadBinaryFromMemory(&gltf, &error, &warning, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  static_cast<unsigned int>(bytes.size()));
   EXPECT_TRUE(loaded) << error;
   EXPECT_EQ(warning, "");
   return gltf;

@@ -30,7 +30,7 @@ struct Loaded : LoadedModel {
 };
 
 // The .glb parsed by tinygltf; a failed parse fails the test.
-tinygltf::Model ReadGlb(const std::vector<unsigned char>& bytes);
+tinygltf::Model ReadGlb(const std::string& bytes);
 
 // Element `i` of an accessor, each component as a double (integers as
 // stored, not normalised); honours the buffer view's byte stride.

@@ -1,17 +1,21 @@
 // The binary chunk of a .glb while it is being built.
 //
 // The chunk is the largest part of the file and its size is known only at
-// the end, after the JSON that describes it. Kept in one growing vector, each
-// growth would hold the old and the new copy at once, and the final file
-// would need a third. Here the bytes go into fixed blocks taken straight from
-// the system, and are written to the file from where they lie, so building
-// costs the file's size plus one block, with no copy of the whole.
+// the end, after the JSON that describes it, which the file holds first. So
+// the chunk is written into the output file as it is made, after room left
+// for the head (the file's header, the JSON chunk and the binary chunk's
+// header), through the file's buffer: the file is never held in memory, and
+// its bytes are copied once, from buffers that stay in the cache. The head is
+// written into the room at the end (gltf/glb_container.h). Bytes appended
+// before the room is known are held until then.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <vector>
+
+#include "io/output_file.h"
 
 // `length` bytes mapped straight from the system (advised to take large
 // pages, io/large_pages.h), and
@@ -49,22 +53,14 @@ struct MappedAllocator {
 // A .glb states its total length in 32 bits.
 constexpr int64_t kMaxGlbBytes = 0xFFFFFFFFLL;
 
-// Thrown by BinaryBlocks::Append when the chunk would no longer fit a .glb.
+// Thrown by BinaryChunk::Append when the chunk would no longer fit a .glb.
 struct GlbTooLarge {
   int64_t needed = 0;
   bool outputLimit = false;  // the run's output limit, not the format's, was passed
 };
 
-class BinaryBlocks {
+class BinaryChunk {
  public:
-  BinaryBlocks() = default;
-  BinaryBlocks(const BinaryBlocks&) = delete;
-  BinaryBlocks& operator=(const BinaryBlocks&) = delete;
-  // Take the blocks; `other` is left empty.
-  BinaryBlocks(BinaryBlocks&& other) noexcept;
-  BinaryBlocks& operator=(BinaryBlocks&& other) noexcept;
-  ~BinaryBlocks();
-
   int64_t Size() const { return size_; }
   // A run's output limit below the format's; 0 leaves kMaxGlbBytes.
   void SetOutputLimit(uint64_t bytes) { outputLimit_ = bytes; }
@@ -75,20 +71,22 @@ class BinaryBlocks {
   void Append(const void* data, size_t length);
   // Zero bytes up to the next multiple of 4: every accessor starts aligned.
   void PadTo4();
-  // Hands every byte to `put` in order, a block at a time.
-  template <typename Put>
-  void ForEachBlock(Put put) const {
-    for (const Block& block : blocks_) put(block.data, block.used);
-  }
+
+  // From here on the chunk goes to `out`, which holds nothing yet, after
+  // `room` bytes left for the head; the bytes held so far go first. The room
+  // is left with the first byte of the chunk: an empty chunk leaves none.
+  void StreamTo(OutputFile& out, uint64_t room);
+  OutputFile& Out() const { return *out_; }
+  // The room left before the chunk; 0 while the chunk is empty.
+  uint64_t RoomLeft() const { return roomLeft_ ? room_ : 0; }
 
  private:
-  struct Block {
-    unsigned char* data = nullptr;
-    size_t size = 0;
-    size_t used = 0;
-  };
-  void Release(Block& block);
-  std::vector<Block> blocks_;
+  void Put(const void* data, size_t length);
+
+  std::vector<unsigned char> held_;  // before StreamTo
+  OutputFile* out_ = nullptr;
+  uint64_t room_ = 0;
+  bool roomLeft_ = false;
   int64_t size_ = 0;
   uint64_t outputLimit_ = 0;
 };
