@@ -37,6 +37,25 @@ void BinaryChunk::PadTo4() {
   Append(kZeros, static_cast<size_t>((4 - size_ % 4) % 4));
 }
 
+unsigned char* BinaryChunk::Room(size_t length) {
+  if (out_ == nullptr) {
+    held_.resize(static_cast<size_t>(size_) + length);
+    return held_.data() + size_;
+  }
+  LeaveRoom();
+  return reinterpret_cast<unsigned char*>(ReserveBytes(*out_, length));
+}
+
+void BinaryChunk::Appended(size_t length) {
+  CheckRoom(static_cast<int64_t>(length));
+  if (out_ == nullptr) {
+    held_.resize(static_cast<size_t>(size_) + length);
+  } else {
+    out_->used += length;
+  }
+  size_ += static_cast<int64_t>(length);
+}
+
 void BinaryChunk::StreamTo(OutputFile& out, uint64_t room) {
   out_ = &out;
   room_ = room;
@@ -44,10 +63,13 @@ void BinaryChunk::StreamTo(OutputFile& out, uint64_t room) {
   std::vector<unsigned char>().swap(held_);
 }
 
+void BinaryChunk::LeaveRoom() {
+  if (roomLeft_) return;
+  SkipOutputBytes(*out_, room_);
+  roomLeft_ = true;
+}
+
 void BinaryChunk::Put(const void* data, size_t length) {
-  if (!roomLeft_) {
-    SkipOutputBytes(*out_, room_);
-    roomLeft_ = true;
-  }
+  LeaveRoom();
   PutBytes(*out_, static_cast<const char*>(data), length);
 }

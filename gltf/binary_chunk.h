@@ -71,6 +71,11 @@ class BinaryChunk {
   void Append(const void* data, size_t length);
   // Zero bytes up to the next multiple of 4: every accessor starts aligned.
   void PadTo4();
+  // Room for `length` bytes (at most kOutputBufferSize) at the end of the
+  // chunk, to be filled in place; Appended(n) then takes the first n of
+  // them, and throws as Append does.
+  unsigned char* Room(size_t length);
+  void Appended(size_t length);
 
   // From here on the chunk goes to `out`, which holds nothing yet, after
   // `room` bytes left for the head; the bytes held so far go first. The room
@@ -81,6 +86,7 @@ class BinaryChunk {
   uint64_t RoomLeft() const { return roomLeft_ ? room_ : 0; }
 
  private:
+  void LeaveRoom();  // before the chunk's first byte
   void Put(const void* data, size_t length);
 
   std::vector<unsigned char> held_;  // before StreamTo

@@ -40,8 +40,8 @@ MeshPrimitive::MeshPrimitive(GlbBuild& build) : build_(build), localOf_(kKeyCoun
 void MeshPrimitive::Begin(const MeshPlan& mesh) {
   for (uint16_t key : usedKeys_) localOf_[key] = -1;
   usedKeys_.clear();
-  vertices_.clear();
   indices_.clear();
+  verticesAt_ = build_.document.Binary().Size();
   vertexBase_ = mesh.groups.empty() ? 0 : mesh.groups.front().vertexBase;
   textureName_ = mesh.materialName;  // a view into the model file
   for (int axis = 0; axis < 3; ++axis) {
@@ -52,21 +52,35 @@ void MeshPrimitive::Begin(const MeshPlan& mesh) {
 }
 
 void MeshPrimitive::AddStripGroup(const VertexSpan& span, const std::vector<uint16_t>& corners) {
-  for (uint16_t corner : corners) {
-    const int64_t n = span.first + corner;
-    const size_t key = static_cast<size_t>(n - vertexBase_ + kKeyBias);
-    int32_t local = localOf_[key];
-    if (local < 0) {
-      local = static_cast<int32_t>(usedKeys_.size());
-      localOf_[key] = local;
-      usedKeys_.push_back(static_cast<uint16_t>(key));
-      PutVertex(span, n);
+  BinaryChunk& binary = build_.document.Binary();
+  const size_t firstIndex = indices_.size();
+  indices_.resize(firstIndex + corners.size());
+  uint32_t* index = indices_.data() + firstIndex;
+  const size_t stride = static_cast<size_t>(stride_);
+  // The new vertices of this many corners at most fill one room in the chunk.
+  constexpr size_t kCornersPerRoom = 1024;
+  for (size_t first = 0; first < corners.size(); first += kCornersPerRoom) {
+    const size_t end = std::min(corners.size(), first + kCornersPerRoom);
+    unsigned char* const room = binary.Room((end - first) * stride);
+    unsigned char* out = room;
+    for (size_t c = first; c < end; ++c) {
+      const int64_t n = span.first + corners[c];
+      const size_t key = static_cast<size_t>(n - vertexBase_ + kKeyBias);
+      int32_t local = localOf_[key];
+      if (local < 0) {
+        local = static_cast<int32_t>(usedKeys_.size());
+        localOf_[key] = local;
+        usedKeys_.push_back(static_cast<uint16_t>(key));
+        PutVertex(span, n, out);
+        out += stride;
+      }
+      *index++ = static_cast<uint32_t>(local);
     }
-    indices_.push_back(static_cast<uint32_t>(local));
+    binary.Appended(static_cast<size_t>(out - room));
   }
 }
 
-void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n) {
+void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n, unsigned char* out) {
   const int64_t k = n - span.first;
   const unsigned char* position;
   const unsigned char* normal;
@@ -92,9 +106,6 @@ void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n) {
   }
 
   Repairs& repairs = build_.repairs;
-  const size_t at = vertices_.size();
-  vertices_.resize(at + static_cast<size_t>(stride_));
-  unsigned char* out = vertices_.data() + at;
   float values[8];
   for (int i = 0; i < 3; ++i) {
     const float p = RepairedNumber(LoadF32(position + 4 * i), repairs);
@@ -110,16 +121,17 @@ void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n) {
   values[7] = RepairedNumber(LoadF32(texCoord + 4), repairs);
   std::memcpy(out + kPositionAt, values, sizeof values);
   static_assert(kNormalAt == 12 && kTexCoordAt == 24, "position, normal and texture coordinate in one run");
-  if (build_.skin < 0) return;
-  unsigned char* joints = out + kJointsAt;
-  std::memset(joints, 0, static_cast<size_t>(stride_ - kJointsAt));
-  if (shortJoints_) {
-    joints[0] = static_cast<unsigned char>(bone);
-    joints[1] = static_cast<unsigned char>(bone >> 8);
-    joints[8] = 255;  // weight 1 on the first joint
-  } else {
-    joints[0] = static_cast<unsigned char>(bone);
-    joints[4] = 255;
+  if (build_.skin >= 0) {
+    unsigned char* joints = out + kJointsAt;
+    std::memset(joints, 0, static_cast<size_t>(stride_ - kJointsAt));
+    if (shortJoints_) {
+      joints[0] = static_cast<unsigned char>(bone);
+      joints[1] = static_cast<unsigned char>(bone >> 8);
+      joints[8] = 255;  // weight 1 on the first joint
+    } else {
+      joints[0] = static_cast<unsigned char>(bone);
+      joints[4] = 255;
+    }
   }
 }
 
@@ -143,9 +155,7 @@ Json MeshPrimitive::Finish() {
   BinaryChunk& binary = document.Binary();
   const int64_t vertexCount = static_cast<int64_t>(usedKeys_.size());
 
-  int64_t start = binary.Size();
-  binary.Append(vertices_.data(), vertices_.size());
-  const int vertexView = document.AddBufferView(start, stride_, kVertexTarget);
+  const int vertexView = document.AddBufferView(verticesAt_, stride_, kVertexTarget);
   Json attributes;
   const int position = document.AddAccessor(vertexView, kPositionAt, kFloat, vertexCount, "VEC3");
   document.SetRange(position, low_, high_);
@@ -159,11 +169,17 @@ Json MeshPrimitive::Finish() {
         document.AddAccessor(vertexView, kJointsAt + (shortJoints_ ? 8 : 4), kUnsignedByte, vertexCount, "VEC4", true);
   }
 
-  start = binary.Size();
+  const int64_t start = binary.Size();
   const bool shortIndices = vertexCount <= kMaxShortIndexedVertices;
   if (shortIndices) {
-    std::vector<uint16_t> narrow(indices_.begin(), indices_.end());
-    binary.Append(narrow.data(), narrow.size() * sizeof(uint16_t));
+    // Narrowed in pieces straight into the chunk.
+    constexpr size_t kPiece = 4096;
+    for (size_t first = 0; first < indices_.size(); first += kPiece) {
+      const size_t count = std::min(kPiece, indices_.size() - first);
+      uint16_t* narrow = reinterpret_cast<uint16_t*>(binary.Room(count * sizeof(uint16_t)));
+      for (size_t i = 0; i < count; ++i) narrow[i] = static_cast<uint16_t>(indices_[first + i]);
+      binary.Appended(count * sizeof(uint16_t));
+    }
   } else {
     binary.Append(indices_.data(), indices_.size() * sizeof(uint32_t));
   }

@@ -13,7 +13,8 @@
 //                         outside the bone table, which glTF cannot hold, is
 //                         weighted to bone 0 and noted once per mesh
 // Indices are 16-bit when the primitive has at most 65535 vertices, else
-// 32-bit.
+// 32-bit. The vertices go into the binary chunk as they are first used; the
+// indices follow them when the mesh is finished.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +36,8 @@ class MeshPrimitive {
   Json Finish();
 
  private:
-  void PutVertex(const VertexSpan& span, int64_t n);
+  // Writes the glTF vertex of model vertex n to `out` (stride_ bytes).
+  void PutVertex(const VertexSpan& span, int64_t n, unsigned char* out);
   // The material of the mesh's texture name, added at its first use.
   int Material();
 
@@ -46,7 +48,7 @@ class MeshPrimitive {
   std::string_view textureName_;
   std::vector<int32_t> localOf_;  // by model vertex - vertexBase + 32768; -1: not used yet
   std::vector<uint16_t> usedKeys_;
-  std::vector<unsigned char> vertices_;
+  int64_t verticesAt_ = 0;  // where the mesh's vertices start in the binary chunk
   std::vector<uint32_t> indices_;
   float low_[3] = {}, high_[3] = {};
   // Vertices whose bone lies outside the bone table.

@@ -168,13 +168,24 @@ int PlanMeshTriangles(const ModelFile& model, const StripFile& strip, const Mesh
 }
 
 void PlannedCorners(const MeshPlan& plan, const StripGroupPlan& group, std::vector<uint16_t>& corners) {
-  corners.clear();
-  const bool reversed = plan.reversed;
-  auto corner = [&](uint16_t e) { return static_cast<uint16_t>(ModelVertex(group, e) - group.span.first); };
+  // Sized once and filled in place: a push per corner costs more than the corner.
+  size_t total = 0;
+  for (int32_t s = 0; s < group.stripCount; ++s) {
+    const int32_t triangles = LoadI32(group.strips + int64_t{s} * kStripSize + kStripIndexCountAt) / 3;
+    total += static_cast<size_t>(std::max(triangles, 0)) * 3;
+  }
+  corners.resize(total);
+  uint16_t* out = corners.data();
+  const int64_t toSpan = group.vertexBase - group.span.first;
+  auto corner = [&](uint16_t e) {
+    return static_cast<uint16_t>(toSpan + LoadI16(group.stripVertices + int64_t{kStripVertexSize} * (e - group.lowVertex)));
+  };
+  const int second = plan.reversed ? 2 : 1;
   ForEachTriangle(group, [&](uint16_t e0, uint16_t e1, uint16_t e2) {
-    corners.push_back(corner(e0));
-    corners.push_back(corner(reversed ? e2 : e1));
-    corners.push_back(corner(reversed ? e1 : e2));
+    out[0] = corner(e0);
+    out[second] = corner(e1);
+    out[3 - second] = corner(e2);
+    out += 3;
   });
 }
 
