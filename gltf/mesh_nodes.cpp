@@ -18,10 +18,11 @@ void SetPlace(GlbBuild& build, Part part, int32_t bodyPart, int32_t subModel = -
 }
 
 // The meshes of one level of detail as one glTF mesh and node; nothing when
-// no mesh draws a triangle.
-void AddLevelOfDetail(GlbBuild& build, const LodGeometry& lod, const std::string& name, MeshPrimitive& primitive) {
+// no mesh draws a triangle. `corners` is scratch memory, kept from level to
+// level so that its pages are touched once.
+void AddLevelOfDetail(GlbBuild& build, const LodGeometry& lod, const std::string& name, MeshPrimitive& primitive,
+                      std::vector<uint16_t>& corners) {
   Json primitives = Json::array();
-  std::vector<uint16_t> corners;
   for (const MeshPlan& plan : lod.meshes) {
     build.place.mesh = plan.index;
     primitive.Begin(plan);
@@ -68,6 +69,7 @@ void ThrowFirstFault(GlbBuild& build) {
 void AddMeshes(GlbBuild& build) {
   ThrowFirstFault(build);
   MeshPrimitive primitive(build);
+  std::vector<uint16_t> corners;
   for (const BodyPartGeometry& bodyPart : build.geometry.bodyParts) {
     for (const SubModelGeometry& subModel : bodyPart.subModels) {
       if (!subModel.hasVertices) continue;  // no geometry
@@ -76,7 +78,7 @@ void AddMeshes(GlbBuild& build) {
         if (lod.index != build.lod) continue;
         SetPlace(build, Part::Mesh, bodyPart.index, subModel.index, lod.index);
         build.place.name = LodName(base, lod.index);
-        AddLevelOfDetail(build, lod, build.place.name, primitive);
+        AddLevelOfDetail(build, lod, build.place.name, primitive, corners);
       }
     }
   }
