@@ -51,12 +51,59 @@ void MeshPrimitive::Begin(const MeshPlan& mesh) {
   strayBones_ = 0;
 }
 
+namespace {
+
+// A model vertex's position, normal and texture coordinate as glTF holds
+// them, and its stored bone with where it lies.
+struct ReadVertex {
+  float values[8];
+  int32_t bone = 0;
+  const unsigned char* boneAt = nullptr;  // null: the family stores no bone
+};
+
+inline ReadVertex ReadModelVertex(const VertexSpan& span, int64_t k, Repairs& repairs) {
+  const unsigned char* position;
+  const unsigned char* normal;
+  const unsigned char* texCoord;
+  ReadVertex vertex;
+  if (span.records != nullptr) {
+    const unsigned char* record = span.records + k * kVertexRecordSize;
+    position = record + kRecordPosition;
+    normal = record + kRecordNormal;
+    texCoord = record + kRecordTexCoord;
+    vertex.boneAt = record + kRecordBone;
+    vertex.bone = LoadI16(vertex.boneAt);
+  } else {
+    position = span.positions + 12 * k;
+    normal = span.normals + 12 * k;
+    texCoord = span.texCoords + 8 * k;
+  }
+  for (int i = 0; i < 3; ++i) vertex.values[i] = RepairedNumber(LoadF32(position + 4 * i), repairs);
+  const Vector3 n = RepairedNormal(Vector3{LoadF32(normal), LoadF32(normal + 4), LoadF32(normal + 8)}, repairs);
+  vertex.values[3] = n.x;
+  vertex.values[4] = n.y;
+  vertex.values[5] = n.z;
+  vertex.values[6] = RepairedNumber(LoadF32(texCoord), repairs);
+  vertex.values[7] = RepairedNumber(LoadF32(texCoord + 4), repairs);
+  return vertex;
+}
+
+}  // namespace
+
 void MeshPrimitive::AddStripGroup(const VertexSpan& span, const std::vector<uint16_t>& corners) {
   BinaryChunk& binary = build_.document.Binary();
+  Repairs& repairs = build_.repairs;
   const size_t firstIndex = indices_.size();
   indices_.resize(firstIndex + corners.size());
   uint32_t* index = indices_.data() + firstIndex;
   const size_t stride = static_cast<size_t>(stride_);
+  const bool skin = build_.skin >= 0;
+  const int32_t boneCount = build_.boneCount;
+  // Kept in locals while the vertices are written: stores through the byte
+  // pointer `out` could otherwise change them, as far as the compiler knows.
+  float low[3], high[3];
+  std::copy_n(low_, 3, low);
+  std::copy_n(high_, 3, high);
   // The new vertices of this many corners at most fill one room in the chunk.
   constexpr size_t kCornersPerRoom = 1024;
   for (size_t first = 0; first < corners.size(); first += kCornersPerRoom) {
@@ -71,67 +118,46 @@ void MeshPrimitive::AddStripGroup(const VertexSpan& span, const std::vector<uint
         local = static_cast<int32_t>(usedKeys_.size());
         localOf_[key] = local;
         usedKeys_.push_back(static_cast<uint16_t>(key));
-        PutVertex(span, n, out);
+        ReadVertex vertex = ReadModelVertex(span, n - span.first, repairs);
+        for (int i = 0; i < 3; ++i) {
+          low[i] = std::min(low[i], vertex.values[i]);
+          high[i] = std::max(high[i], vertex.values[i]);
+        }
+        if (skin && vertex.boneAt != nullptr && (vertex.bone < 0 || vertex.bone >= boneCount)) {
+          NoteStrayBone(vertex.boneAt, vertex.bone);
+          vertex.bone = 0;
+        }
+        PutVertex(vertex.values, vertex.bone, out);
         out += stride;
       }
       *index++ = static_cast<uint32_t>(local);
     }
     binary.Appended(static_cast<size_t>(out - room));
   }
+  std::copy_n(low, 3, low_);
+  std::copy_n(high, 3, high_);
 }
 
-void MeshPrimitive::PutVertex(const VertexSpan& span, int64_t n, unsigned char* out) {
-  const int64_t k = n - span.first;
-  const unsigned char* position;
-  const unsigned char* normal;
-  const unsigned char* texCoord;
-  int32_t bone = 0;
-  if (span.records != nullptr) {
-    const unsigned char* record = span.records + k * kVertexRecordSize;
-    position = record + kRecordPosition;
-    normal = record + kRecordNormal;
-    texCoord = record + kRecordTexCoord;
-    bone = LoadI16(record + kRecordBone);
-    if (build_.skin >= 0 && (bone < 0 || bone >= build_.boneCount)) {
-      if (strayBones_++ == 0) {
-        firstStrayAt_ = record + kRecordBone - build_.model.bytes.data;
-        firstStrayBone_ = bone;
-      }
-      bone = 0;
-    }
-  } else {
-    position = span.positions + 12 * k;
-    normal = span.normals + 12 * k;
-    texCoord = span.texCoords + 8 * k;
+void MeshPrimitive::NoteStrayBone(const unsigned char* at, int32_t bone) {
+  if (strayBones_++ == 0) {
+    firstStrayAt_ = at - build_.model.bytes.data;
+    firstStrayBone_ = bone;
   }
+}
 
-  Repairs& repairs = build_.repairs;
-  float values[8];
-  for (int i = 0; i < 3; ++i) {
-    const float p = RepairedNumber(LoadF32(position + 4 * i), repairs);
-    values[i] = p;
-    low_[i] = std::min(low_[i], p);
-    high_[i] = std::max(high_[i], p);
-  }
-  const Vector3 n3 = RepairedNormal(Vector3{LoadF32(normal), LoadF32(normal + 4), LoadF32(normal + 8)}, repairs);
-  values[3] = n3.x;
-  values[4] = n3.y;
-  values[5] = n3.z;
-  values[6] = RepairedNumber(LoadF32(texCoord), repairs);
-  values[7] = RepairedNumber(LoadF32(texCoord + 4), repairs);
-  std::memcpy(out + kPositionAt, values, sizeof values);
+inline void MeshPrimitive::PutVertex(const float* values, int32_t bone, unsigned char* out) const {
+  std::memcpy(out + kPositionAt, values, 8 * sizeof(float));
   static_assert(kNormalAt == 12 && kTexCoordAt == 24, "position, normal and texture coordinate in one run");
-  if (build_.skin >= 0) {
-    unsigned char* joints = out + kJointsAt;
-    std::memset(joints, 0, static_cast<size_t>(stride_ - kJointsAt));
-    if (shortJoints_) {
-      joints[0] = static_cast<unsigned char>(bone);
-      joints[1] = static_cast<unsigned char>(bone >> 8);
-      joints[8] = 255;  // weight 1 on the first joint
-    } else {
-      joints[0] = static_cast<unsigned char>(bone);
-      joints[4] = 255;
-    }
+  if (build_.skin < 0) return;
+  unsigned char* joints = out + kJointsAt;
+  std::memset(joints, 0, static_cast<size_t>(stride_ - kJointsAt));
+  if (shortJoints_) {
+    joints[0] = static_cast<unsigned char>(bone);
+    joints[1] = static_cast<unsigned char>(bone >> 8);
+    joints[8] = 255;  // weight 1 on the first joint
+  } else {
+    joints[0] = static_cast<unsigned char>(bone);
+    joints[4] = 255;
   }
 }
 

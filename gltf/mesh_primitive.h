@@ -36,8 +36,10 @@ class MeshPrimitive {
   Json Finish();
 
  private:
-  // Writes the glTF vertex of model vertex n to `out` (stride_ bytes).
-  void PutVertex(const VertexSpan& span, int64_t n, unsigned char* out);
+  // Writes a glTF vertex of these values and bone to `out` (stride_ bytes).
+  void PutVertex(const float* values, int32_t bone, unsigned char* out) const;
+  // A vertex bone outside the bone table, stored at `at`.
+  void NoteStrayBone(const unsigned char* at, int32_t bone);
   // The material of the mesh's texture name, added at its first use.
   int Material();
 
