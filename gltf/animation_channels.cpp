@@ -15,7 +15,7 @@
 #include "gltf/value_repair.h"
 #include "io/work_pool.h"
 #include "model/animation_tracks.h"
-#include "model/frame_sampling.h"
+#include "model/bone_track.h"
 
 namespace {
 
@@ -93,12 +93,12 @@ void AppendKeyTimes(BinaryChunk& binary, double fps, int32_t frames) {
   }
 }
 
-// One channel's keys while its animation is sampled: the first key alone
-// while the value holds; from the first change on, a key for every frame.
+// One channel's keys while a bone is sampled: the first key alone while the
+// value holds; from the first change on, a key for every frame.
 template <class T>
 struct ChannelKeys {
   T first;
-  std::vector<T, MappedAllocator<T>> all;  // empty while the value holds
+  std::vector<T> all;  // empty while the value holds
   bool changed = false;
 
   void Restart() {
@@ -121,19 +121,35 @@ struct ChannelKeys {
   }
 };
 
-// A bone's keys and the repairs of its current position.
-struct BoneKeys {
-  Vector3 position;
-  Quaternion rotation;
-  int64_t positionRepairs = 0;  // non-finite numbers replaced in `position`
-  ChannelKeys<Vector3> translations;
-  ChannelKeys<Quaternion> rotations;
+// Where a channel's keys lie in the animation's buffer view (while a part
+// is sampled: in the part's bytes).
+struct ChannelData {
+  int64_t offset = 0;
+  bool oneKey = false;
+};
 
-  void Restart() {
-    positionRepairs = 0;
-    translations.Restart();
-    rotations.Restart();
-  }
+// Frames are decoded this many at a time for one bone.
+constexpr int32_t kPieceFrames = 1024;
+
+// What a part keeps while it samples one bone after another, reused from
+// bone to bone and from animation to animation: the memory stays in the cache.
+struct PartScratch {
+  std::vector<BoneSample> samples;  // kPieceFrames once used
+  std::vector<uint32_t> changedFrames;
+  std::vector<Quaternion> rotations;
+  ChannelKeys<Vector3> translation;
+  ChannelKeys<Quaternion> rotation;
+};
+
+// A part's channels, in the file's order: each bone's translation, then its
+// rotation. The only part of an animation writes them straight into the
+// binary chunk (`chunk`, with offsets from `chunkStart`); parts on the pool's
+// threads into `bytes`, which are appended in order once all are done.
+struct PartOutput {
+  BinaryChunk* chunk = nullptr;
+  int64_t chunkStart = 0;
+  std::vector<unsigned char, MappedAllocator<unsigned char>> bytes;
+  std::vector<ChannelData> translations, rotations;
 };
 
 // What sampling one part of the bones met.
@@ -145,40 +161,94 @@ struct PartResult {
   std::exception_ptr other;  // anything else, such as running out of memory
 };
 
-// Samples the bones of `tracks` frame after frame into `keys`. Stops at its
-// first bad data, and before any frame beyond `stopFrame`, the earliest frame
-// at which any part met bad data: only the earliest is reported.
-void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frames, std::span<BoneKeys> keys,
-                FrameBlockStore& store, std::atomic<int32_t>& stopFrame, PartResult& result) {
+// Appends the channel's keys to `out`. A channel that holds its value has it
+// at the first frame and, when `heldKeys` is 2, again at the last, so the
+// clip keeps its length in every importer even when no channel of it changes.
+template <class T>
+ChannelData PutChannel(PartOutput& out, const ChannelKeys<T>& keys, int heldKeys) {
+  const auto append = [&out](const T* keys, size_t count) {
+    if (out.chunk != nullptr) {
+      out.chunk->Append(keys, count * sizeof(T));
+    } else {
+      const unsigned char* bytes = reinterpret_cast<const unsigned char*>(keys);
+      out.bytes.insert(out.bytes.end(), bytes, bytes + count * sizeof(T));
+    }
+  };
+  const int64_t at = out.chunk != nullptr ? out.chunk->Size() - out.chunkStart : static_cast<int64_t>(out.bytes.size());
+  ChannelData channel{at, !keys.changed};
+  if (keys.changed) {
+    append(keys.all.data(), keys.all.size());
+  } else {
+    for (int k = 0; k < heldKeys; ++k) append(&keys.first, 1);
+  }
+  return channel;
+}
+
+// Samples the bones of `tracks` one after another, each over every frame
+// (decoded a piece at a time, SampleBoneTrackFrames), into `out`. The
+// rotation of a frame whose sample is the one before's is that frame's: only
+// changed samples are turned into quaternions, several frames at once.
+// Repairs count a position for every frame and a rotation where it is
+// computed. Bad data is kept for the earliest frame, then the lowest bone:
+// a bone is sampled only up to the earliest frame any part met so far
+// (`stopFrame`), whose error no later frame can displace.
+void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frames, int heldKeys,
+                PartScratch& scratch, PartOutput& out, std::atomic<int32_t>& stopFrame, PartResult& result) {
+  out.bytes.clear();
+  out.translations.clear();
+  out.rotations.clear();
   try {
-    FrameSampler sampler(view, tracks, frames, SampledRotation::Quaternion, &store);
-    int64_t heldRepairs = 0;  // the positionRepairs of all bones
-    for (int32_t frame = 0; frame < frames; ++frame) {
-      if (frame > stopFrame.load(std::memory_order_relaxed)) return;
-      try {
-        sampler.SampleFrame(frame);
-      } catch (const FormatError& error) {
-        result.error = error;
-        result.failedFrame = frame;
-        result.failedBone = tracks[static_cast<size_t>(sampler.FailedBone())].bone;
-        for (int32_t earliest = stopFrame.load(); frame < earliest && !stopFrame.compare_exchange_weak(earliest, frame);) {
+    scratch.samples.resize(kPieceFrames);
+    scratch.rotations.resize(kPieceFrames);
+    for (BoneTrack& track : tracks) {
+      scratch.translation.Restart();
+      scratch.rotation.Restart();
+      BoneSample previous;
+      Quaternion rotation{0, 0, 0, 1};
+      bool failed = false;
+      for (int32_t first = 0; first < frames; first += kPieceFrames) {
+        const int32_t stop = stopFrame.load(std::memory_order_relaxed);
+        if (first > stop) break;
+        const int32_t count = std::min(kPieceFrames, std::min(frames, stop == INT32_MAX ? frames : stop + 1) - first);
+        std::optional<FormatError> error;
+        const int32_t done = SampleBoneTrackFrames(view, track, first, count, scratch.samples.data(), 1, error);
+        scratch.changedFrames.clear();
+        for (int32_t i = 0; i < done; ++i) {
+          const BoneSample& sample = scratch.samples[static_cast<size_t>(i)];
+          if ((first == 0 && i == 0) || std::memcmp(&sample, &previous, sizeof sample) != 0)
+            scratch.changedFrames.push_back(static_cast<uint32_t>(i));
+          previous = sample;
         }
-        return;
+        SampleTrackRotations(track, std::span<const BoneSample>(scratch.samples.data(), static_cast<size_t>(done)),
+                             scratch.changedFrames, scratch.rotations);
+        size_t nextChanged = 0;
+        for (int32_t i = 0; i < done; ++i) {
+          if (nextChanged < scratch.changedFrames.size() && scratch.changedFrames[nextChanged] == static_cast<uint32_t>(i)) {
+            rotation = RepairedRotation(scratch.rotations[static_cast<size_t>(i)], result.repairs);
+            ++nextChanged;
+          }
+          const Vector3 position = RepairedVector(scratch.samples[static_cast<size_t>(i)].position, result.repairs);
+          scratch.translation.Put(first + i, frames, position);
+          scratch.rotation.Put(first + i, frames, rotation);
+        }
+        if (error) {
+          const int32_t frame = first + done;
+          if (!result.error || frame < result.failedFrame) {
+            result.error = std::move(error);
+            result.failedFrame = frame;
+            result.failedBone = track.bone;
+          }
+          for (int32_t earliest = stopFrame.load(); frame < earliest && !stopFrame.compare_exchange_weak(earliest, frame);) {
+          }
+          failed = true;
+          break;
+        }
       }
-      for (const uint32_t b : sampler.ChangedBones()) {
-        BoneKeys& bone = keys[b];
-        Repairs position;
-        bone.position = RepairedVector(sampler.Sample(b).position, position);
-        heldRepairs += position.notFinite - bone.positionRepairs;
-        bone.positionRepairs = position.notFinite;
-        bone.rotation = RepairedRotation(sampler.Rotation(b), result.repairs);
-      }
-      // A position is a key of every frame, so its replaced numbers count for every frame.
-      result.repairs.notFinite += heldRepairs;
-      for (BoneKeys& bone : keys) {
-        bone.translations.Put(frame, frames, bone.position);
-        bone.rotations.Put(frame, frames, bone.rotation);
-      }
+      // Once any bone met bad data the file is abandoned: only the earliest
+      // error is still looked for.
+      if (failed || result.error || stopFrame.load(std::memory_order_relaxed) != INT32_MAX) continue;
+      out.translations.push_back(PutChannel(out, scratch.translation, heldKeys));
+      out.rotations.push_back(PutChannel(out, scratch.rotation, heldKeys));
     }
   } catch (...) {
     result.other = std::current_exception();
@@ -186,18 +256,19 @@ void SamplePart(const ByteView& view, std::span<BoneTrack> tracks, int32_t frame
   }
 }
 
-// What sampling keeps from one animation to the next: each bone's keys, and
-// the decoding memory of each part.
+// What sampling keeps from one animation to the next.
 struct SamplingMemory {
-  std::vector<BoneKeys> keys;
-  FrameBlockStore stores[kMostParts];
+  PartScratch scratch[kMostParts];
+  PartOutput outputs[kMostParts];
 };
 
-// Samples every bone of the animation into memory.keys, in parts on the
-// pool's threads where there is one. Throws the first bad data (earliest
-// frame, then lowest bone), with build.place naming them.
-void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t frames, SamplingMemory& memory) {
-  std::vector<BoneKeys>& keys = memory.keys;
+// Samples every bone of the animation into memory.outputs, in parts on the
+// pool's threads where there is one (one part: straight into the binary
+// chunk); returns the number of parts. Throws the
+// first bad data (earliest frame, then lowest bone), with build.place naming
+// them.
+int32_t SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t frames, int heldKeys,
+                        SamplingMemory& memory) {
   const int32_t bones = static_cast<int32_t>(tracks.size());
   int32_t parts = 1;
   if (build.pool != nullptr) {
@@ -208,12 +279,16 @@ void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t fr
   std::vector<PartResult> results(static_cast<size_t>(parts));
   std::atomic<int32_t> stopFrame{INT32_MAX};
   std::atomic<int32_t> partsDone{0};
+  for (int32_t part = 0; part < parts; ++part) memory.outputs[part].chunk = nullptr;
+  if (parts == 1) {
+    memory.outputs[0].chunk = &build.document.Binary();
+    memory.outputs[0].chunkStart = build.document.Binary().Size();
+  }
   const auto runPart = [&](int32_t part) {
     const size_t first = static_cast<size_t>(int64_t{bones} * part / parts);
     const size_t end = static_cast<size_t>(int64_t{bones} * (part + 1) / parts);
-    SamplePart(build.model.bytes, std::span<BoneTrack>(tracks).subspan(first, end - first), frames,
-               std::span<BoneKeys>(keys).subspan(first, end - first), memory.stores[part], stopFrame,
-               results[static_cast<size_t>(part)]);
+    SamplePart(build.model.bytes, std::span<BoneTrack>(tracks).subspan(first, end - first), frames, heldKeys,
+               memory.scratch[part], memory.outputs[part], stopFrame, results[static_cast<size_t>(part)]);
   };
   if (parts == 1) {
     runPart(0);
@@ -243,35 +318,11 @@ void SampleAnimation(GlbBuild& build, std::vector<BoneTrack>& tracks, int32_t fr
     build.place.frame = failed->failedFrame;
     throw *failed->error;
   }
-}
-
-// Where a channel's keys lie in the animation's buffer view.
-struct ChannelData {
-  int64_t offset = 0;
-  bool oneKey = false;
-};
-
-// Appends the channel's keys; releases their memory unless `reuse`. A
-// channel that holds its value has it at the first frame and, when
-// `heldKeys` is 2, again at the last, so the clip keeps its length in every
-// importer even when no channel of it changes.
-template <class T>
-ChannelData PutChannel(BinaryChunk& binary, int64_t viewStart, ChannelKeys<T>& keys, bool reuse, int heldKeys) {
-  ChannelData channel;
-  channel.offset = binary.Size() - viewStart;
-  channel.oneKey = !keys.changed;
-  if (keys.changed) {
-    binary.Append(keys.all.data(), keys.all.size() * sizeof(T));
-    if (!reuse) decltype(keys.all)().swap(keys.all);
-  } else {
-    for (int k = 0; k < heldKeys; ++k) binary.Append(&keys.first, sizeof(T));
-  }
-  return channel;
+  return parts;
 }
 
 // `memory` is reused from animation to animation.
 void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, SamplingMemory& memory) {
-  std::vector<BoneKeys>& keys = memory.keys;
   const ModelFile& model = build.model;
   const ModelHeader& header = build.header;
   GltfDocument& document = build.document;
@@ -312,23 +363,33 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
     build.place.bone = error.bone;
     throw static_cast<const FormatError&>(error);
   }
-  for (BoneKeys& bone : keys) bone.Restart();
-  SampleAnimation(build, tracks, frames, memory);
-  const bool reuse = mostKeyBytes <= kReusedKeyBytes;
-
-  const int64_t viewStart = binary.Size();
-  std::vector<ChannelData> translations, rotations;
-  translations.reserve(keys.size());
-  rotations.reserve(keys.size());
   // A held channel spans the clip with two keys, first and last frame.
   const float firstTime = KeyTime(0, fps), lastTime = KeyTime(frames - 1, fps);
   const int heldKeys = frames > 1 && lastTime > firstTime ? 2 : 1;
+  const int64_t viewStart = binary.Size();
+  const int32_t parts = SampleAnimation(build, tracks, frames, heldKeys, memory);
+
+  // The parts' channels, one after the other.
+  std::vector<ChannelData> translations, rotations;
+  translations.reserve(static_cast<size_t>(bones));
+  rotations.reserve(static_cast<size_t>(bones));
   bool allKeysUsed = false, oneKeyUsed = false;
-  for (BoneKeys& bone : keys) {
-    translations.push_back(PutChannel(binary, viewStart, bone.translations, reuse, heldKeys));
-    rotations.push_back(PutChannel(binary, viewStart, bone.rotations, reuse, heldKeys));
-    for (const ChannelData* data : {&translations.back(), &rotations.back()})
-      (data->oneKey ? oneKeyUsed : allKeysUsed) = true;
+  for (int32_t part = 0; part < parts; ++part) {
+    PartOutput& out = memory.outputs[part];
+    int64_t partAt = 0;
+    if (out.chunk == nullptr) {
+      partAt = binary.Size() - viewStart;
+      binary.Append(out.bytes.data(), out.bytes.size());
+    }
+    for (size_t b = 0; b < out.translations.size(); ++b) {
+      for (auto [data, list] : {std::pair{out.translations[b], &translations}, std::pair{out.rotations[b], &rotations}}) {
+        data.offset += partAt;
+        (data.oneKey ? oneKeyUsed : allKeysUsed) = true;
+        list->push_back(data);
+      }
+    }
+    // Large keys leave the process at once; small ones keep their memory for the next animation.
+    if (out.bytes.capacity() > static_cast<size_t>(kReusedKeyBytes)) decltype(out.bytes)().swap(out.bytes);
   }
 
   // The key times: all frames, and the first and last for channels that hold.
@@ -352,8 +413,8 @@ void AddAnimation(GlbBuild& build, int32_t index, FileBudget& perBoneBudget, Sam
 
   GltfAnimation animation;
   animation.name = build.Written(build.place.name);
-  animation.samplers.reserve(2 * keys.size());
-  animation.channels.reserve(2 * keys.size());
+  animation.samplers.reserve(2 * static_cast<size_t>(bones));
+  animation.channels.reserve(2 * static_cast<size_t>(bones));
   auto addChannel = [&](const ChannelData& data, int32_t bone, const char* path, const char* type) {
     const int count = data.oneKey ? heldKeys : frames;
     const int output = document.AddAccessor(view, data.offset, kFloat, count, type);
@@ -382,6 +443,5 @@ void AddAnimations(GlbBuild& build) {
   // output for nothing; in a well-formed file each has its own.
   FileBudget perBoneBudget = WholeFileBudget(model.bytes);
   SamplingMemory memory;
-  memory.keys.resize(static_cast<size_t>(build.boneCount));
   for (int32_t i = 0; i < header.animDescCount; ++i) AddAnimation(build, i, perBoneBudget, memory);
 }

@@ -93,9 +93,8 @@ inline ReadVertex ReadModelVertex(const VertexSpan& span, int64_t k, Repairs& re
 void MeshPrimitive::AddStripGroup(const VertexSpan& span, const std::vector<uint16_t>& corners) {
   BinaryChunk& binary = build_.document.Binary();
   Repairs& repairs = build_.repairs;
-  const size_t firstIndex = indices_.size();
-  indices_.resize(firstIndex + corners.size());
-  uint32_t* index = indices_.data() + firstIndex;
+  const size_t needed = indices_.size() + corners.size();
+  if (needed > indices_.capacity()) indices_.reserve(std::max(needed, 2 * indices_.capacity()));
   const size_t stride = static_cast<size_t>(stride_);
   const bool skin = build_.skin >= 0;
   const int32_t boneCount = build_.boneCount;
@@ -130,7 +129,7 @@ void MeshPrimitive::AddStripGroup(const VertexSpan& span, const std::vector<uint
         PutVertex(vertex.values, vertex.bone, out);
         out += stride;
       }
-      *index++ = static_cast<uint32_t>(local);
+      indices_.push_back(static_cast<uint32_t>(local));
     }
     binary.Appended(static_cast<size_t>(out - room));
   }

@@ -273,8 +273,8 @@ void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSam
   if (count > 0) computeWaiting();
 }
 
-void SampleWholeFrameRotations(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
-                               std::span<const uint32_t> bones, std::span<Quaternion> rotations) {
+void SampleTrackRotations(BoneTrack& track, std::span<const BoneSample> samples, std::span<const uint32_t> frames,
+                          std::span<Quaternion> rotations) {
   const int lanes = rotation_lanes::LaneCount();
   uint32_t waiting[rotation_lanes::kMostLanes];
   Vector3 waitingAngles[rotation_lanes::kMostLanes];
@@ -286,18 +286,17 @@ void SampleWholeFrameRotations(std::span<BoneTrack> tracks, std::span<const Bone
     for (int lane = 0; lane < count; ++lane) rotations[waiting[lane]] = quaternions[lane];
     count = 0;
   };
-  for (const uint32_t bone : bones) {
-    const BoneTrack& track = tracks[bone];
-    const BoneSample& sample = samples[bone];
+  for (const uint32_t frame : frames) {
+    const BoneSample& sample = samples[frame];
     if (!track.rotationCoded) {
       waitingAngles[count] = track.rawAngles;
     } else if (SameAngles(sample.a1, sample.a2) || (FiniteAngles(sample.a1) && FiniteAngles(sample.a2))) {
       waitingAngles[count] = sample.a1;
     } else {
-      AnglesToQuaternion(SampleAngles(tracks[bone], sample, 0.0f), rotations[bone]);
+      AnglesToQuaternion(SampleAngles(track, sample, 0.0f), rotations[frame]);
       continue;
     }
-    waiting[count] = bone;
+    waiting[count] = frame;
     if (++count == lanes) computeWaiting();
   }
   if (count > 0) computeWaiting();

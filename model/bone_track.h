@@ -84,11 +84,13 @@ Vector3 SampleAngles(BoneTrack& track, const BoneSample& sample, float s);
 // (mathlib/rotation_lanes.h), which is much faster than one by one.
 void SampleWholeFrameAngles(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
                             std::span<const uint32_t> bones, std::span<Vector3> angles);
-// The rotation of the same frames as a quaternion, into rotations[b] for
-// every b in `bones`: AnglesToQuaternion of the frame's own angles a1 (the
-// stored angles where the rotation is not coded), unit up to rounding, which
-// is the rotation SampleAngles turns back into angles. Where SampleAngles
-// blends with angles that are not finite, AnglesToQuaternion of its result,
-// so a value that is not a number stays one.
-void SampleWholeFrameRotations(std::span<BoneTrack> tracks, std::span<const BoneSample> samples,
-                               std::span<const uint32_t> bones, std::span<Quaternion> rotations);
+// The rotations of one bone's frames as quaternions, for a writer that keys
+// them so: rotations[i] for every i in `frames` (positions in `samples`,
+// consecutive frames of the track), several frames at once. Each is
+// AnglesToQuaternion of the frame's own angles a1 (the stored angles where
+// the rotation is not coded), unit up to rounding: the rotation SampleAngles
+// turns into angles. Where SampleAngles blends with angles that are not
+// finite, AnglesToQuaternion of its result, so a value that is not a number
+// stays one.
+void SampleTrackRotations(BoneTrack& track, std::span<const BoneSample> samples, std::span<const uint32_t> frames,
+                          std::span<Quaternion> rotations);

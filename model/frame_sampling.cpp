@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 static_assert(sizeof(BoneSample) == 9 * sizeof(float), "samples are compared bytewise");
 
 namespace {
@@ -17,25 +16,16 @@ constexpr int32_t kMostBlockFrames = 64;
 
 FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks) : FrameSampler(view, tracks, 0) {}
 
-FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount,
-                           SampledRotation rotation, FrameBlockStore* store)
+FrameSampler::FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount)
     : view_(view),
       tracks_(tracks),
       frameCount_(frameCount > 0 ? frameCount : 0),
-      rotation_(rotation),
+      angles_(tracks.size()),
       changed_(tracks.size()) {
-  if (rotation == SampledRotation::Angles) {
-    angles_.resize(tracks.size());
-  } else {
-    rotations_.resize(tracks.size());
-  }
   if (frameCount_ > 0 && !tracks.empty()) {
     blockFrames_ = static_cast<int32_t>(std::clamp<size_t>(kBlockSamples / tracks.size(), 1, kMostBlockFrames));
   }
-  std::vector<BoneSample>& samples = (store != nullptr ? *store : ownStore_).samples;
-  const size_t blockSamples = static_cast<size_t>(blockFrames_) * tracks.size();
-  if (samples.size() < blockSamples) samples.resize(blockSamples);
-  block_ = samples.data();
+  block_.resize(static_cast<size_t>(blockFrames_) * tracks.size());
   changedBones_.reserve(tracks.size());
 }
 
@@ -52,7 +42,7 @@ void FrameSampler::DecodeBlock(int32_t frame) {
   int32_t reached = count;
   for (size_t b = 0; b < bones; ++b) {
     std::optional<FormatError> error;
-    const int32_t done = SampleBoneTrackFrames(view_, tracks_[b], frame, reached, block_ + b, bones, error);
+    const int32_t done = SampleBoneTrackFrames(view_, tracks_[b], frame, reached, block_.data() + b, bones, error);
     if (error) {
       reached = done;
       blockError_ = std::move(error);
@@ -75,7 +65,7 @@ void FrameSampler::SampleFrame(int32_t frame) {
     throw *blockError_;
   }
   changedBones_.clear();
-  const BoneSample* row = block_ + static_cast<size_t>(frame - blockFirst_) * tracks_.size();
+  const BoneSample* row = block_.data() + static_cast<size_t>(frame - blockFirst_) * tracks_.size();
   for (size_t b = 0; b < tracks_.size(); ++b) {
     const bool changed = first_ || std::memcmp(&row[b], &current_[b], sizeof(BoneSample)) != 0;
     changed_[b] = changed;
@@ -83,10 +73,5 @@ void FrameSampler::SampleFrame(int32_t frame) {
   }
   first_ = false;
   current_ = row;
-  const std::span<const BoneSample> samples(row, tracks_.size());
-  if (rotation_ == SampledRotation::Angles) {
-    SampleWholeFrameAngles(tracks_, samples, changedBones_, angles_);
-  } else {
-    SampleWholeFrameRotations(tracks_, samples, changedBones_, rotations_);
-  }
+  SampleWholeFrameAngles(tracks_, std::span<const BoneSample>(row, tracks_.size()), changedBones_, angles_);
 }

@@ -11,10 +11,6 @@
 // and thrown at the frame, and for the bone, where sampling frame after frame
 // would meet it first. Without the count, frames are decoded one at a time.
 // The angle lanes read each frame's samples where they were decoded.
-//
-// A writer that keys rotations as quaternions asks for those instead of the
-// angles: the quaternion of the frame's own angles (SampleWholeFrameRotations),
-// the rotation the angles are made from, without the way back to angles.
 #pragma once
 
 #include <cstddef>
@@ -25,16 +21,6 @@
 
 #include "model/bone_track.h"
 
-// What SampleFrame makes of each changed bone's rotation.
-enum class SampledRotation { Angles, Quaternion };
-
-// The memory a sampler decodes its blocks into. A caller that samples one
-// animation after another keeps it, so that each animation writes to pages
-// the one before touched (a fresh page costs a fault on first touch).
-struct FrameBlockStore {
-  std::vector<BoneSample> samples;
-};
-
 class FrameSampler {
  public:
   // Samples `tracks` (all of an animation's bones, or some of them), which
@@ -42,11 +28,7 @@ class FrameSampler {
   FrameSampler(const ByteView& view, std::span<BoneTrack> tracks);
   // The same, for an animation of `frameCount` frames: frames from 0 to
   // frameCount - 1 are decoded in blocks (others one at a time).
-  // The blocks go into `store` when there is one.
-  FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount,
-               SampledRotation rotation = SampledRotation::Angles, FrameBlockStore* store = nullptr);
-  FrameSampler(const FrameSampler&) = delete;
-  FrameSampler& operator=(const FrameSampler&) = delete;
+  FrameSampler(const ByteView& view, std::span<BoneTrack> tracks, int32_t frameCount);
 
   // Samples `frame` for every bone. Frames in increasing order cost time in
   // proportion to the frames and runs of the streams; any order gives the
@@ -58,11 +40,8 @@ class FrameSampler {
 
   size_t BoneCount() const { return tracks_.size(); }
   const BoneSample& Sample(size_t bone) const { return current_[bone]; }
-  // SampleAngles(track, sample, 0) of the bone's current sample
-  // (SampledRotation::Angles).
+  // SampleAngles(track, sample, 0) of the bone's current sample.
   const Vector3& Angles(size_t bone) const { return angles_[bone]; }
-  // The quaternion of the bone's current sample (SampledRotation::Quaternion).
-  const Quaternion& Rotation(size_t bone) const { return rotations_[bone]; }
   // Whether the bone's sample differs from the one of the frame sampled
   // before (every bone's does at the first frame sampled).
   bool Changed(size_t bone) const { return changed_[bone] != 0; }
@@ -76,17 +55,14 @@ class FrameSampler {
   std::span<BoneTrack> tracks_;
   int32_t frameCount_ = 0;     // 0: unknown
   int32_t blockFrames_ = 1;    // the most frames a block holds
-  FrameBlockStore ownStore_;
-  BoneSample* block_ = nullptr;  // frame-major: frame blockFirst_ + i, bone b at i * bones + b
+  std::vector<BoneSample> block_;  // frame-major: frame blockFirst_ + i, bone b at i * bones + b
   int32_t blockFirst_ = 0;
   int32_t blockEnd_ = 0;  // frames blockFirst_ .. blockEnd_ - 1 are decoded, and blockEnd_ is
   std::optional<FormatError> blockError_;  // where this was met, if it is set,
   int32_t blockErrorBone_ = -1;            // with this bone
   const BoneSample* current_ = nullptr;  // the samples of the frame sampled last: a row of block_ or previous_
   std::vector<BoneSample> previous_;     // that row, kept when a new block is decoded over it
-  SampledRotation rotation_;
-  std::vector<Vector3> angles_;        // SampledRotation::Angles
-  std::vector<Quaternion> rotations_;  // SampledRotation::Quaternion
+  std::vector<Vector3> angles_;
   std::vector<uint8_t> changed_;
   std::vector<uint32_t> changedBones_;
   bool first_ = true;

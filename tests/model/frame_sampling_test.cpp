@@ -1,13 +1,14 @@
 // The one preparation and frame-major sampling of an animation's tracks:
 // every bone's position and angles as the literal frame-by-frame decoders
-// give them, bit for bit, with held poses marked as unchanged; the
-// quaternions of the changed bones as AnglesToQuaternion gives them; and
-// bad data reported with the bone that has it.
+// give them, bit for bit, with held poses marked as unchanged; one bone's
+// frames as quaternions, the rotations of those angles; and bad data
+// reported with the bone that has it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -93,13 +94,9 @@ TEST(FrameSampling, EveryFrameIsTheDecodersAndHeldPosesAreUnchanged) {
   std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, entry.desc);
   ASSERT_EQ(tracks.size(), 13u);
   FrameSampler sampler = Sampler(loaded.file.bytes, tracks, blocks);
-  // The same frames with quaternions for rotations, as the .glb takes them.
-  std::vector<BoneTrack> quaternionTracks = PrepareAnimationTracks(loaded.file, loaded.header, entry.desc);
-  FrameSampler quaternions(loaded.file.bytes, quaternionTracks, blocks ? kFrames : 0, SampledRotation::Quaternion);
   std::vector<Vector3> previousPositions(13), previousAngles(13);
   for (int32_t frame = 0; frame < kFrames; ++frame) {
     sampler.SampleFrame(frame);
-    quaternions.SampleFrame(frame);
     std::vector<uint32_t> changed;
     for (int32_t b = 0; b < 13; ++b) {
       SCOPED_TRACE(testing::Message() << "frame " << frame << " bone " << b);
@@ -108,15 +105,6 @@ TEST(FrameSampling, EveryFrameIsTheDecodersAndHeldPosesAreUnchanged) {
       const Vector3 angles = DecodeBoneAngles(loaded.file, loaded.header, record, b, frame, 0.0f);
       ASSERT_TRUE(SameBits(sampler.Sample(static_cast<size_t>(b)).position, position));
       ASSERT_TRUE(SameBits(sampler.Angles(static_cast<size_t>(b)), angles));
-      ASSERT_EQ(quaternions.Changed(static_cast<size_t>(b)), sampler.Changed(static_cast<size_t>(b)));
-      // The quaternion is the rotation of the angles, up to sign and the
-      // rounding of the way to the angles through a float matrix (a few
-      // 1e-6 here, where the large angle scales reach gimbal lock).
-      const Quaternion& rotation = quaternions.Rotation(static_cast<size_t>(b));
-      Quaternion want;
-      AnglesToQuaternion(angles, want);
-      const float sign = rotation.w * want.w + rotation.x * want.x + rotation.y * want.y + rotation.z * want.z < 0 ? -1 : 1;
-      for (int i = 0; i < 4; ++i) ASSERT_NEAR(rotation[i], sign * want[i], 2e-5) << i;
       if (sampler.Changed(static_cast<size_t>(b))) {
         changed.push_back(static_cast<uint32_t>(b));
       } else {
@@ -135,6 +123,46 @@ TEST(FrameSampling, EveryFrameIsTheDecodersAndHeldPosesAreUnchanged) {
       EXPECT_TRUE(frame == 0 || b % 4 >= 2 || (b % 4 == 1 && frame == kFrames - 1)) << frame << " " << b;
     for (const uint32_t b : {2u, 6u, 10u}) EXPECT_TRUE(sampler.Changed(b)) << frame << " " << b;
   }
+  }
+}
+
+// A bone's frames decoded in pieces and turned into quaternions, some frames
+// at a time, as the .glb keys them: each the rotation of the frame's angles,
+// up to sign and the rounding of the way to those angles through a float
+// matrix (a few 1e-6 here, where the large angle scales reach gimbal lock);
+// frames left out of the list are left alone.
+TEST(FrameSampling, ABonesFramesAsQuaternionsAreTheRotationsOfItsAngles) {
+  const animtest::LoadedModel loaded(MixedModel());
+  const AnimationEntry entry = ReadAnimationEntry(loaded.file, loaded.header, 0);
+  std::vector<BoneTrack> tracks = PrepareAnimationTracks(loaded.file, loaded.header, entry.desc);
+  constexpr int32_t kPiece = 37;  // not a multiple of any lane count
+  for (int32_t b = 0; b < 13; ++b) {
+    const BoneAnimRecord record = loaded.BoneAnim(0, b);
+    for (int32_t first = 0; first < kFrames; first += kPiece) {
+      const int32_t count = std::min(kPiece, kFrames - first);
+      std::vector<BoneSample> samples(static_cast<size_t>(count));
+      std::optional<FormatError> error;
+      ASSERT_EQ(SampleBoneTrackFrames(loaded.file.bytes, tracks[static_cast<size_t>(b)], first, count, samples.data(),
+                                      1, error),
+                count);
+      std::vector<uint32_t> listed;
+      for (uint32_t i = 0; i < static_cast<uint32_t>(count); i += (b + i) % 3 == 0 ? 2 : 1) listed.push_back(i);
+      std::vector<Quaternion> rotations(static_cast<size_t>(count), Quaternion{9, 9, 9, 9});
+      SampleTrackRotations(tracks[static_cast<size_t>(b)], samples, listed, rotations);
+      for (uint32_t i = 0; i < static_cast<uint32_t>(count); ++i) {
+        SCOPED_TRACE(testing::Message() << "bone " << b << " frame " << first + static_cast<int32_t>(i));
+        const Quaternion& rotation = rotations[i];
+        if (std::find(listed.begin(), listed.end(), i) == listed.end()) {
+          EXPECT_EQ(rotation.w, 9.0f);
+          continue;
+        }
+        Quaternion want;
+        AnglesToQuaternion(DecodeBoneAngles(loaded.file, loaded.header, record, b, first + static_cast<int32_t>(i), 0.0f),
+                           want);
+        const float dot = rotation.w * want.w + rotation.x * want.x + rotation.y * want.y + rotation.z * want.z;
+        for (int c = 0; c < 4; ++c) ASSERT_NEAR(rotation[c], (dot < 0 ? -1 : 1) * want[c], 2e-5) << c;
+      }
+    }
   }
 }
 
