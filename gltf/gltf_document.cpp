@@ -17,6 +17,25 @@ void PutInteger(std::string& text, int64_t value) {
 // form that reads back, names with bytes that are not UTF-8 replaced.
 std::string JsonText(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
+// `key` (with its quotes and colon, and what comes before it) and the number.
+void PutMember(std::string& text, const char* key, int64_t value) {
+  text += key;
+  PutInteger(text, value);
+}
+
+// A JSON array of `items`, each written by put(text, item).
+template <class Items, class Put>
+void PutArray(std::string& text, const Items& items, Put put) {
+  text += '[';
+  bool first = true;
+  for (const auto& item : items) {
+    if (!first) text += ',';
+    first = false;
+    put(text, item);
+  }
+  text += ']';
+}
+
 void PutRange(std::string& text, const char* key, const float* values, int length) {
   text += key;
   text += '[';
@@ -64,20 +83,11 @@ int GltfDocument::AddAnimation(GltfAnimation animation) {
 }
 
 void GltfDocument::PutAccessors(std::string& text) const {
-  text += '[';
-  for (size_t i = 0; i < accessors_.size(); ++i) {
-    const Accessor& a = accessors_[i];
-    if (i > 0) text += ',';
-    text += "{\"bufferView\":";
-    PutInteger(text, a.bufferView);
-    if (a.byteOffset != 0) {
-      text += ",\"byteOffset\":";
-      PutInteger(text, a.byteOffset);
-    }
-    text += ",\"componentType\":";
-    PutInteger(text, a.componentType);
-    text += ",\"count\":";
-    PutInteger(text, a.count);
+  PutArray(text, accessors_, [](std::string& text, const Accessor& a) {
+    PutMember(text, "{\"bufferView\":", a.bufferView);
+    if (a.byteOffset != 0) PutMember(text, ",\"byteOffset\":", a.byteOffset);
+    PutMember(text, ",\"componentType\":", a.componentType);
+    PutMember(text, ",\"count\":", a.count);
     if (a.rangeLength > 0) {
       PutRange(text, ",\"max\":", a.high, a.rangeLength);
       PutRange(text, ",\"min\":", a.low, a.rangeLength);
@@ -86,64 +96,39 @@ void GltfDocument::PutAccessors(std::string& text) const {
     text += ",\"type\":\"";
     text += a.type;
     text += "\"}";
-  }
-  text += ']';
+  });
 }
 
 void GltfDocument::PutBufferViews(std::string& text) const {
-  text += '[';
-  for (size_t i = 0; i < views_.size(); ++i) {
-    const BufferView& view = views_[i];
-    if (i > 0) text += ',';
-    text += "{\"buffer\":0,\"byteLength\":";
-    PutInteger(text, view.byteLength);
-    text += ",\"byteOffset\":";
-    PutInteger(text, view.byteOffset);
-    if (view.stride != 0) {
-      text += ",\"byteStride\":";
-      PutInteger(text, view.stride);
-    }
-    if (view.target != 0) {
-      text += ",\"target\":";
-      PutInteger(text, view.target);
-    }
+  PutArray(text, views_, [](std::string& text, const BufferView& view) {
+    PutMember(text, "{\"buffer\":0,\"byteLength\":", view.byteLength);
+    PutMember(text, ",\"byteOffset\":", view.byteOffset);
+    if (view.stride != 0) PutMember(text, ",\"byteStride\":", view.stride);
+    if (view.target != 0) PutMember(text, ",\"target\":", view.target);
     text += '}';
-  }
-  text += ']';
+  });
 }
 
 void GltfDocument::PutAnimations(std::string& text) const {
-  text += '[';
-  for (size_t i = 0; i < animations_.size(); ++i) {
-    const GltfAnimation& animation = animations_[i];
-    if (i > 0) text += ',';
-    text += "{\"channels\":[";
-    for (size_t c = 0; c < animation.channels.size(); ++c) {
-      const GltfAnimation::Channel& channel = animation.channels[c];
-      if (c > 0) text += ',';
-      text += "{\"sampler\":";
-      PutInteger(text, channel.sampler);
-      text += ",\"target\":{\"node\":";
-      PutInteger(text, channel.node);
+  PutArray(text, animations_, [](std::string& text, const GltfAnimation& animation) {
+    text += "{\"channels\":";
+    PutArray(text, animation.channels, [](std::string& text, const GltfAnimation::Channel& channel) {
+      PutMember(text, "{\"sampler\":", channel.sampler);
+      PutMember(text, ",\"target\":{\"node\":", channel.node);
       text += ",\"path\":\"";
       text += channel.path;
       text += "\"}}";
-    }
-    text += "],\"name\":";
+    });
+    text += ",\"name\":";
     text += JsonText(Json(animation.name));
-    text += ",\"samplers\":[";
-    for (size_t s = 0; s < animation.samplers.size(); ++s) {
-      const GltfAnimation::Sampler& sampler = animation.samplers[s];
-      if (s > 0) text += ',';
-      text += "{\"input\":";
-      PutInteger(text, sampler.input);
-      text += ",\"interpolation\":\"LINEAR\",\"output\":";
-      PutInteger(text, sampler.output);
+    text += ",\"samplers\":";
+    PutArray(text, animation.samplers, [](std::string& text, const GltfAnimation::Sampler& sampler) {
+      PutMember(text, "{\"input\":", sampler.input);
+      PutMember(text, ",\"interpolation\":\"LINEAR\",\"output\":", sampler.output);
       text += '}';
-    }
-    text += "]}";
-  }
-  text += ']';
+    });
+    text += '}';
+  });
 }
 
 std::string GltfDocument::Serialise() {

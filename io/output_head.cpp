@@ -27,35 +27,30 @@ void Fail(OutputFile& out, int error) {
   out.writeErrno = error;
 }
 
-// pwrite of all `length` bytes; false after setting the file's failure.
-bool WriteAt(OutputFile& out, uint64_t offset, const char* data, size_t length) {
-  while (length > 0) {
-    const ssize_t written = ::pwrite(out.fd, data, length, static_cast<off_t>(offset));
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      Fail(out, written < 0 ? errno : ENOSPC);
+// All `length` bytes through pread or pwrite (`transfer`); false after
+// setting the file's failure.
+template <class Transfer>
+bool TransferAt(OutputFile& out, uint64_t offset, size_t length, Transfer transfer) {
+  for (size_t done = 0; done < length;) {
+    const ssize_t moved = transfer(done, length - done, static_cast<off_t>(offset + done));
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) {
+      Fail(out, moved < 0 ? errno : EIO);
       return false;
     }
-    data += written;
-    offset += static_cast<uint64_t>(written);
-    length -= static_cast<size_t>(written);
+    done += static_cast<size_t>(moved);
   }
   return true;
 }
 
+bool WriteAt(OutputFile& out, uint64_t offset, const char* data, size_t length) {
+  return TransferAt(out, offset, length,
+                    [&](size_t done, size_t left, off_t at) { return ::pwrite(out.fd, data + done, left, at); });
+}
+
 bool ReadAt(OutputFile& out, uint64_t offset, char* data, size_t length) {
-  while (length > 0) {
-    const ssize_t read = ::pread(out.fd, data, length, static_cast<off_t>(offset));
-    if (read < 0 && errno == EINTR) continue;
-    if (read <= 0) {
-      Fail(out, read < 0 ? errno : EIO);
-      return false;
-    }
-    data += read;
-    offset += static_cast<uint64_t>(read);
-    length -= static_cast<size_t>(read);
-  }
-  return true;
+  return TransferAt(out, offset, length,
+                    [&](size_t done, size_t left, off_t at) { return ::pread(out.fd, data + done, left, at); });
 }
 
 }  // namespace
