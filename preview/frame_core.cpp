@@ -9,8 +9,7 @@ bool FrameCore::Holds(const float p[3]) const {
   return std::fabs(q.right - centre.right) <= reach && std::fabs(q.down - centre.down) <= reach;
 }
 
-void FrameSample::Add(const float p[3]) {
-  if (--skip_ > 0) return;
+void FrameSample::Keep(const float p[3]) {
   skip_ = every_;
   points_.push_back(OnCameraPlane(p[0], p[1], p[2]));
   // Full: keep every other point and take every other one from now on, so

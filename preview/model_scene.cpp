@@ -109,6 +109,18 @@ ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometr
   return out;
 }
 
+namespace {
+
+// A group's vertices and corners as a batch. Every corner was checked inside
+// the group's span, which ends at highModel.
+PreviewBatch GroupBatch(const StripGroupPlan& group, const uint16_t* corners, size_t cornerCount) {
+  const VertexSpan& span = group.span;
+  return PreviewBatch{VertexPosition(span, 0), span.records != nullptr ? size_t{kVertexRecordSize} : 12,
+                      static_cast<size_t>(group.highModel - span.first + 1), corners, cornerCount};
+}
+
+}  // namespace
+
 PreviewScene ModelScene::Scene() const {
   PreviewScene scene;
   scene.segments = segments;
@@ -120,18 +132,20 @@ PreviewScene ModelScene::Scene() const {
   store->reserve(static_cast<size_t>(3 * largestGroup));
   scene.eachBatch = [this, store](const PreviewBatchVisitor& visit) {
     std::vector<uint16_t>& corners = *store;
-    for (const LodGeometry* lod : lods) {
-      for (const MeshPlan& plan : lod->meshes) {
+    for (const LodGeometry* lod : lods)
+      for (const MeshPlan& plan : lod->meshes)
         for (const StripGroupPlan& group : plan.groups) {
           PlannedCorners(plan, group, corners);
-          if (corners.empty()) continue;
-          const VertexSpan& span = group.span;
-          // Every corner was checked inside the span, which ends at highModel.
-          visit(PreviewBatch{VertexPosition(span, 0), span.records != nullptr ? size_t{kVertexRecordSize} : 12,
-                             static_cast<size_t>(group.highModel - span.first + 1), corners.data(), corners.size()});
+          if (!corners.empty()) visit(GroupBatch(group, corners.data(), corners.size()));
         }
-      }
-    }
+  };
+  scene.eachSpan = [this](const PreviewBatchVisitor& visit) {
+    for (const LodGeometry* lod : lods)
+      for (const MeshPlan& plan : lod->meshes)
+        for (const StripGroupPlan& group : plan.groups) {
+          const int64_t triangles = GroupTriangles(group);
+          if (triangles > 0) visit(GroupBatch(group, nullptr, static_cast<size_t>(3 * triangles)));
+        }
   };
   return scene;
 }
