@@ -36,6 +36,12 @@ class FrameSample {
   // by), or when every point of `box` (the box of all the points) is
   // within the core.
   FrameCore Core(const SceneBox& box) const;
+  // Starts again without points, keeping the memory it has (fresh pages cost
+  // a fault each on their first touch).
+  void Restart() {
+    points_.clear();
+    every_ = skip_ = 1;
+  }
 
  private:
   void Keep(const float p[3]);

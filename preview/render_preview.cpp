@@ -177,8 +177,9 @@ SurfaceFrame FrameSurfaces(const PreviewScene& scene, VertexCache& cache, FrameS
 // in the same order, so the same frame whenever they do. Non-finite vertices
 // are passed over. `core` is the core it was taken with. Empty when no
 // vertex is finite, or when a batch holds more vertices than corners: the
-// walk would then cost more than the triangles.
-SceneBox GuessFrame(const PreviewScene& scene, FrameCore& core) {
+// walk would then cost more than the triangles. `sample` is the scratch it
+// samples with.
+SceneBox GuessFrame(const PreviewScene& scene, FrameCore& core, FrameSample& sample) {
   const auto walk = [&scene](Drawable& drawable) {
     bool bounded = true;
     scene.eachSpan([&](const PreviewBatch& batch) {
@@ -193,7 +194,6 @@ SceneBox GuessFrame(const PreviewScene& scene, FrameCore& core) {
     });
     return bounded;
   };
-  FrameSample sample;
   Drawable first;
   first.sample = &sample;
   if (!walk(first)) return SceneBox{};
@@ -305,7 +305,8 @@ GuessedDrawing DrawThroughGuess(const PreviewScene& scene, int size, VertexCache
                                 SurfaceFrame& frame) {
   GuessedDrawing out;
   FrameCore guessedCore;
-  const SceneBox guess = GuessFrame(scene, guessedCore);
+  const SceneBox guess = GuessFrame(scene, guessedCore, sample);
+  sample.Restart();
   if (guess.empty) return out;
   const ViewTransform view = ThreeQuarterView(guess, size);
   out.image = MakeRasterImage(size, size);
