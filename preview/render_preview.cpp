@@ -125,6 +125,7 @@ SceneBox FrameBox(const Drawable& drawable, const CornerBox& corners) {
 
 // Walks the scene's triangles into `drawable`.
 void WalkDrawable(const PreviewScene& scene, VertexCache& cache, Drawable& drawable) {
+  if (!scene.eachBatch) return;
   scene.eachBatch([&](const PreviewBatch& batch) {
     cache.Begin(batch, nullptr);
     AddDrawable(batch, cache, drawable);

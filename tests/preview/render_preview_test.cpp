@@ -55,6 +55,16 @@ std::set<uint32_t> CheckedColours(const PreviewImage& image, int size) {
   return colours;
 }
 
+void ExpectSamePicture(const PreviewImage& a, const PreviewImage& b, const std::string& what) {
+  EXPECT_EQ(a.width, b.width) << what;
+  EXPECT_EQ(a.height, b.height) << what;
+  EXPECT_TRUE(a.rgba == b.rgba) << what;
+  EXPECT_EQ(a.trianglesLeftOut, b.trianglesLeftOut) << what;
+  EXPECT_EQ(a.pointsOutOfFrame, b.pointsOutOfFrame) << what;
+  EXPECT_EQ(a.drawnAsEdges, b.drawnAsEdges) << what;
+  EXPECT_EQ(a.drawnAsBones, b.drawnAsBones) << what;
+}
+
 uint32_t Packed(Rgba c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b; }
 
 TEST(RenderPreview, NothingFiniteToDrawGivesAnEmptyImage) {
@@ -203,6 +213,9 @@ TEST(RenderPreview, AFewFarPointsAreLeftOutOfTheFrameAndCounted) {
 TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
   TestScene scene = CornerScene({kNaN, 0, 0, 1, 0, 0, 0, 1, 0});
   scene.segments = {0, 0, 0, 0, 0, 10, 0, 0, 10, 5, 0, 12, 0, 0, 10, 0, 5, 12};
+  PreviewScene bonesAlone;  // no batches at all
+  bonesAlone.segments = scene.segments;
+  ExpectSamePicture(RenderPreview(bonesAlone, 64), RenderPreview(scene.Scene(), 64), "bones without batches");
   for (const int size : {64, 256}) {
     const PreviewImage image = RenderPreview(scene.Scene(), size);
     EXPECT_EQ(CheckedColours(image, size), (std::set{Packed(kBoneColour), Packed(kJointColour)}));
@@ -282,16 +295,6 @@ TestScene Grid(int columns, int rows, float x0) {
       grid.corners.insert(grid.corners.end(), {v(r, c), v(r + 1, c), v(r, c + 1), v(r, c + 1), v(r + 1, c), v(r + 1, c + 1)});
     }
   return grid;
-}
-
-void ExpectSamePicture(const PreviewImage& a, const PreviewImage& b, const std::string& what) {
-  EXPECT_EQ(a.width, b.width) << what;
-  EXPECT_EQ(a.height, b.height) << what;
-  EXPECT_TRUE(a.rgba == b.rgba) << what;
-  EXPECT_EQ(a.trianglesLeftOut, b.trianglesLeftOut) << what;
-  EXPECT_EQ(a.pointsOutOfFrame, b.pointsOutOfFrame) << what;
-  EXPECT_EQ(a.drawnAsEdges, b.drawnAsEdges) << what;
-  EXPECT_EQ(a.drawnAsBones, b.drawnAsBones) << what;
 }
 
 TEST(RenderPreview, AFrameGuessedFromTheVerticesNeverChangesThePicture) {
