@@ -8,8 +8,7 @@
 //   preview_bench [--size N] [--runs N] [--write DIR] [--model BASE]
 //
 // --model also times, on BASE.mdl and BASE.dx80.vtx, reading what the
-// picture shows from the files (the geometry walk and GatherModelScene) and making its batches (the
-// scene's corners) before drawing it.
+// picture shows from the files (the geometry walk and GatherModelScene) before drawing it.
 //
 // Prints the median and fastest milliseconds of each part, the PNG's size,
 // and the triangles the budget left out, if any. --write also saves the
@@ -180,21 +179,10 @@ int MeasureModel(const std::string& base, int size, int runs) {
     scene = GatherModelScene(model, geometry, true);
     gather.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   }
-  // The picture's batches: the corners made from the strips.
-  std::vector<double> batches;
-  PreviewScene preview;
-  for (int run = 0; run < runs; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    preview = scene.Scene();
-    batches.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
-  }
   std::sort(gather.begin(), gather.end());
-  std::sort(batches.begin(), batches.end());
-  std::printf("%s: %lld triangles at LOD 0; reading them: median %.3f ms (fastest %.3f); their batches: median %.3f ms "
-              "(fastest %.3f)\n",
-              base.c_str(), static_cast<long long>(scene.lodZeroTriangles), gather[gather.size() / 2], gather.front(),
-              batches[batches.size() / 2], batches.front());
-  Report("model", static_cast<size_t>(scene.lodZeroTriangles), Measure(preview, size, runs));
+  std::printf("%s: %lld triangles at LOD 0; reading them: median %.3f ms (fastest %.3f)\n", base.c_str(),
+              static_cast<long long>(scene.lodZeroTriangles), gather[gather.size() / 2], gather.front());
+  Report("model", static_cast<size_t>(scene.lodZeroTriangles), Measure(scene.Scene(), size, runs));
   return 0;
 }
 
