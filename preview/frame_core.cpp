@@ -11,7 +11,9 @@ bool FrameCore::Holds(const float p[3]) const {
 
 void FrameSample::Keep(const float p[3]) {
   skip_ = every_;
-  if (points_.empty()) points_.reserve(2 * kMaxPoints);  // once: no copies as it fills
+  // Past a few hundred points, the whole sample's memory at once: no copies
+  // (and no fresh pages for them) as it fills. Small models never take it.
+  if (points_.size() == kFewPoints) points_.reserve(2 * kMaxPoints);
   points_.push_back(OnCameraPlane(p[0], p[1], p[2]));
   // Full: keep every other point and take every other one from now on, so
   // the sample stays spread over all the points met.

@@ -48,6 +48,7 @@ class FrameSample {
   // Quantiles of a few thousand points spread over the model are as good as
   // those of all of them, for a factor of 64.
   static constexpr size_t kMaxPoints = size_t{1} << 12;
+  static constexpr size_t kFewPoints = 256;
   std::vector<PlanePoint> points_;
   uint64_t every_ = 1;  // one point in every_ met is kept
   uint64_t skip_ = 1;   // points to meet up to the next one kept
