@@ -394,8 +394,7 @@ PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   PreviewImage picture;
   VertexCache cache;
   // The frame is the box of what is drawn or, when a few points lie far from
-  // the rest, the box of the rest. A skeleton's sample goes on from the
-  // triangles' (there is one only when none could be drawn).
+  // the rest, the box of the rest.
   FrameSample sample;
   SurfaceFrame frame;
   GuessedDrawing guessed;
@@ -406,6 +405,9 @@ PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   picture.pointsOutOfFrame = frame.pointsOutOfFrame;
   const bool surfaces = !box.empty;
   if (!surfaces) {
+    // The bone ends alone: the vertices of triangles that could not be drawn
+    // are no part of the skeleton's frame.
+    sample.Restart();
     int64_t far = 0;
     box = FiniteSegmentBox(scene.segments, FrameCore{}, &sample, far);
     const FrameCore core = sample.Core(box);

@@ -226,6 +226,24 @@ TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
   }
 }
 
+TEST(RenderPreview, ASkeletonIsFramedByItsBonesAlone) {
+  // Triangles that each have a corner that is not finite cannot be drawn;
+  // their finite vertices, far from the bones, play no part in the frame of
+  // the skeleton drawn instead.
+  TestScene scene;
+  for (int i = 0; i < 100; ++i) {
+    scene.positions.insert(scene.positions.end(), {kNaN, 0, 0, 1e6f + i, 1e6f, 1e6f, 1e6f + i, 1e6f + 1, 1e6f});
+    for (int c = 0; c < 3; ++c) scene.corners.push_back(static_cast<uint16_t>(3 * i + c));
+  }
+  for (int i = 0; i < 10; ++i) scene.segments.insert(scene.segments.end(), {0, 0, float(i), 0, 0, float(i + 1)});
+  TestScene bonesAlone;
+  bonesAlone.segments = scene.segments;
+  const PreviewImage skeleton = RenderPreview(scene.Scene(), 64);
+  EXPECT_TRUE(skeleton.drawnAsBones);
+  EXPECT_EQ(skeleton.pointsOutOfFrame, 0);
+  ExpectSamePicture(skeleton, RenderPreview(bonesAlone.Scene(), 64), "the skeleton alone");
+}
+
 TEST(RenderPreview, FrameFillingTrianglesStopAtABudgetInProportionToThePicture) {
   // One triangle named 20 000 times: it frames the picture, so each copy
   // covers about half of it. At 4096 x 4096 the copies drawn may test each
