@@ -2,7 +2,7 @@
 //
 //   bench_model <folder> <base name> [--version N] [--bones N] [--anims N]
 //               [--frames N] [--run N] [--stored N] [--submodels N] [--lods N]
-//               [--triangles N] [--random-angles N]
+//               [--triangles N] [--random-angles N] [--random-triangles 1]
 //
 // Skeleton: a chain of --bones bones. Animations: --anims animations of
 // --frames frames; every bone has value streams on all six axes, made of runs
@@ -21,8 +21,12 @@
 // of vertices cut into meshes of at most 128 x 200 vertices (so strip entries
 // and vertex numbers stay within 16 bits), two triangles per grid cell, every
 // vertex shared by up to six triangles as in a real closed mesh; each mesh is
-// one strip group of strips of at most 1024 triangles.
+// one strip group of strips of at most 1024 triangles. With --random-triangles 1
+// every vertex lies instead at a random place in the box the grid spans (the
+// same for every run), so that the same triangles are large, overlap and
+// cross each other: most of them cover a good part of the picture.
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +51,7 @@ struct Parameters {
   int lods = 2;
   int triangles = 50000;
   int randomAngles = 0;
+  int randomTriangles = 0;
 };
 
 constexpr int kGridColumns = 128;
@@ -106,10 +111,17 @@ AnimationDescription MakeAnimation(const Parameters& p, int index) {
   return anim;
 }
 
+// A number in [0, 1) from a linear congruential generator.
+float NextUnit(uint32_t& seed) {
+  seed = seed * 1664525u + 1013904223u;
+  return static_cast<float>(seed >> 8) / 16777216.0f;
+}
+
 // Meshes covering `triangles` triangles of a grid surface; the vertices are
-// appended to the sub-model, the strip meshes to `lod`.
+// appended to the sub-model, the strip meshes to `lod`. With `seed`, every
+// vertex is placed at random in the box of the whole grid instead.
 void AddGridMeshes(SubModelDescription& sub, LodDescription& lod, int triangles, int bones, int textures,
-                   bool addVertices, int& vertexBase) {
+                   bool addVertices, int& vertexBase, uint32_t* seed = nullptr) {
   int mesh = 0;
   while (triangles > 0) {
     int cellsWanted = (triangles + 1) / 2;
@@ -125,6 +137,11 @@ void AddGridMeshes(SubModelDescription& sub, LodDescription& lod, int triangles,
           // A wavy sheet: positions in tens of units, unit normals, UVs in 0..1.
           float x = 0.731f * c + 0.05f * mesh, y = 0.613f * r;
           float z = 4.0f * std::sin(0.21f * c) * std::cos(0.17f * r);
+          if (seed != nullptr) {
+            x = 0.731f * (kGridColumns - 1) * NextUnit(*seed);
+            y = 0.613f * (kMaxGridRows - 1) * NextUnit(*seed);
+            z = 8.0f * NextUnit(*seed) - 4.0f;
+          }
           float nx = -0.84f * std::cos(0.21f * c) * std::cos(0.17f * r);
           float ny = 0.68f * std::sin(0.21f * c) * std::sin(0.17f * r);
           float length = std::sqrt(nx * nx + ny * ny + 1.0f);
@@ -191,7 +208,9 @@ ModelDescription MakeModel(const Parameters& p) {
     sub.name = "part" + std::to_string(s);
     sub.lods.resize(static_cast<size_t>(p.lods));
     int vertexBase = 0;
-    AddGridMeshes(sub, sub.lods[0], p.triangles, p.bones, static_cast<int>(model.textures.size()), true, vertexBase);
+    uint32_t seed = 1 + static_cast<uint32_t>(s);
+    AddGridMeshes(sub, sub.lods[0], p.triangles, p.bones, static_cast<int>(model.textures.size()), true, vertexBase,
+                  p.randomTriangles != 0 ? &seed : nullptr);
     for (int k = 1; k < p.lods; ++k) {
       sub.lods[k].switchDistance = 25.0f * k;
       int unused = 0;
@@ -219,7 +238,8 @@ bool ParseArguments(int argc, char** argv, Parameters& p) {
                  {"--anims", &p.anims, 0, 10000},      {"--frames", &p.frames, 1, 1000000},
                  {"--run", &p.run, 1, 255},            {"--stored", &p.stored, 1, 255},
                  {"--submodels", &p.submodels, 0, 64}, {"--lods", &p.lods, 1, 8},
-                 {"--triangles", &p.triangles, 0, 100000000}, {"--random-angles", &p.randomAngles, 0, 1000}};
+                 {"--triangles", &p.triangles, 0, 100000000}, {"--random-angles", &p.randomAngles, 0, 1000},
+                 {"--random-triangles", &p.randomTriangles, 0, 1}};
   for (int i = 3; i < argc; i += 2) {
     bool known = false;
     for (const Option& option : options) {
@@ -248,7 +268,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: bench_model <folder> <base name> [--version 28..37] [--bones N] [--anims N] [--frames N]\n"
                  "                   [--run N] [--stored N] [--submodels N] [--lods N] [--triangles N]\n"
-                 "                   [--random-angles N]\n");
+                 "                   [--random-angles N] [--random-triangles 1]\n");
     return 2;
   }
   try {

@@ -9,9 +9,11 @@ bool FrameCore::Holds(const float p[3]) const {
   return std::fabs(q.right - centre.right) <= reach && std::fabs(q.down - centre.down) <= reach;
 }
 
-void FrameSample::Add(const float p[3]) {
-  if (--skip_ > 0) return;
+void FrameSample::Keep(const float p[3]) {
   skip_ = every_;
+  // Past a few hundred points, the whole sample's memory at once: no copies
+  // (and no fresh pages for them) as it fills. Small models never take it.
+  if (points_.size() == kFewPoints) points_.reserve(2 * kMaxPoints);
   points_.push_back(OnCameraPlane(p[0], p[1], p[2]));
   // Full: keep every other point and take every other one from now on, so
   // the sample stays spread over all the points met.

@@ -18,6 +18,7 @@ struct FrameCore {
   PlanePoint centre;
   double reach = 0;
   bool Holds(const float p[3]) const;
+  bool operator==(const FrameCore&) const = default;
 };
 
 // A bounded, evenly spread sample of the points a picture frames, taken as
@@ -25,17 +26,29 @@ struct FrameCore {
 // same sample.
 class FrameSample {
  public:
-  void Add(const float p[3]);
+  // Inline: every vertex a picture frames is met here, and most are passed over.
+  void Add(const float p[3]) {
+    if (--skip_ > 0) return;
+    Keep(p);
+  }
   // The core of the points sampled. holdsEverything when fewer than 4 were
   // sampled, when three quarters of them share one place (no scale to judge
   // by), or when every point of `box` (the box of all the points) is
   // within the core.
   FrameCore Core(const SceneBox& box) const;
+  // Starts again without points, keeping the memory it has (fresh pages cost
+  // a fault each on their first touch).
+  void Restart() {
+    points_.clear();
+    every_ = skip_ = 1;
+  }
 
  private:
+  void Keep(const float p[3]);
   // Quantiles of a few thousand points spread over the model are as good as
   // those of all of them, for a factor of 64.
   static constexpr size_t kMaxPoints = size_t{1} << 12;
+  static constexpr size_t kFewPoints = 256;
   std::vector<PlanePoint> points_;
   uint64_t every_ = 1;  // one point in every_ met is kept
   uint64_t skip_ = 1;   // points to meet up to the next one kept

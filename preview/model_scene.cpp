@@ -1,5 +1,7 @@
 #include "preview/model_scene.h"
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "mathlib/rigid_transform.h"
@@ -10,16 +12,29 @@ namespace {
 constexpr size_t kMaxPictureGroups = size_t{1} << 20;
 constexpr int64_t kMaxPictureTriangles = int64_t{1} << 24;
 
-// The triangles of a validated level. `corners` is scratch.
-int64_t CountTriangles(const LodGeometry& lod, std::vector<uint16_t>& corners) {
+// The whole triangles of a validated group: each strip's index count / 3,
+// truncated toward zero, as ForEachTriangle walks them.
+int64_t GroupTriangles(const StripGroupPlan& group) {
   int64_t triangles = 0;
-  for (const MeshPlan& plan : lod.meshes) {
-    for (const StripGroupPlan& group : plan.groups) {
-      PlannedCorners(plan, group, corners);
-      triangles += static_cast<int64_t>(corners.size() / 3);
-    }
-  }
+  for (int32_t s = 0; s < group.stripCount; ++s)
+    triangles += std::max(0, LoadI32(group.strips + int64_t{s} * kStripSize + kStripIndexCountAt) / 3);
   return triangles;
+}
+
+// A validated level's triangles, and the most any one of its groups holds.
+struct LevelCount {
+  int64_t triangles = 0, largestGroup = 0;
+};
+
+LevelCount CountTriangles(const LodGeometry& lod) {
+  LevelCount count;
+  for (const MeshPlan& plan : lod.meshes)
+    for (const StripGroupPlan& group : plan.groups) {
+      const int64_t triangles = GroupTriangles(group);
+      count.triangles += triangles;
+      count.largestGroup = std::max(count.largestGroup, triangles);
+    }
+  return count;
 }
 
 void AddPoint(std::vector<float>& segments, const Affine& from, const Affine& to) {
@@ -55,7 +70,6 @@ ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometr
   size_t keptGroups = 0;
   int64_t keptTriangles = 0;
   bool keeping = withPositions;
-  std::vector<uint16_t> corners;
   for (const BodyPartGeometry& bodyPart : geometry.bodyParts) {
     if (bodyPart.error) throw *bodyPart.error;
     for (const SubModelGeometry& subModel : bodyPart.subModels) {
@@ -66,7 +80,8 @@ ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometr
       const LodGeometry& lod = subModel.lods.front();
       if (lod.error) throw *lod.error;
       if (lod.meshError) throw *lod.meshError;
-      const int64_t triangles = CountTriangles(lod, corners);
+      const LevelCount count = CountTriangles(lod);
+      const int64_t triangles = count.triangles;
       out.lodZeroTriangles += triangles;
       size_t groups = 0;
       for (const MeshPlan& plan : lod.meshes) groups += plan.groups.size();
@@ -75,6 +90,7 @@ ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometr
       if (!keeping || triangles == 0) continue;
       keptGroups += groups;
       keptTriangles += triangles;
+      out.largestGroup = std::max(out.largestGroup, count.largestGroup);
       out.lods.push_back(&lod);
     }
   }
@@ -93,25 +109,43 @@ ModelScene GatherModelScene(const ModelFile& model, const ModelGeometry& geometr
   return out;
 }
 
+namespace {
+
+// A group's vertices and corners as a batch. Every corner was checked inside
+// the group's span, which ends at highModel.
+PreviewBatch GroupBatch(const StripGroupPlan& group, const uint16_t* corners, size_t cornerCount) {
+  const VertexSpan& span = group.span;
+  return PreviewBatch{VertexPosition(span, 0), span.records != nullptr ? size_t{kVertexRecordSize} : 12,
+                      static_cast<size_t>(group.highModel - span.first + 1), corners, cornerCount};
+}
+
+}  // namespace
+
 PreviewScene ModelScene::Scene() const {
   PreviewScene scene;
   scene.segments = segments;
-  // The corners are made again from the strips on each pass: cheaper than
-  // keeping them, whose memory would have to be touched page by page.
-  scene.eachBatch = [this](const PreviewBatchVisitor& visit) {
-    std::vector<uint16_t> corners;
-    for (const LodGeometry* lod : lods) {
-      for (const MeshPlan& plan : lod->meshes) {
+  // The corners are made again from the strips on each walk, a group at a
+  // time, into one store made for the largest group: cheaper than keeping
+  // them all, or letting a store grow on each walk, as every fresh page of
+  // memory costs a fault on its first touch.
+  auto store = std::make_shared<std::vector<uint16_t>>();
+  store->reserve(static_cast<size_t>(3 * largestGroup));
+  scene.eachBatch = [this, store](const PreviewBatchVisitor& visit) {
+    std::vector<uint16_t>& corners = *store;
+    for (const LodGeometry* lod : lods)
+      for (const MeshPlan& plan : lod->meshes)
         for (const StripGroupPlan& group : plan.groups) {
           PlannedCorners(plan, group, corners);
-          if (corners.empty()) continue;
-          const VertexSpan& span = group.span;
-          // Every corner was checked inside the span, which ends at highModel.
-          visit(PreviewBatch{VertexPosition(span, 0), span.records != nullptr ? size_t{kVertexRecordSize} : 12,
-                             static_cast<size_t>(group.highModel - span.first + 1), corners.data(), corners.size()});
+          if (!corners.empty()) visit(GroupBatch(group, corners.data(), corners.size()));
         }
-      }
-    }
+  };
+  scene.eachSpan = [this](const PreviewBatchVisitor& visit) {
+    for (const LodGeometry* lod : lods)
+      for (const MeshPlan& plan : lod->meshes)
+        for (const StripGroupPlan& group : plan.groups) {
+          const int64_t triangles = GroupTriangles(group);
+          if (triangles > 0) visit(GroupBatch(group, nullptr, static_cast<size_t>(3 * triangles)));
+        }
   };
   return scene;
 }

@@ -22,6 +22,7 @@ struct ModelScene {
   std::vector<const LodGeometry*> lods;
   std::vector<float> segments;   // 6 floats per bone line
   int64_t lodZeroTriangles = 0;  // what the first-level mesh files hold, all of them
+  int64_t largestGroup = 0;      // the most triangles a kept strip group holds
 
   // The picture's scene: the kept groups as batches, and the bone lines.
   PreviewScene Scene() const;

@@ -45,10 +45,18 @@ using PreviewBatchVisitor = std::function<void(const PreviewBatch&)>;
 
 // What a preview shows, in the model's space (Z is up): the triangle batches
 // eachBatch hands to its visitor, or the segments when no triangle can be
-// drawn. eachBatch runs twice (framing, then drawing) and must hand out the
-// same batches both times.
+// drawn. eachBatch may run more than once (framing, drawing) and must hand
+// out the same batches every time, one walk at a time.
+//
+// eachSpan, when set, hands out the same batches in the same order without
+// their corners (corners null, cornerCount as eachBatch gives it), where
+// making the corners costs a walk of their own. The picture then guesses its
+// frame from every vertex of each batch, which is the frame whenever the
+// triangles name all of them, draws and frames the triangles in one walk,
+// and draws again only when the frame they give differs.
 struct PreviewScene {
   std::function<void(const PreviewBatchVisitor&)> eachBatch;
+  std::function<void(const PreviewBatchVisitor&)> eachSpan;
   std::vector<float> segments;  // 6 floats per line: x, y, z of its two ends (the bones)
 };
 

@@ -50,39 +50,48 @@ struct CornerBox {
 };
 
 // The triangles that can be drawn (every vertex number in range and every
-// corner finite): their count and the box of their corners the core holds.
-// Corners beyond the core are counted in farVertices, once per batch; with a
-// sample, every corner is added to it.
+// corner finite): their count, the box of their corners and the box of those
+// the core holds. Corners beyond the core are counted in farVertices, once
+// per batch; with a sample, every corner is added to it.
 struct Drawable {
   FrameCore core;
   FrameSample* sample = nullptr;
-  CornerBox box;
+  CornerBox all, held;  // held is kept only when the core does not hold everything
   int64_t triangles = 0;
   int64_t farVertices = 0;
+
+  void Add(const float p[3], CornerBox& toAll, CornerBox& toHeld) {
+    if (sample != nullptr) sample->Add(p);
+    toAll.Add(p);
+    if (core.holdsEverything) return;
+    if (core.Holds(p))
+      toHeld.Add(p);
+    else
+      ++farVertices;
+  }
+  const CornerBox& Held() const { return core.holdsEverything ? all : held; }
 };
 
-void AddDrawable(const PreviewBatch& batch, VertexCache& cache, Drawable& out) {
-  cache.Begin(batch, nullptr);
-  const auto addVertex = [&batch, &out](CornerBox& box, uint32_t k) {
-    float p[3];
-    LoadVertex(batch, k, p);
-    if (out.sample != nullptr) out.sample->Add(p);
-    if (out.core.Holds(p))
-      box.Add(p);
-    else
-      ++out.farVertices;
-  };
+// Adds a batch the cache has begun (with or without a view) to `out`, and
+// returns the least state of the vertices its triangles name, as
+// VertexCache::LookAtNamed gives it.
+VertexCache::State AddDrawable(const PreviewBatch& batch, VertexCache& cache, Drawable& out) {
   // Usually every vertex named is finite: then every triangle is drawable and
-  // the box grows by the vertices named.
-  CornerBox grown = out.box;
+  // the boxes grow by the vertices named.
+  CornerBox all = out.all, held = out.held;
   const int64_t farBefore = out.farVertices;
   const auto addFinite = [&](uint32_t k, VertexCache::State state) {
-    if (state != VertexCache::kNotFinite) addVertex(grown, k);
+    if (state == VertexCache::kNotFinite) return;
+    float p[3];
+    LoadVertex(batch, k, p);
+    out.Add(p, all, held);
   };
-  if (cache.LookAtNamed(addFinite) != VertexCache::kNotFinite) {
-    out.box = grown;
+  const VertexCache::State least = cache.LookAtNamed(addFinite);
+  if (least != VertexCache::kNotFinite) {
+    out.all = all;
+    out.held = held;
     out.triangles += static_cast<int64_t>(batch.cornerCount / 3);
-    return;
+    return least;
   }
   // A batch with a vertex that is not finite is taken again corner by
   // corner: the sample may then hold a point twice, which moves its
@@ -94,21 +103,109 @@ void AddDrawable(const PreviewBatch& batch, VertexCache& cache, Drawable& out) {
         cache.Look(corner[2]) == VertexCache::kNotFinite)
       continue;
     ++out.triangles;
-    for (int c = 0; c < 3; ++c)
-      if (cache.FirstTime(corner[c])) addVertex(out.box, corner[c]);
+    for (int c = 0; c < 3; ++c) {
+      if (!cache.FirstTime(corner[c])) continue;
+      float p[3];
+      LoadVertex(batch, corner[c], p);
+      out.Add(p, out.all, out.held);
+    }
   }
+  return least;
 }
 
-// Walks the scene's triangles into `drawable` and returns the box its core
-// holds; empty when no triangle can be drawn.
-SceneBox DrawableBox(const PreviewScene& scene, VertexCache& cache, Drawable& drawable) {
-  if (scene.eachBatch) scene.eachBatch([&](const PreviewBatch& batch) { AddDrawable(batch, cache, drawable); });
+// A drawable's box as the frame takes it; empty when no triangle can be drawn.
+SceneBox FrameBox(const Drawable& drawable, const CornerBox& corners) {
   SceneBox box;
-  if (drawable.triangles > 0 && drawable.box.low[0] <= drawable.box.high[0]) {
-    box.Add(drawable.box.low[0], drawable.box.low[1], drawable.box.low[2]);
-    box.Add(drawable.box.high[0], drawable.box.high[1], drawable.box.high[2]);
+  if (drawable.triangles > 0 && corners.low[0] <= corners.high[0]) {
+    box.Add(corners.low[0], corners.low[1], corners.low[2]);
+    box.Add(corners.high[0], corners.high[1], corners.high[2]);
   }
   return box;
+}
+
+// Walks the scene's triangles into `drawable`.
+void WalkDrawable(const PreviewScene& scene, VertexCache& cache, Drawable& drawable) {
+  if (!scene.eachBatch) return;
+  scene.eachBatch([&](const PreviewBatch& batch) {
+    cache.Begin(batch, nullptr);
+    AddDrawable(batch, cache, drawable);
+  });
+}
+
+// The frame of the drawable triangles: the box of their corners or, when a
+// few lie far from the rest, the box of the rest, and the count left out.
+struct SurfaceFrame {
+  SceneBox box;  // empty when no triangle can be drawn
+  int64_t triangles = 0;
+  int64_t pointsOutOfFrame = 0;
+};
+
+// The frame from a walk of every drawable triangle with a sample (`walked`):
+// its core, taken from the sample, is walked again unless it holds
+// everything or is the core `walked` was taken with.
+SurfaceFrame FinishFrame(const PreviewScene& scene, VertexCache& cache, const Drawable& walked,
+                         const FrameSample& sample) {
+  SurfaceFrame frame;
+  frame.triangles = walked.triangles;
+  frame.box = FrameBox(walked, walked.all);
+  if (frame.box.empty) return frame;
+  const FrameCore core = sample.Core(frame.box);
+  if (core.holdsEverything) return frame;
+  if (core == walked.core) {
+    frame.box = FrameBox(walked, walked.Held());
+    frame.pointsOutOfFrame = walked.farVertices;
+    return frame;
+  }
+  Drawable again;
+  again.core = core;
+  WalkDrawable(scene, cache, again);
+  frame.box = FrameBox(again, again.Held());
+  frame.pointsOutOfFrame = again.farVertices;
+  return frame;
+}
+
+// The frame, walking the triangles once more when a few points lie far from
+// the rest; every drawable corner is added to `sample`.
+SurfaceFrame FrameSurfaces(const PreviewScene& scene, VertexCache& cache, FrameSample& sample) {
+  Drawable walked;
+  walked.sample = &sample;
+  WalkDrawable(scene, cache, walked);
+  return FinishFrame(scene, cache, walked, sample);
+}
+
+// The frame the triangles would give if they named every vertex of their
+// batches, taken from the vertices alone (scene.eachSpan): the same points
+// in the same order, so the same frame whenever they do. Non-finite vertices
+// are passed over. `core` is the core it was taken with. Empty when no
+// vertex is finite, or when a batch holds more vertices than corners: the
+// walk would then cost more than the triangles. `sample` is the scratch it
+// samples with.
+SceneBox GuessFrame(const PreviewScene& scene, FrameCore& core, FrameSample& sample) {
+  const auto walk = [&scene](Drawable& drawable) {
+    bool bounded = true;
+    scene.eachSpan([&](const PreviewBatch& batch) {
+      bounded = bounded && batch.vertexCount <= batch.cornerCount;
+      if (!bounded) return;
+      for (size_t k = 0; k < batch.vertexCount; ++k) {
+        float p[3];
+        LoadVertex(batch, k, p);
+        if (AllFinite<3>(p)) drawable.Add(p, drawable.all, drawable.held);
+      }
+      drawable.triangles += static_cast<int64_t>(batch.cornerCount / 3);
+    });
+    return bounded;
+  };
+  Drawable first;
+  first.sample = &sample;
+  if (!walk(first)) return SceneBox{};
+  const SceneBox box = FrameBox(first, first.all);
+  if (box.empty) return box;
+  core = sample.Core(box);
+  if (core.holdsEverything) return box;
+  Drawable second;
+  second.core = core;
+  walk(second);
+  return FrameBox(second, second.Held());
 }
 
 // The drawing's work is bounded in proportion to the picture's area, so that
@@ -132,36 +229,96 @@ int64_t WorkBudget(int width, int height) {
   return kWorkPerPixel * std::max(int64_t{width} * height, kLeastBudgetSide * kLeastBudgetSide);
 }
 
+// Draws a batch whose vertices the cache has begun with the view, while the
+// budget lasts; `least` is what LookAtNamed returned for it. Returns how many
+// triangles were drawn (those with a corner beyond the filling's guard band
+// count as drawn, though they show nothing).
+int64_t DrawBatch(RasterImage& image, const PreviewBatch& batch, VertexCache& cache, VertexCache::State least,
+                  int64_t budget, int64_t& work) {
+  const uint16_t* corners = batch.corners;
+  const size_t count = batch.cornerCount / 3 * 3;
+  int64_t drawn = 0;
+  // Usually every vertex named can be a corner: no triangle needs a check.
+  if (least == VertexCache::kOnScreen) {
+    for (size_t i = 0; i < count && work < budget; i += 3, ++drawn)
+      work += kTriangleCharge + DrawFlatTriangle(image, cache.Corner(corners[i]), cache.Corner(corners[i + 1]),
+                                                 cache.Corner(corners[i + 2]));
+    return drawn;
+  }
+  for (size_t i = 0; i < count && work < budget; i += 3) {
+    const VertexCache::State a = cache.Look(corners[i]), b = cache.Look(corners[i + 1]),
+                             c = cache.Look(corners[i + 2]);
+    if (a == VertexCache::kNotFinite || b == VertexCache::kNotFinite || c == VertexCache::kNotFinite) continue;
+    ++drawn;
+    work += kTriangleCharge;
+    if (a == VertexCache::kOnScreen && b == VertexCache::kOnScreen && c == VertexCache::kOnScreen)
+      work += DrawFlatTriangle(image, cache.Corner(corners[i]), cache.Corner(corners[i + 1]),
+                               cache.Corner(corners[i + 2]));
+  }
+  return drawn;
+}
+
 // Draws the drawable triangles in order while the budget lasts; returns how
-// many were drawn (those with a corner beyond the filling's guard band count
-// as drawn, though they show nothing).
+// many were drawn.
 int64_t DrawTriangles(RasterImage& image, const ViewTransform& view, const PreviewScene& scene, VertexCache& cache) {
   const int64_t budget = WorkBudget(image.width, image.height);
   int64_t work = 0, drawn = 0;
   scene.eachBatch([&](const PreviewBatch& batch) {
     if (work >= budget) return;
     cache.Begin(batch, &view);
-    const uint16_t* corners = batch.corners;
-    const size_t count = batch.cornerCount / 3 * 3;
-    // Usually every vertex named can be a corner: no triangle needs a check.
-    if (cache.LookAtNamed([](uint32_t, VertexCache::State) {}) == VertexCache::kOnScreen) {
-      for (size_t i = 0; i < count && work < budget; i += 3, ++drawn)
-        work += kTriangleCharge + DrawFlatTriangle(image, cache.Corner(corners[i]), cache.Corner(corners[i + 1]),
-                                                   cache.Corner(corners[i + 2]));
-      return;
-    }
-    for (size_t i = 0; i < count && work < budget; i += 3) {
-      const VertexCache::State a = cache.Look(corners[i]), b = cache.Look(corners[i + 1]),
-                               c = cache.Look(corners[i + 2]);
-      if (a == VertexCache::kNotFinite || b == VertexCache::kNotFinite || c == VertexCache::kNotFinite) continue;
-      ++drawn;
-      work += kTriangleCharge;
-      if (a == VertexCache::kOnScreen && b == VertexCache::kOnScreen && c == VertexCache::kOnScreen)
-        work += DrawFlatTriangle(image, cache.Corner(corners[i]), cache.Corner(corners[i + 1]),
-                                 cache.Corner(corners[i + 2]));
-    }
+    drawn += DrawBatch(image, batch, cache, cache.LookAtNamed([](uint32_t, VertexCache::State) {}), budget, work);
   });
   return drawn;
+}
+
+// DrawTriangles and WalkDrawable in one walk: draws as the one, and adds
+// every batch to `walked` as the other.
+int64_t DrawAndWalk(RasterImage& image, const ViewTransform& view, const PreviewScene& scene, VertexCache& cache,
+                    Drawable& walked) {
+  const int64_t budget = WorkBudget(image.width, image.height);
+  int64_t work = 0, drawn = 0;
+  scene.eachBatch([&](const PreviewBatch& batch) {
+    const bool drawing = work < budget;
+    cache.Begin(batch, drawing ? &view : nullptr);
+    const VertexCache::State least = AddDrawable(batch, cache, walked);
+    if (drawing) drawn += DrawBatch(image, batch, cache, least, budget, work);
+  });
+  return drawn;
+}
+
+bool SameView(const ViewTransform& a, const ViewTransform& b) {
+  for (int row = 0; row < 3; ++row)
+    for (int column = 0; column < 4; ++column)
+      if (a.m[row][column] != b.m[row][column]) return false;
+  return true;
+}
+
+// The triangles drawn through the guessed frame (GuessFrame), kept when it is
+// the frame they give; `walked` when the triangles were walked, which then
+// gives `frame` and fills `sample` as FrameSurfaces does.
+struct GuessedDrawing {
+  bool walked = false, kept = false;
+  RasterImage image;
+  int64_t drawn = 0;
+};
+
+GuessedDrawing DrawThroughGuess(const PreviewScene& scene, int size, VertexCache& cache, FrameSample& sample,
+                                SurfaceFrame& frame) {
+  GuessedDrawing out;
+  FrameCore guessedCore;
+  const SceneBox guess = GuessFrame(scene, guessedCore, sample);
+  sample.Restart();
+  if (guess.empty) return out;
+  const ViewTransform view = ThreeQuarterView(guess, size);
+  out.image = MakeRasterImage(size, size);
+  Drawable walked;
+  walked.core = guessedCore;
+  walked.sample = &sample;
+  out.drawn = DrawAndWalk(out.image, view, scene, cache, walked);
+  out.walked = true;
+  frame = FinishFrame(scene, cache, walked, sample);
+  out.kept = !frame.box.empty && SameView(ThreeQuarterView(frame.box, size), view);
+  return out;
 }
 
 // Lines 1 pixel wide, 2 from size 256 up; dots (joints) of 3 or 5 pixels.
@@ -237,21 +394,20 @@ PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   PreviewImage picture;
   VertexCache cache;
   // The frame is the box of what is drawn or, when a few points lie far from
-  // the rest, the box of the rest (found by a second walk).
+  // the rest, the box of the rest.
   FrameSample sample;
-  Drawable drawable;
-  drawable.sample = &sample;
-  SceneBox box = DrawableBox(scene, cache, drawable);
+  SurfaceFrame frame;
+  GuessedDrawing guessed;
+  if (scene.eachSpan) guessed = DrawThroughGuess(scene, size, cache, sample, frame);
+  if (!guessed.walked) frame = FrameSurfaces(scene, cache, sample);
+  if (!guessed.kept) guessed.image = RasterImage{};
+  SceneBox box = frame.box;
+  picture.pointsOutOfFrame = frame.pointsOutOfFrame;
   const bool surfaces = !box.empty;
-  if (surfaces) {
-    const FrameCore core = sample.Core(box);
-    if (!core.holdsEverything) {
-      drawable = Drawable{};
-      drawable.core = core;
-      box = DrawableBox(scene, cache, drawable);
-      picture.pointsOutOfFrame = drawable.farVertices;
-    }
-  } else {
+  if (!surfaces) {
+    // The bone ends alone: the vertices of triangles that could not be drawn
+    // are no part of the skeleton's frame.
+    sample.Restart();
     int64_t far = 0;
     box = FiniteSegmentBox(scene.segments, FrameCore{}, &sample, far);
     const FrameCore core = sample.Core(box);
@@ -263,9 +419,10 @@ PreviewImage RenderPreview(const PreviewScene& scene, int size) {
   if (box.empty) return picture;
 
   const ViewTransform view = ThreeQuarterView(box, size);
-  RasterImage image = MakeRasterImage(size, size);
+  RasterImage image = guessed.kept ? std::move(guessed.image) : MakeRasterImage(size, size);
   if (surfaces) {
-    picture.trianglesLeftOut = drawable.triangles - DrawTriangles(image, view, scene, cache);
+    const int64_t drawn = guessed.kept ? guessed.drawn : DrawTriangles(image, view, scene, cache);
+    picture.trianglesLeftOut = frame.triangles - drawn;
     // Triangles that all show no area (their corners on one line or one
     // point, or seen edge on) would leave the picture empty.
     if (!AnyPixelDrawn(image)) {

@@ -11,19 +11,8 @@
 
 namespace {
 
-constexpr int kSubpixelBits = 8;
 constexpr int64_t kOnePixel = int64_t{1} << kSubpixelBits;
 constexpr int64_t kHalfPixel = kOnePixel / 2;
-
-// Nearest 1/256 pixel. The offset makes the value positive, so truncation
-// rounds down; within the guard band the result fits 25 bits, and a corner
-// shared by two triangles snaps to the same point in both.
-int32_t ToFixed(float v) {
-  constexpr double kOffset = 1073741824.0;  // 2^30
-  return static_cast<int32_t>(
-      static_cast<int64_t>(static_cast<double>(v) * static_cast<double>(kOnePixel) + (kOffset + 0.5)) -
-      static_cast<int64_t>(kOffset));
-}
 
 // Smallest pixel index whose centre is at or after `fixed`, and largest
 // whose centre is at or before it (arithmetic shifts round toward -inf).
@@ -221,13 +210,6 @@ template <typename ColourOf>
 }
 
 }  // namespace
-
-bool MakeFillCorner(ScreenPoint p, FillCorner& out) {
-  if (!(std::fabs(p.x) <= kGuardBandPixels && std::fabs(p.y) <= kGuardBandPixels && std::isfinite(p.depth)))
-    return false;
-  out = FillCorner{p, ToFixed(p.x), ToFixed(p.y)};
-  return true;
-}
 
 int64_t FillTriangle(RasterImage& image, ScreenPoint a, ScreenPoint b, ScreenPoint c, Rgba colour) {
   FillCorner corners[3];

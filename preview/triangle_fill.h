@@ -18,11 +18,13 @@
 // area once snapped. Only pixels inside the image are ever touched.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "preview/raster_image.h"
 
 inline constexpr float kGuardBandPixels = 65536;
+inline constexpr int kSubpixelBits = 8;  // corners are snapped to 1/256 pixel
 
 // A corner ready to be filled: its screen point and that point snapped to
 // 1/256 pixel. Snapping each vertex once, not once per triangle naming it,
@@ -32,8 +34,24 @@ struct FillCorner {
   int32_t x = 0, y = 0;  // 1/256 pixel
 };
 
+// The nearest 1/256 pixel. The offset makes the value positive, so
+// truncation rounds down; within the guard band the result fits 25 bits, and
+// a corner shared by two triangles snaps to the same point in both.
+inline int32_t ToFixed(float v) {
+  constexpr double kOffset = 1073741824.0;  // 2^30
+  constexpr double kOnePixel = 1 << kSubpixelBits;
+  return static_cast<int32_t>(static_cast<int64_t>(static_cast<double>(v) * kOnePixel + (kOffset + 0.5)) -
+                              static_cast<int64_t>(kOffset));
+}
+
 // False when p cannot be a corner: not finite, or beyond the guard band.
-bool MakeFillCorner(ScreenPoint p, FillCorner& out);
+// Inline: a large model's every vertex is made a corner.
+inline bool MakeFillCorner(ScreenPoint p, FillCorner& out) {
+  if (!(std::fabs(p.x) <= kGuardBandPixels && std::fabs(p.y) <= kGuardBandPixels && std::isfinite(p.depth)))
+    return false;
+  out = FillCorner{p, ToFixed(p.x), ToFixed(p.y)};
+  return true;
+}
 
 // Each returns the number of pixel centres tested: those of the triangle's
 // bounding rectangle within the image, 0 when it was left out before any.

@@ -29,8 +29,10 @@ inline void LoadVertex(const PreviewBatch& batch, size_t k, float out[3]) {
 }
 
 // A vertex is looked at only when a triangle names it, so the work follows
-// the triangles, not the batches' vertex counts. The stamps are never
-// cleared: a new batch only changes the stamp that counts.
+// the triangles, not the batches' vertex counts. The marks are never
+// cleared: each batch has marks of its own (named, looked), so a new batch
+// only changes the marks that count. Few bytes a vertex: the arrays are
+// fresh memory, whose pages each cost a fault on their first touch.
 class VertexCache {
  public:
   enum State : uint8_t { kNotFinite, kFinite, kOnScreen };
@@ -42,18 +44,16 @@ class VertexCache {
     view_ = view;
     // Vertex numbers are 16 bits: a larger vertex count reaches no further.
     const size_t reach = std::min<size_t>(batch.vertexCount, size_t{1} << 16);
-    if (looked_.size() < reach) {
-      looked_.resize(reach, 0);
-      framed_.resize(reach, 0);
-      named_.resize(reach, 0);
+    if (mark_.size() < reach) {
+      mark_.resize(reach, 0);
       state_.resize(reach);
       corner_.resize(reach);
     }
-    if (++stamp_ == 0) {  // wrapped around: no stamp left may match
-      std::fill(looked_.begin(), looked_.end(), 0);
+    named_ += 2;
+    if (named_ == 0) {  // wrapped around: no mark left may match
+      std::fill(mark_.begin(), mark_.end(), 0);
       std::fill(framed_.begin(), framed_.end(), 0);
-      std::fill(named_.begin(), named_.end(), 0);
-      stamp_ = 1;
+      named_ = 2;
     }
   }
 
@@ -61,8 +61,8 @@ class VertexCache {
   // view, it can be a filled corner.
   State Look(uint32_t k) {
     if (k >= batch_->vertexCount) return kNotFinite;
-    if (looked_[k] != stamp_) {
-      looked_[k] = stamp_;
+    if (mark_[k] != Looked()) {
+      mark_[k] = Looked();
       float p[3];
       LoadVertex(*batch_, k, p);
       State state = AllFinite<3>(p) ? kFinite : kNotFinite;
@@ -73,10 +73,12 @@ class VertexCache {
     return static_cast<State>(state_[k]);
   }
 
-  // True the first time it is asked for vertex k of the batch in hand.
+  // True the first time it is asked for vertex k (one that exists) of the
+  // batch in hand.
   bool FirstTime(uint32_t k) {
-    if (framed_[k] == stamp_) return false;
-    framed_[k] = stamp_;
+    if (framed_.size() < mark_.size()) framed_.resize(mark_.size(), 0);
+    if (framed_[k] == named_) return false;
+    framed_[k] = named_;
     return true;
   }
 
@@ -88,7 +90,7 @@ class VertexCache {
   // corner, keeps the branches predictable on a dense mesh. Returns
   // kNotFinite at once, visiting nothing, when a number names no vertex or
   // when the numbers reach beyond the corner count (the walk would cost more
-  // than the triangles).
+  // than the triangles). Called first for a batch, before Look.
   template <typename Visit>
   State LookAtNamed(Visit visit) {
     const uint16_t* corners = batch_->corners;
@@ -97,10 +99,10 @@ class VertexCache {
     uint16_t highest = 0;
     for (size_t i = 0; i < count; ++i) highest = std::max(highest, corners[i]);
     if (highest >= batch_->vertexCount || highest >= count) return kNotFinite;
-    for (size_t i = 0; i < count; ++i) named_[corners[i]] = stamp_;
+    for (size_t i = 0; i < count; ++i) mark_[corners[i]] = named_;
     State least = view_ != nullptr ? kOnScreen : kFinite;
     for (uint32_t k = 0; k <= highest; ++k) {
-      if (named_[k] != stamp_) continue;
+      if (mark_[k] != named_) continue;
       const State state = Look(k);
       least = std::min(least, state);
       visit(k, state);
@@ -109,10 +111,13 @@ class VertexCache {
   }
 
  private:
+  uint32_t Looked() const { return named_ + 1; }
+
   const PreviewBatch* batch_ = nullptr;
   const ViewTransform* view_ = nullptr;
-  uint32_t stamp_ = 0;
-  std::vector<uint32_t> looked_, framed_, named_;
+  uint32_t named_ = 0;              // this batch's mark of a named vertex; named_ + 1 of one looked at
+  std::vector<uint32_t> mark_;      // per vertex
+  std::vector<uint32_t> framed_;    // per vertex, made when first asked for
   std::vector<uint8_t> state_;
   std::vector<FillCorner> corner_;
 };

@@ -40,5 +40,6 @@ ViewTransform ThreeQuarterView(const SceneBox& box, int size);
 // scale and centring of a frame: along the image's right and down.
 struct PlanePoint {
   double right = 0, down = 0;
+  bool operator==(const PlanePoint&) const = default;
 };
 PlanePoint OnCameraPlane(float x, float y, float z);

@@ -11,15 +11,26 @@ struct TestScene {
   std::vector<uint16_t> corners;  // 3 vertex numbers per triangle
   std::vector<float> segments;
 
-  // Reads this object's arrays: keep it alive and unchanged while the scene is used.
-  PreviewScene Scene() const {
+  PreviewBatch Batch() const {
+    return PreviewBatch{reinterpret_cast<const unsigned char*>(positions.data()), 12, positions.size() / 3,
+                        corners.data(), corners.size()};
+  }
+
+  // Reads this object's arrays: keep it alive and unchanged while the scene
+  // is used. withSpans also offers the batch without its corners (eachSpan).
+  PreviewScene Scene(bool withSpans = false) const {
     PreviewScene scene;
     scene.segments = segments;
     scene.eachBatch = [this](const PreviewBatchVisitor& visit) {
-      if (corners.empty()) return;
-      visit(PreviewBatch{reinterpret_cast<const unsigned char*>(positions.data()), 12, positions.size() / 3,
-                         corners.data(), corners.size()});
+      if (!corners.empty()) visit(Batch());
     };
+    if (withSpans) {
+      scene.eachSpan = [this](const PreviewBatchVisitor& visit) {
+        PreviewBatch batch = Batch();
+        batch.corners = nullptr;
+        if (!corners.empty()) visit(batch);
+      };
+    }
     return scene;
   }
 };

@@ -59,6 +59,30 @@ TEST(ModelScene, HoldsTheFirstLevelOfDetailOfEverySubModelWithVertices) {
   }
 }
 
+TEST(ModelScene, CountsTheWholeTrianglesOfEachStrip) {
+  // Strips whose index count is not a whole number of triangles, or is
+  // negative: the count, and the corners each walk hands out with or without
+  // them, are those of the whole triangles the mesh files write.
+  StartMath();
+  tb::ModelDescription description = SampleModel(37);
+  tb::StripGroupDescription& group = description.bodyParts[0].subModels[0].lods[0].meshes[0].groups[0];
+  const int32_t entries = static_cast<int32_t>(group.indices.size());
+  ASSERT_EQ(entries, 36);
+  group.strips = {{entries - 4, 0}, {-7, 0}, {5, 3}};  // 10 triangles and 2 entries over, none, 1 and 2 over
+  LoadedModel loaded(tb::BuildModel(description));
+  const WalkedScene walked(loaded, true);
+  EXPECT_EQ(walked.scene.lodZeroTriangles, 10 + 1 + 12);  // and the plate's 12
+  const PreviewScene preview = walked.scene.Scene();
+  size_t corners = 0, spanCorners = 0;
+  preview.eachBatch([&](const PreviewBatch& batch) { corners += batch.cornerCount; });
+  preview.eachSpan([&](const PreviewBatch& batch) {
+    EXPECT_EQ(batch.corners, nullptr);
+    spanCorners += batch.cornerCount;
+  });
+  EXPECT_EQ(corners, 3u * 23);
+  EXPECT_EQ(spanCorners, corners);
+}
+
 TEST(ModelScene, WithoutTrianglesHoldsTheBonesInTheReferencePose) {
   StartMath();
   tb::ModelDescription description = SampleModel(37);

@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <limits>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "preview/preview_palette.h"
@@ -51,6 +53,16 @@ std::set<uint32_t> CheckedColours(const PreviewImage& image, int size) {
     if (p[3]) colours.insert(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
   }
   return colours;
+}
+
+void ExpectSamePicture(const PreviewImage& a, const PreviewImage& b, const std::string& what) {
+  EXPECT_EQ(a.width, b.width) << what;
+  EXPECT_EQ(a.height, b.height) << what;
+  EXPECT_TRUE(a.rgba == b.rgba) << what;
+  EXPECT_EQ(a.trianglesLeftOut, b.trianglesLeftOut) << what;
+  EXPECT_EQ(a.pointsOutOfFrame, b.pointsOutOfFrame) << what;
+  EXPECT_EQ(a.drawnAsEdges, b.drawnAsEdges) << what;
+  EXPECT_EQ(a.drawnAsBones, b.drawnAsBones) << what;
 }
 
 uint32_t Packed(Rgba c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b; }
@@ -201,6 +213,9 @@ TEST(RenderPreview, AFewFarPointsAreLeftOutOfTheFrameAndCounted) {
 TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
   TestScene scene = CornerScene({kNaN, 0, 0, 1, 0, 0, 0, 1, 0});
   scene.segments = {0, 0, 0, 0, 0, 10, 0, 0, 10, 5, 0, 12, 0, 0, 10, 0, 5, 12};
+  PreviewScene bonesAlone;  // no batches at all
+  bonesAlone.segments = scene.segments;
+  ExpectSamePicture(RenderPreview(bonesAlone, 64), RenderPreview(scene.Scene(), 64), "bones without batches");
   for (const int size : {64, 256}) {
     const PreviewImage image = RenderPreview(scene.Scene(), size);
     EXPECT_EQ(CheckedColours(image, size), (std::set{Packed(kBoneColour), Packed(kJointColour)}));
@@ -209,6 +224,24 @@ TEST(RenderPreview, BonesAreDrawnWhenNoTriangleCanBe) {
     for (int x = 0; x < size; ++x) boneWidth += At(image, x, size / 3) == kBoneColour ? 1 : 0;
     EXPECT_EQ(boneWidth, size >= 256 ? 2 : 1) << size;
   }
+}
+
+TEST(RenderPreview, ASkeletonIsFramedByItsBonesAlone) {
+  // Triangles that each have a corner that is not finite cannot be drawn;
+  // their finite vertices, far from the bones, play no part in the frame of
+  // the skeleton drawn instead.
+  TestScene scene;
+  for (int i = 0; i < 100; ++i) {
+    scene.positions.insert(scene.positions.end(), {kNaN, 0, 0, 1e6f + i, 1e6f, 1e6f, 1e6f + i, 1e6f + 1, 1e6f});
+    for (int c = 0; c < 3; ++c) scene.corners.push_back(static_cast<uint16_t>(3 * i + c));
+  }
+  for (int i = 0; i < 10; ++i) scene.segments.insert(scene.segments.end(), {0, 0, float(i), 0, 0, float(i + 1)});
+  TestScene bonesAlone;
+  bonesAlone.segments = scene.segments;
+  const PreviewImage skeleton = RenderPreview(scene.Scene(), 64);
+  EXPECT_TRUE(skeleton.drawnAsBones);
+  EXPECT_EQ(skeleton.pointsOutOfFrame, 0);
+  ExpectSamePicture(skeleton, RenderPreview(bonesAlone.Scene(), 64), "the skeleton alone");
 }
 
 TEST(RenderPreview, FrameFillingTrianglesStopAtABudgetInProportionToThePicture) {
@@ -245,6 +278,121 @@ TEST(RenderPreview, MillionsOfTrianglesTooSmallForAPixelAreBoundedTooButADenseMo
   const int64_t leftOut = RenderPreview(scene.Scene(), 256).trianglesLeftOut;
   EXPECT_GT(leftOut, 0);
   EXPECT_LT(leftOut, 1000000);
+}
+
+// Test scenes drawn as one, a batch each; withSpans also offers the batches
+// without their corners (eachSpan). The parts must outlive the scene.
+PreviewScene Batches(const std::vector<TestScene>& parts, bool withSpans) {
+  PreviewScene scene;
+  scene.eachBatch = [&parts](const PreviewBatchVisitor& visit) {
+    for (const TestScene& part : parts)
+      if (!part.corners.empty()) visit(part.Batch());
+  };
+  if (withSpans) {
+    scene.eachSpan = [&parts](const PreviewBatchVisitor& visit) {
+      for (const TestScene& part : parts) {
+        PreviewBatch batch = part.Batch();
+        batch.corners = nullptr;
+        if (!part.corners.empty()) visit(batch);
+      }
+    };
+  }
+  return scene;
+}
+
+// A grid of columns x rows vertices over [x0, x0 + columns) x [0, rows),
+// two triangles a cell.
+TestScene Grid(int columns, int rows, float x0) {
+  TestScene grid;
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c)
+      grid.positions.insert(grid.positions.end(), {x0 + c, float(r), 0.3f * std::sin(0.4f * c) * std::cos(0.3f * r)});
+  for (int r = 0; r + 1 < rows; ++r)
+    for (int c = 0; c + 1 < columns; ++c) {
+      const auto v = [columns](int row, int column) { return static_cast<uint16_t>(row * columns + column); };
+      grid.corners.insert(grid.corners.end(), {v(r, c), v(r + 1, c), v(r, c + 1), v(r, c + 1), v(r + 1, c), v(r + 1, c + 1)});
+    }
+  return grid;
+}
+
+TEST(RenderPreview, AFrameGuessedFromTheVerticesNeverChangesThePicture) {
+  // Each scene is drawn with its spans (the frame guessed from every vertex,
+  // then checked against the triangles) and without (framed from the
+  // triangles): the pictures and their counts are the same, whether the
+  // guess holds or the triangles leave vertices out, far or near, finite or
+  // not.
+  std::vector<std::pair<std::string, std::vector<TestScene>>> scenes;
+  const auto add = [&scenes](std::string name, std::vector<TestScene> parts) {
+    scenes.emplace_back(std::move(name), std::move(parts));
+  };
+  // Its first triangle twice, so that the corners outnumber the vertices
+  // with one more vertex (beyond that the frame is not guessed).
+  TestScene box = CornerScene(BoxTriangles(-1, -2, 0, 3, 1, 2.5f));
+  box.corners.insert(box.corners.end(), {0, 1, 2});
+  add("a box", {box});
+  TestScene unnamedFar = box;
+  unnamedFar.positions.insert(unnamedFar.positions.end(), {1e6f, 0, 0});
+  add("a box and a vertex no triangle names, far away", {unnamedFar});
+  TestScene unnamedNear = box;
+  unnamedNear.positions.insert(unnamedNear.positions.end(), {3, 1, 5});
+  add("a box and a vertex no triangle names, above it", {unnamedNear});
+  TestScene unnamedBad = box;
+  unnamedBad.positions.insert(unnamedBad.positions.end(), {kNaN, 0, 0, 1, kInf, 1});
+  add("a box and vertices no triangle names, not finite", {unnamedBad});
+  std::vector<float> row;
+  for (int i = 0; i < 20; ++i) {
+    const std::vector<float> one = BoxTriangles(2.0f * i, 0, 0, 2.0f * i + 1, 1, 1);
+    row.insert(row.end(), one.begin(), one.end());
+  }
+  TestScene strayed = CornerScene(row);
+  strayed.positions[0] = 1e10f;
+  strayed.positions.insert(strayed.positions.end(), {1e10f, 1e10f, 0.5f, 1, 1, 1, 0, 1, 1});
+  for (uint16_t k = 0; k < 3; ++k) strayed.corners.push_back(static_cast<uint16_t>(strayed.positions.size() / 3 - 3 + k));
+  add("a row of boxes and a far vertex", {strayed});
+  // Vertices no triangle names, at one end of the row: the guess's sample,
+  // and so its core, differ from the triangles'.
+  TestScene strayedMore = strayed;
+  for (int i = 0; i < 300; ++i) strayedMore.positions.insert(strayedMore.positions.end(), {0.5f, 0.5f, 0.5f});
+  strayedMore.positions.insert(strayedMore.positions.end(), {-1e10f, 0, 0});
+  add("a row of boxes, a far vertex and vertices no triangle names", {strayedMore});
+  std::vector<float> damagedCorners = BoxTriangles(0, 0, 0, 1, 2, 3);
+  for (const float bad : {kNaN, kInf, -kInf})
+    damagedCorners.insert(damagedCorners.end(),
+                          {1e30f, 1e30f, 1e30f, -1e30f, 5, 5, bad, 0, 0, 0.5f, 1, 1.5f, 0.5f, bad, 1.5f, 1, 1, 1});
+  add("triangles with corners that are not finite", {CornerScene(damagedCorners)});
+  TestScene noneDrawable = CornerScene({kNaN, 0, 0, 1, 0, 0, 0, 1, 0});
+  noneDrawable.positions.insert(noneDrawable.positions.end(), {5, 5, 5});
+  noneDrawable.segments = {0, 0, 0, 0, 0, 10, 0, 0, 10, 5, 0, 12};
+  add("no drawable triangle, a finite vertex none names, and bones", {noneDrawable});
+  add("a point", {CornerScene({2, 3, 4, 2, 3, 4, 2, 3, 4})});
+  add("a line", {CornerScene({0, 0, 0, 1, 1, 1, 2, 2, 2})});
+  TestScene fewCorners = CornerScene({0, 0, 0, 1, 0, 0, 0, 1, 0});
+  for (int i = 0; i < 100; ++i) fewCorners.positions.insert(fewCorners.positions.end(), {float(i), 0, 9});
+  add("more vertices than corners", {fewCorners});
+  std::vector<TestScene> grids = {Grid(100, 60, 0), Grid(100, 60, 100), Grid(100, 60, 200)};
+  grids[1].positions.insert(grids[1].positions.end(), {150, 30, 40});  // above the middle grid, named by none
+  add("three grids, one with a vertex no triangle names", grids);
+  // Far more tiny triangles than the work budget draws, then a box that
+  // widens the frame though it is left out.
+  TestScene tiny = CornerScene({0, 5, 5, 0, 5.001f, 5, 0, 5, 5.001f});
+  for (int n = 1; n < 4500000; ++n) tiny.corners.insert(tiny.corners.end(), {0, 1, 2});
+  add("a budget spent before the last batch", {CornerScene(BoxTriangles(0, 0, 0, 10, 10, 10)), tiny, box});
+  for (const auto& [name, parts] : scenes) {
+    for (const int size : {48, 256}) {
+      const PreviewImage guessed = parts.size() == 1 ? RenderPreview(parts[0].Scene(true), size)
+                                                     : RenderPreview(Batches(parts, true), size);
+      const PreviewImage walked =
+          parts.size() == 1 ? RenderPreview(parts[0].Scene(), size) : RenderPreview(Batches(parts, false), size);
+      ExpectSamePicture(guessed, walked, name + " at " + std::to_string(size));
+      EXPECT_GT(guessed.width, 0) << name;
+    }
+  }
+  // What the scenes are meant to show.
+  EXPECT_EQ(RenderPreview(strayedMore.Scene(true), 64).pointsOutOfFrame, 2);
+  EXPECT_TRUE(RenderPreview(noneDrawable.Scene(true), 64).drawnAsBones);
+  EXPECT_GT(RenderPreview(Batches(scenes.back().second, true), 64).trianglesLeftOut, 0);
+  for (const TestScene* unnamed : {&unnamedFar, &unnamedNear})
+    ExpectSamePicture(RenderPreview(unnamed->Scene(true), 64), RenderPreview(box.Scene(), 64), "the box alone");
 }
 
 }  // namespace
