@@ -332,10 +332,12 @@ bool AnyPixelDrawn(const RasterImage& image) {
 }
 
 // The pixel work charged for a line: its length along its longer axis, at
-// most the picture's side, as it is clipped to the picture.
+// most the picture's side, as it is clipped to the picture. An end that
+// projects past the float range (a far vertex) makes the length infinite or
+// not a number: such a line is charged the whole side.
 int64_t LineWork(ScreenPoint a, ScreenPoint b, int side) {
   const double length = std::max(std::fabs(double{b.x} - a.x), std::fabs(double{b.y} - a.y));
-  return static_cast<int64_t>(std::min(length, static_cast<double>(side))) + 1;
+  return (length < side ? static_cast<int64_t>(length) : int64_t{side}) + 1;
 }
 
 // The three edges of every drawable triangle, as lines, under the same kind
