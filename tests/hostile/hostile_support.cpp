@@ -85,8 +85,9 @@ std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder) {
   std::error_code ignored;
   for (auto it = fs::recursive_directory_iterator(folder, ignored); it != fs::recursive_directory_iterator();
        it.increment(ignored)) {
+    // Lexically: a running tool may rename or remove the file at any moment.
     if (it->path().filename().string().rfind(kTempMarker, 0) == 0)
-      found.push_back(fs::relative(it->path(), folder).generic_string());
+      found.push_back(it->path().lexically_relative(folder).generic_string());
   }
   return found;
 }
