@@ -30,10 +30,10 @@ constexpr int64_t kBoneFramesPerPart = 20000;
 constexpr int32_t kMostParts = 16;
 constexpr int32_t kLeastBonesPerPart = 8;
 
-// The keys of an animation whose keys take at most this many bytes keep
-// their memory for the next animation, which then writes to pages it has
-// used before; those of a larger one are released as soon as they are in
-// the file, so that they are never held twice.
+// A part's buffer of keys (animations sampled in parts on a work pool) of
+// at most this many bytes keeps its memory for the next animation, which then
+// writes to pages it has used before; a larger one is released as soon as its
+// keys are in the file, so that they are never held twice.
 constexpr int64_t kReusedKeyBytes = int64_t{32} << 20;
 
 // a + b and a * b, held at UINT64_MAX where they would not fit.
